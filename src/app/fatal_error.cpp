@@ -1,0 +1,29 @@
+#include "app/fatal_error.h"
+
+#include <cstdio>
+
+#include "platform/win/win.h"
+
+namespace {
+FatalErrorHook fatalHook = nullptr;
+}
+
+void SetFatalErrorHook(FatalErrorHook hook) { fatalHook = hook; }
+
+void FatalError(const char* text, const char* caption) {
+  if (fatalHook) {
+    std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+    fatalHook(text, caption);
+  } else {
+    MessageBoxA(GetTopWindow(nullptr), text, caption, MB_OK);
+  }
+  ExitProcess(1);
+}
+
+void ShowFmodError(const char* text, const char* caption) {
+  char textBuffer[256];
+  char captionBuffer[256];
+  std::snprintf(textBuffer, sizeof textBuffer, "%s", text ? text : "");
+  std::snprintf(captionBuffer, sizeof captionBuffer, "%s", caption ? caption : "");
+  MessageBoxA(GetTopWindow(nullptr), textBuffer, captionBuffer, MB_OK);
+}

@@ -1,0 +1,40 @@
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/win/win.h"
+
+namespace {
+bool boxesEnabled = true;
+
+// A box is only worth showing where a display exists; otherwise it would wait on nothing.
+bool DisplayAvailable() {
+  const char* x = std::getenv("DISPLAY");
+  const char* wl = std::getenv("WAYLAND_DISPLAY");
+  return (x && *x) || (wl && *wl);
+}
+}  // namespace
+
+namespace win {
+void SetMessageBoxesEnabled(bool enabled) { boxesEnabled = enabled; }
+}  // namespace win
+
+int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
+  std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+  std::fflush(stderr);
+  if (boxesEnabled && DisplayAvailable()) {
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption ? caption : "", text ? text : "", nullptr);
+  }
+  return IDOK;
+}
+
+HWND GetTopWindow(HWND) { return nullptr; }
+
+void ExitProcess(UINT exitCode) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(static_cast<int>(exitCode));
+}
+
+DWORD timeGetTime() { return static_cast<DWORD>(SDL_GetTicks64()); }
