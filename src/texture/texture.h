@@ -16,8 +16,8 @@
 
 #include <cstdint>
 
-struct IDirect3DTexture8;
-struct IDirect3DCubeTexture8;
+class IDirect3DTexture8;
+class IDirect3DCubeTexture8;
 struct RenderDevice;
 
 // One texture as the program holds it. Copies share the Direct3D texture without an extra
