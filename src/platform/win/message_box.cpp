@@ -1,8 +1,10 @@
+// Message boxes and the end of the process.
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/win/sdl_window.h"
 #include "platform/win/win.h"
 
 namespace {
@@ -10,6 +12,7 @@ bool boxesEnabled = true;
 
 // A box is only worth showing where a display exists; otherwise it would wait on nothing.
 bool DisplayAvailable() {
+  if (win::IsHeadless()) return false;
   const char* x = std::getenv("DISPLAY");
   const char* wl = std::getenv("WAYLAND_DISPLAY");
   return (x && *x) || (wl && *wl);
@@ -20,21 +23,18 @@ namespace win {
 void SetMessageBoxesEnabled(bool enabled) { boxesEnabled = enabled; }
 }  // namespace win
 
-int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT) {
   std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
   std::fflush(stderr);
   if (boxesEnabled && DisplayAvailable()) {
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption ? caption : "", text ? text : "", nullptr);
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption ? caption : "", text ? text : "",
+                             win::SdlWindowOf(owner));
   }
   return IDOK;
 }
-
-HWND GetTopWindow(HWND) { return nullptr; }
 
 void ExitProcess(UINT exitCode) {
   std::fflush(stdout);
   std::fflush(stderr);
   std::_Exit(static_cast<int>(exitCode));
 }
-
-DWORD timeGetTime() { return static_cast<DWORD>(SDL_GetTicks64()); }
