@@ -1,0 +1,45 @@
+// Archive access for tools, tests and fuzzing, over the same walk and decoder as ArchiveGetFile:
+// listing the entries, fetching an entry by its position, and running a lookup over archive
+// bytes held in memory.
+#pragma once
+
+#include <cstdint>
+#include <cstddef>
+
+// One file header as the archive stores it (the fields the reader takes apart).
+struct ArchiveEntryInfo {
+  uint32_t index;         // position among the archive's file headers, from 0
+  uint16_t flags;         // 0x0004 encrypted, 0x0010 solid continuation, 0x00E0 == 0x00E0 folder
+  uint16_t headerSize;
+  uint32_t packedSize;
+  uint32_t unpackedSize;
+  uint8_t hostOs;
+  uint32_t fileCrc;
+  uint32_t fileTime;      // MS-DOS date and time
+  uint8_t version;        // version needed to extract (20 for RAR 2.0)
+  uint8_t method;         // 0x30 stored, 0x31..0x35 compressed
+  uint16_t nameSize;      // as stored; the name below holds at most 259 bytes of it
+  uint32_t attributes;
+  char name[260];         // raw bytes, cut at 259, terminated
+};
+
+constexpr uint16_t kArchiveEntryEncrypted = 0x0004;
+constexpr uint16_t kArchiveEntrySolid = 0x0010;
+constexpr uint16_t kArchiveEntryDirectoryMask = 0x00E0;
+constexpr uint8_t kArchiveMethodStored = 0x30;
+
+// Walks the archive's headers and calls visit for every file header in order. Returns 1 when the
+// walk reached the end of the archive or its end block, 0 when the archive cannot be opened, is
+// not an archive, or its block chain is broken (entries before the break have been visited).
+// *mainFlags (when not null) receives the main header's flags (0x0008: solid archive).
+int ArchiveListEntries(const char* archivePath, void (*visit)(const ArchiveEntryInfo& entry, void* user),
+                       void* user, uint16_t* mainFlags);
+
+// Like ArchiveGetFile, but takes the entry at position `index` among the file headers, whatever its
+// name (so a second entry of the same name can be reached).
+int ArchiveGetEntryAt(uint8_t** data, uint32_t* size, uint32_t index, const char* archivePath,
+                      const char* password);
+
+// Runs ArchiveGetFile's lookup over archive bytes in memory instead of a file (fuzzing and tests).
+int ArchiveGetFileFromMemory(uint8_t** data, uint32_t* size, const uint8_t* archiveBytes,
+                             size_t archiveSize, const char* name, const char* password);

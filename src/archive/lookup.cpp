@@ -1,0 +1,118 @@
+// ArchiveGetFile and its variants for tools: set up the lookup state, run the walk, and release
+// everything the lookup used whatever its outcome.
+#include <cstdlib>
+#include <cstring>
+
+#include "archive/archive.h"
+#include "archive/archive_state.h"
+#include "archive/archive_tool.h"
+#include "archive/crc32.h"
+#include "archive/walk.h"
+
+using namespace archive;
+
+namespace {
+
+void CloseArchive() {
+  LookupState& s = g_archive.lookup;
+  if (s.file != nullptr) std::fclose(s.file);
+  s.file = nullptr;
+  std::free(s.window);
+  s.window = nullptr;
+}
+
+// Both names must fit their buffers whole: a name cut short could match the wrong entry.
+bool CopyNames(const char* name, const char* archivePath) {
+  LookupState& s = g_archive.lookup;
+  if (name == nullptr || archivePath == nullptr) return false;
+  if (std::strlen(name) >= sizeof s.wantedName || std::strlen(archivePath) >= sizeof s.archivePath)
+    return false;
+  std::strcpy(s.wantedName, name);
+  std::strcpy(s.archivePath, archivePath);
+  return true;
+}
+
+int Lookup(uint8_t** data, uint32_t* size, const char* name, const char* archivePath,
+           const char* password) {
+  LookupState& s = g_archive.lookup;
+  Crc32BuildTable(s.crcTable);
+  s.output = nullptr;
+  uint32_t scratchSize = 0;
+  s.outputSize = size != nullptr ? size : &scratchSize;
+  *s.outputSize = 0;
+  std::memset(s.password, 0, sizeof s.password);
+  if (password != nullptr) std::snprintf(s.password, sizeof s.password, "%s", password);
+
+  const bool ok = CopyNames(name, archivePath) && RunArchiveWalk();
+
+  std::memset(s.password, 0, sizeof s.password);
+  std::memset(&s.cipher, 0, sizeof s.cipher);
+  CloseArchive();
+  s.found = false;
+  if (!ok) {
+    std::free(s.output);
+    s.output = nullptr;
+    *s.outputSize = 0;
+    if (data != nullptr) *data = nullptr;
+    return 0;
+  }
+  if (data != nullptr) {
+    *data = s.output;
+  } else {
+    std::free(s.output);
+  }
+  s.output = nullptr;
+  return 1;
+}
+
+}  // namespace
+
+int ArchiveGetFile(uint8_t** data, uint32_t* size, const char* name, const char* archivePath,
+                   const char* password) {
+  g_archive.lookup.wantedIndex = -1;
+  return Lookup(data, size, name, archivePath, password);
+}
+
+int ArchiveGetEntryAt(uint8_t** data, uint32_t* size, uint32_t index, const char* archivePath,
+                      const char* password) {
+  g_archive.lookup.wantedIndex = index;
+  const int result = Lookup(data, size, "", archivePath, password);
+  g_archive.lookup.wantedIndex = -1;
+  return result;
+}
+
+int ArchiveGetFileFromMemory(uint8_t** data, uint32_t* size, const uint8_t* archiveBytes,
+                             size_t archiveSize, const char* name, const char* password) {
+  LookupState& s = g_archive.lookup;
+  s.wantedIndex = -1;
+  s.memoryImage = archiveBytes;
+  s.memorySize = archiveSize;
+  const int result = Lookup(data, size, name, "(memory)", password);
+  s.memoryImage = nullptr;
+  s.memorySize = 0;
+  return result;
+}
+
+int ArchiveListEntries(const char* archivePath, void (*visit)(const ArchiveEntryInfo& entry, void* user),
+                       void* user, uint16_t* mainFlags) {
+  LookupState& s = g_archive.lookup;
+  if (archivePath == nullptr || std::strlen(archivePath) >= sizeof s.archivePath) return 0;
+  std::strcpy(s.archivePath, archivePath);
+  s.file = OpenArchiveFile(s.archivePath);
+  if (s.file == nullptr) return 0;
+  bool ok = ReadMarkerAndMainHeader();
+  if (ok && mainFlags != nullptr) *mainFlags = s.mainFlags;
+  for (uint32_t index = 0; ok; ++index) {
+    const BlockSearch found = FindNextFileHeader();
+    if (found != BlockSearch::kFileHeader) {
+      ok = found != BlockSearch::kBroken;
+      break;
+    }
+    ArchiveEntryInfo info;
+    FillEntryInfo(&info, index);
+    visit(info, user);
+    if (fseeko(s.file, s.nextBlock, SEEK_SET) != 0) ok = false;
+  }
+  CloseArchive();
+  return ok ? 1 : 0;
+}
