@@ -1,6 +1,186 @@
-#include "archive/archive_state.h"
+// The RAR 2.0 decoder: LZ77 over the 1 MiB window with Huffman-coded symbols, or audio mode.
+// Decoded bytes go into the window; the window is handed to the output block in large copies when
+// the free room ahead of the window position runs low, and at the end of the entry.
+#include <cstring>
+
+#include "archive/bit_input.h"
+#include "archive/decode_table.h"
+#include "archive/decoder.h"
 #include "archive/walk.h"
 
 namespace archive {
-void DecodeEntry() {}
+
+namespace {
+
+constexpr uint8_t kLengthBase[28] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
+                                     24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
+constexpr uint8_t kLengthBits[28] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
+                                     2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
+constexpr uint32_t kDistanceBase[48] = {
+    0,      1,      2,      3,      4,      6,      8,      12,     16,     24,     32,     48,
+    64,     96,     128,    192,    256,    384,    512,    768,    1024,   1536,   2048,   3072,
+    4096,   6144,   8192,   12288,  16384,  24576,  32768,  49152,  65536,  98304,  131072, 196608,
+    262144, 327680, 393216, 458752, 524288, 589824, 655360, 720896, 786432, 851968, 917504, 983040};
+constexpr uint8_t kDistanceBits[48] = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,
+                                       7,  7,  8,  8,  9,  9,  10, 10, 11, 11, 12, 12, 13, 13, 14, 14,
+                                       15, 15, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
+constexpr uint8_t kShortBase[8] = {0, 4, 8, 16, 32, 64, 128, 192};
+constexpr uint8_t kShortBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
+
+// Flush when fewer than this many bytes are free ahead of the window position: a match is at
+// most 260 bytes, so the window never overruns bytes not yet flushed.
+constexpr uint32_t kFlushMargin = 270;
+
+uint32_t ReadExtra(DecoderState& d, uint32_t bits) { return bits > 0 ? ReadBits(d, bits) : 0; }
+
+void CopyMatch(DecoderState& d, uint32_t distance, uint32_t length) {
+  d.recent[d.recentCounter & 3] = distance;
+  ++d.recentCounter;
+  d.lastDistance = distance;
+  g_archive.lookup.bytesToProduce -= static_cast<int32_t>(length);
+  uint8_t* w = g_archive.lookup.window;
+  uint32_t pos = d.windowPos;
+  uint32_t src = (pos - distance) & kWindowMask;
+  if (pos + length <= kWindowSize && src + length <= kWindowSize) {
+    // Neither end wraps: a plain forward copy, byte by byte so an overlap repeats the pattern.
+    uint8_t* to = w + pos;
+    const uint8_t* from = w + src;
+    if (distance >= length) {
+      std::memcpy(to, from, length);
+    } else {
+      for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
+    }
+    d.windowPos = (pos + length) & kWindowMask;
+    return;
+  }
+  for (uint32_t i = 0; i < length; ++i) {
+    w[pos] = w[src];
+    pos = (pos + 1) & kWindowMask;
+    src = (src + 1) & kWindowMask;
+  }
+  d.windowPos = pos;
+}
+
+void PutByte(DecoderState& d, uint8_t b) {
+  g_archive.lookup.window[d.windowPos] = b;
+  d.windowPos = (d.windowPos + 1) & kWindowMask;
+  --g_archive.lookup.bytesToProduce;
+}
+
+void DecodeAudioStep(DecoderState& d) {
+  const uint32_t s = DecodeSymbol(d, d.audioTables[d.currentChannel]);
+  if (s == 256) {
+    ReadTables(d);
+    return;
+  }
+  PutByte(d, PredictAudioByte(d.channels[d.currentChannel], d.channelDelta, s));
+  if (++d.currentChannel >= d.channelCount) d.currentChannel = 0;
+}
+
+void DecodeLZStep(DecoderState& d) {
+  const uint32_t s = DecodeSymbol(d, d.mainTable);
+  if (s < 256) {
+    PutByte(d, static_cast<uint8_t>(s));
+  } else if (s >= 270) {
+    const uint32_t i = s - 270;
+    uint32_t length = kLengthBase[i] + 3 + ReadExtra(d, kLengthBits[i]);
+    const uint32_t j = DecodeSymbol(d, d.distanceTable);
+    const uint32_t distance = kDistanceBase[j] + 1 + ReadExtra(d, kDistanceBits[j]);
+    if (distance >= 0x2000) ++length;
+    if (distance >= 0x40000) ++length;
+    d.lastLength = length;
+    CopyMatch(d, distance, length);
+  } else if (s == 269) {
+    ReadTables(d);
+  } else if (s == 256) {
+    CopyMatch(d, d.lastDistance, d.lastLength);
+  } else if (s < 261) {
+    const uint32_t distance = d.recent[(d.recentCounter - (s - 256)) & 3];
+    const uint32_t r = DecodeSymbol(d, d.repeatTable);
+    uint32_t length = kLengthBase[r] + 2 + ReadExtra(d, kLengthBits[r]);
+    if (distance >= 0x101) ++length;
+    if (distance >= 0x2000) ++length;
+    if (distance >= 0x40000) ++length;
+    d.lastLength = length;
+    CopyMatch(d, distance, length);
+  } else {
+    const uint32_t i = s - 261;
+    const uint32_t distance = kShortBase[i] + 1 + ReadExtra(d, kShortBits[i]);
+    d.lastLength = 2;
+    CopyMatch(d, distance, 2);
+  }
+}
+
+void ResetDecoder(DecoderState& d) {
+  d.currentChannel = 0;
+  d.channelDelta = 0;
+  std::memset(d.channels, 0, sizeof d.channels);
+  std::memset(d.recent, 0, sizeof d.recent);
+  d.recentCounter = 0;
+  std::memset(d.oldLengths, 0, sizeof d.oldLengths);
+  d.lastDistance = 0;
+  d.lastLength = 0;
+  d.windowPos = 0;
+  d.flushPos = 0;
+  std::memset(g_archive.lookup.window, 0, kWindowSize);
+}
+
+}  // namespace
+
+void FlushWindow(DecoderState& d) {
+  LookupState& s = g_archive.lookup;
+  if (s.output == nullptr) {
+    d.flushPos = d.windowPos;
+    return;
+  }
+  const uint32_t n = (d.windowPos - d.flushPos) & kWindowMask;
+  if (uint64_t(*s.outputSize) + n > s.header.unpackedSize) {
+    // The entry decoded past its size (a final match ran over): it ends here and fails its CRC.
+    d.flushPos = d.windowPos;
+    s.bytesToProduce = -1;
+    return;
+  }
+  uint8_t* to = s.output + *s.outputSize;
+  const uint32_t first = n < kWindowSize - d.flushPos ? n : kWindowSize - d.flushPos;
+  std::memcpy(to, s.window + d.flushPos, first);
+  std::memcpy(to + first, s.window, n - first);
+  *s.outputSize += n;
+  d.flushPos = d.windowPos;
+}
+
+void DecodeEntry() {
+  DecoderState& d = g_archive.decoder;
+  LookupState& s = g_archive.lookup;
+  const bool continues = (s.header.flags & kFileSolid) != 0;
+  d.inPos = 0;
+  d.inBit = 0;
+  if (!continues) ResetDecoder(d);
+  FillInput(d);
+  if (!continues) ReadTables(d);
+
+  // Each step uses at least one bit, and the loop ends once the packed data are used up, so a
+  // header claiming a huge size over a few packed bytes ends quickly (and fails its CRC).
+  while (s.bytesToProduce > 0 && !InputUsedUp(d)) {
+    if (d.inPos > kRefillBeforeStep) RefillInput(d);
+    if (((d.flushPos - d.windowPos) & kWindowMask) < kFlushMargin && d.flushPos != d.windowPos)
+      FlushWindow(d);
+    if (d.audioMode) {
+      DecodeAudioStep(d);
+    } else {
+      DecodeLZStep(d);
+    }
+  }
+
+  // A solid archive may put the next entry's tables right after this entry's last symbol.
+  if (d.inTop >= d.inPos + 5) {
+    if (d.audioMode) {
+      if (DecodeSymbol(d, d.audioTables[d.currentChannel]) == 256) ReadTables(d);
+    } else {
+      if (DecodeSymbol(d, d.mainTable) == 269) ReadTables(d);
+    }
+  }
+  FlushWindow(d);
+  d.flushPos = d.windowPos;
+}
+
 }  // namespace archive
