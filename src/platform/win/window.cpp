@@ -56,10 +56,24 @@ bool StartVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
   // Ctrl-C ends the program as it would any console program; SDL would turn it into a quit event.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  if (headlessRequested) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
+  if (headlessRequested) {
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
+  } else if (!std::getenv("SDL_VIDEODRIVER") && !std::getenv("WAYLAND_DISPLAY")) {
+    // Without a Wayland session, asking Wayland only adds a confusing line to standard error.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,KMSDRM");
+  }
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     std::fprintf(stderr, "win: no display to open a window on (%s); set DISPLAY, or run under Xvfb\n",
                  SDL_GetError());
+    std::fflush(stderr);
+    return false;
+  }
+  // SDL falls back on its display-less driver by itself; the program would then run unseen
+  // forever. That driver is taken only when asked for.
+  if (HeadlessDriver(SDL_GetCurrentVideoDriver()) && !headlessRequested &&
+      !HeadlessDriver(std::getenv("SDL_VIDEODRIVER"))) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    std::fprintf(stderr, "win: no display to open a window on (DISPLAY is not set); set DISPLAY, or run under Xvfb\n");
     std::fflush(stderr);
     return false;
   }
