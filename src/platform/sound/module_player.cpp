@@ -1,0 +1,80 @@
+#include "platform/sound/module_player.h"
+
+#include <algorithm>
+#include <exception>
+#include <libopenmpt/libopenmpt.hpp>
+#include <map>
+#include <ostream>
+#include <string>
+
+namespace sound {
+
+std::unique_ptr<ModulePlayer> ModulePlayer::Load(const void* data, std::size_t size,
+                                                 int32_t rate, bool loop, std::string* error) {
+  if (!data || size == 0) {
+    if (error) *error = "no module data";
+    return nullptr;
+  }
+  try {
+    // Songs end where the module ends, not fading out, so a loop restarts without a gap.
+    const std::map<std::string, std::string> ctls = {{"play.at_end", loop ? "continue" : "stop"}};
+    static std::ostream quiet(nullptr);  // libopenmpt's warnings about odd modules are not ours to show
+    auto module = std::make_unique<openmpt::module>(data, size, quiet, ctls);
+    module->set_repeat_count(loop ? -1 : 0);
+    return std::unique_ptr<ModulePlayer>(new ModulePlayer(std::move(module), rate));
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return nullptr;
+  }
+}
+
+ModulePlayer::ModulePlayer(std::unique_ptr<openmpt::module> module, int32_t rate)
+    : module_(std::move(module)), rate_(rate) {}
+
+ModulePlayer::~ModulePlayer() = default;
+
+std::string ModulePlayer::Title() const { return module_->get_metadata("title"); }
+
+double ModulePlayer::DurationSeconds() const { return module_->get_duration_seconds(); }
+
+std::size_t ModulePlayer::Render(int16_t* out, std::size_t frames, std::vector<SyncEvent>& events) {
+  int16_t scratch[2 * kSliceFrames];
+  std::size_t done = 0;
+  while (done < frames && !ended_) {
+    const std::size_t want = std::min(kSliceFrames, frames - done);
+    int16_t* target = out ? out + 2 * done : scratch;
+    const std::size_t got = module_->read_interleaved_stereo(rate_, want, target);
+    // The row reported after the slice is the one whose tick was last processed; a change means
+    // a new row began inside this slice.
+    if (got > 0) NoteRow(events);
+    framesRendered_ += got;
+    done += got;
+    if (got < want) ended_ = true;
+  }
+  if (out && done < frames) std::fill(out + 2 * done, out + 2 * frames, int16_t{0});
+  return done;
+}
+
+void ModulePlayer::NoteRow(std::vector<SyncEvent>& events) {
+  const int32_t order = module_->get_current_order();
+  const int32_t row = module_->get_current_row();
+  if (order == order_ && row == row_) return;
+  order_ = order;
+  row_ = row;
+  const int32_t pattern = module_->get_current_pattern();
+  if (pattern < 0 || pattern >= module_->get_num_patterns()) return;
+  if (row < 0 || row >= module_->get_pattern_num_rows(pattern)) return;
+  const int32_t channels = module_->get_num_channels();
+  for (int32_t channel = 0; channel < channels; ++channel) {
+    // The letter as the module's own tracker shows it: Zxx in FastTracker 2 modules.
+    if (module_->format_pattern_row_channel_command(pattern, row, channel,
+                                                     openmpt::module::command_effect) != "Z") {
+      continue;
+    }
+    const uint8_t param = module_->get_pattern_row_channel_command(
+        pattern, row, channel, openmpt::module::command_parameter);
+    events.push_back({framesRendered_, order, row, param});
+  }
+}
+
+}  // namespace sound

@@ -1,0 +1,37 @@
+// Where the sound library's songs go, and the seams tools and tests use. Not part of the
+// library's own calls (platform/sound/fmod.h); the demo never needs these.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace sound {
+
+enum class Output {
+  RealTime,  // the audio device; a silent real-time clock when no device can be opened
+  Pull,      // no device: the caller pulls samples with Pull(), the song advances with them
+};
+
+// Chooses the output for the next FSOUND_Init. False (nothing changes) while started.
+bool SetOutput(Output output);
+
+// Whether the started real-time output is the silent clock (no audio device).
+bool UsingSilentClock();
+
+// Pull mode: renders the next frames of the playing song as interleaved 16-bit stereo into out
+// (2 * frames values), calling its Zxx callback for each row that starts within them, in
+// order, with FMUSIC_GetTime giving that row's time during the call. Writes silence when no song
+// plays. Returns frames, or 0 (writing nothing) outside started pull mode.
+std::size_t Pull(int16_t* out, std::size_t frames);
+
+// The clock behind real-time output: microseconds from any origin, never going back. Null
+// restores the steady system clock. Set it before FMUSIC_PlaySong.
+using TimeSource = uint64_t (*)();
+void SetTimeSource(TimeSource source);
+
+// Test seams: the release number FSOUND_GetVersion reports (0 restores the real one), and an
+// error code that the next FSOUND_Init fails with (FMOD_ERR_NONE cancels it).
+void OverrideVersion(float version);
+void FailNextInit(int errorCode);
+
+}  // namespace sound
