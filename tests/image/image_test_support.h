@@ -1,6 +1,7 @@
 // Helpers for the image tests: owned decode results, expected-pixel files, tiny file builders.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -119,6 +120,59 @@ inline std::vector<uint8_t> MakePkm(uint8_t shortMarker, uint8_t longMarker, uin
 // PKM colour of index k as MakePkm writes it.
 inline uint32_t PkmColour(uint32_t k, uint32_t alpha = 0xFF) {
   return alpha << 24 | (k & 63) * 4 << 16 | 4 << 8 | 8;
+}
+
+}  // namespace zelk4::test
+
+namespace zelk4::test {
+
+// A minimal PNG: signature, IHDR, optional extra chunks (already framed), one IDAT holding the
+// filtered rows in stored deflate blocks, IEND. Chunk CRCs are right.
+struct PngChunk {
+  const char* type;
+  std::vector<uint8_t> data;
+};
+
+inline void AppendChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
+  const uint32_t length = static_cast<uint32_t>(data.size());
+  for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(length >> s));
+  const size_t typeAt = out.size();
+  out.insert(out.end(), type, type + 4);
+  out.insert(out.end(), data.begin(), data.end());
+  const uint32_t crc = Crc32(out.data() + typeAt, out.size() - typeAt);
+  for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(crc >> s));
+}
+
+inline std::vector<uint8_t> MakePng(uint32_t width, uint32_t height, uint8_t depth, uint8_t colourType,
+                                    const std::vector<uint8_t>& filteredRows, const std::vector<PngChunk>& extra = {}) {
+  std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::vector<uint8_t> ihdr;
+  for (uint32_t v : {width, height})
+    for (int s = 24; s >= 0; s -= 8) ihdr.push_back(static_cast<uint8_t>(v >> s));
+  ihdr.insert(ihdr.end(), {depth, colourType, 0, 0, 0});
+  AppendChunk(out, "IHDR", ihdr);
+  for (const auto& chunk : extra) AppendChunk(out, chunk.type, chunk.data);
+
+  std::vector<uint8_t> z = {0x78, 0x01};
+  size_t pos = 0;
+  do {
+    const size_t n = std::min<size_t>(filteredRows.size() - pos, 65535);
+    const bool last = pos + n == filteredRows.size();
+    z.insert(z.end(), {static_cast<uint8_t>(last), static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
+                       static_cast<uint8_t>(~n), static_cast<uint8_t>(~n >> 8)});
+    z.insert(z.end(), filteredRows.begin() + static_cast<long>(pos), filteredRows.begin() + static_cast<long>(pos + n));
+    pos += n;
+  } while (pos < filteredRows.size());
+  uint32_t a = 1, b = 0;
+  for (uint8_t v : filteredRows) {
+    a = (a + v) % 65521;
+    b = (b + a) % 65521;
+  }
+  const uint32_t adler = b << 16 | a;
+  for (int s = 24; s >= 0; s -= 8) z.push_back(static_cast<uint8_t>(adler >> s));
+  AppendChunk(out, "IDAT", z);
+  AppendChunk(out, "IEND", {});
+  return out;
 }
 
 }  // namespace zelk4::test
