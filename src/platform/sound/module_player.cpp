@@ -45,8 +45,9 @@ std::size_t ModulePlayer::Render(int16_t* out, std::size_t frames, std::vector<S
     int16_t* target = out ? out + 2 * done : scratch;
     const std::size_t got = module_->read_interleaved_stereo(rate_, want, target);
     // The row reported after the slice is the one whose tick was last processed; a change means
-    // a new row began inside this slice.
-    if (got > 0) NoteRow(events);
+    // a new row began inside this slice. A short slice is the song's end, where libopenmpt has
+    // already gone back to the start without playing it.
+    if (got == want) NoteRow(events);
     framesRendered_ += got;
     done += got;
     if (got < want) ended_ = true;

@@ -4,6 +4,7 @@
 #include <map>
 #include <utility>
 
+#include "platform/sound/module_player.h"
 #include "platform/sound/pull_session.h"
 #include "platform/sound/xm_writer.h"
 
@@ -121,6 +122,27 @@ TEST(SoundSync, BreaksJumpsLoopsAndTheSongsOwnLoopFollowThePlayingOrder) {
   // At its end the song starts again from its first order.
   EXPECT_EQ(heard[firstPass.size()].param, 1);
   EXPECT_EQ(heard[firstPass.size() + 1].param, 2);
+}
+
+TEST(SoundSync, ASongPlayedOnceReportsNoRowPastItsEnd) {
+  XmSong song;
+  song.channels = 1;
+  song.speed = 3;
+  song.orders = {0, 0};
+  XmPattern pattern(4, 1);
+  pattern.At(0, 0) = {49, 1, 0, kXmSync, 0x05};
+  pattern.At(2, 0) = {0, 0, 0, kXmSync, 0x30};
+  song.patterns = {pattern};
+  const std::vector<uint8_t> bytes = WriteXm(song);
+  auto player = sound::ModulePlayer::Load(bytes.data(), bytes.size(), 44100, /*loop=*/false);
+  ASSERT_NE(player, nullptr);
+  std::vector<sound::SyncEvent> events;
+  std::vector<int16_t> block(2 * 1000);
+  while (!player->Ended()) player->Render(block.data(), 1000, events);
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events[3].order, 1);
+  EXPECT_EQ(events[3].row, 2);
+  EXPECT_EQ(player->FramesRendered(), 44100u * 480 / 1000);  // 8 rows of 3 ticks at 125 BPM
 }
 
 }  // namespace
