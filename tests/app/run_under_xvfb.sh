@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Run inside xvfb-run: starts the demo, waits for its visible "ZELK4" window, presses Escape in
+# it and expects the program to end by itself with status 0. Exit 77 (skip) without xdotool.
+set -u
+program=$1
+command -v xdotool >/dev/null || { echo "skip: xdotool is not installed (scripts/setup.sh installs it)"; exit 77; }
+
+cd "$(mktemp -d)"
+"$program" & pid=$!
+window=$(timeout 20 xdotool search --sync --onlyvisible --name '^ZELK4$' | head -n 1)
+if [ -z "$window" ]; then
+  echo "FAIL: no visible window titled ZELK4 appeared"; kill "$pid" 2>/dev/null; wait "$pid"; exit 1
+fi
+echo "window $window: $(xdotool getwindowgeometry "$window" | tr '\n' ' ')"
+xdotool windowfocus --sync "$window" key Escape
+
+for _ in $(seq 100); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$pid" 2>/dev/null; then
+  echo "FAIL: still running 10 s after Escape"; kill "$pid"; wait "$pid"; exit 1
+fi
+wait "$pid"; status=$?
+echo "exit status $status"
+[ "$status" -eq 0 ]
