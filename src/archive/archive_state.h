@@ -63,6 +63,7 @@ struct DecoderState {
 
   uint32_t windowPos;  // where the next decoded byte goes
   uint32_t flushPos;   // first window byte not yet handed to the output
+  bool windowWrapped;  // the window has been filled once since the last fresh (non-solid) entry
 
   uint32_t recent[4];      // the four recent match distances
   uint32_t recentCounter;  // low two bits select the slot written next
@@ -126,7 +127,8 @@ struct LookupState {
   int64_t wantedIndex;            // >= 0: take the entry at this position instead of by name
   const uint8_t* memoryImage;     // non-null: read the archive from these bytes
   size_t memorySize;
-  int64_t fileSize;               // size of the open archive, for bounding header values
+  int64_t fileSize;
+  bool skipCrcCheck;              // salvage: hand over the wanted entry's bytes unchecked               // size of the open archive, for bounding header values
 };
 
 struct ArchiveState {

@@ -40,6 +40,11 @@ int ArchiveListEntries(const char* archivePath, void (*visit)(const ArchiveEntry
 int ArchiveGetEntryAt(uint8_t** data, uint32_t* size, uint32_t index, const char* archivePath,
                       const char* password);
 
+// Turns the CRC-32 check of the wanted entry off (0) or on (1, the default) for the lookups that
+// follow. With it off, a lookup hands over whatever the entry produced, short or damaged: for
+// salvaging and for looking at what a broken entry decodes to. The engine never turns it off.
+void ArchiveSetCrcCheck(int enabled);
+
 // Runs ArchiveGetFile's lookup over archive bytes in memory instead of a file (fuzzing and tests).
 int ArchiveGetFileFromMemory(uint8_t** data, uint32_t* size, const uint8_t* archiveBytes,
                              size_t archiveSize, const char* name, const char* password);

@@ -40,6 +40,16 @@ void CopyMatch(DecoderState& d, uint32_t distance, uint32_t length) {
   g_archive.lookup.bytesToProduce -= static_cast<int32_t>(length);
   uint8_t* w = g_archive.lookup.window;
   uint32_t pos = d.windowPos;
+  const bool wraps = pos + length >= kWindowSize;
+  if (distance > pos && !d.windowWrapped) {
+    // A match reaching before the first byte of a fresh window has nothing to copy: like the
+    // reference decoders, it yields zeros for its whole length.
+    for (uint32_t i = 0; i < length; ++i) w[(pos + i) & kWindowMask] = 0;
+    d.windowPos = (pos + length) & kWindowMask;
+    d.windowWrapped = wraps;
+    return;
+  }
+  if (wraps) d.windowWrapped = true;
   uint32_t src = (pos - distance) & kWindowMask;
   if (pos + length <= kWindowSize && src + length <= kWindowSize) {
     // Neither end wraps: a plain forward copy, byte by byte so an overlap repeats the pattern.
@@ -64,6 +74,7 @@ void CopyMatch(DecoderState& d, uint32_t distance, uint32_t length) {
 void PutByte(DecoderState& d, uint8_t b) {
   g_archive.lookup.window[d.windowPos] = b;
   d.windowPos = (d.windowPos + 1) & kWindowMask;
+  if (d.windowPos == 0) d.windowWrapped = true;
   --g_archive.lookup.bytesToProduce;
 }
 
@@ -122,6 +133,7 @@ void ResetDecoder(DecoderState& d) {
   d.lastLength = 0;
   d.windowPos = 0;
   d.flushPos = 0;
+  d.windowWrapped = false;
   std::memset(g_archive.lookup.window, 0, kWindowSize);
 }
 

@@ -93,6 +93,8 @@ int ArchiveGetFileFromMemory(uint8_t** data, uint32_t* size, const uint8_t* arch
   return result;
 }
 
+void ArchiveSetCrcCheck(int enabled) { g_archive.lookup.skipCrcCheck = enabled == 0; }
+
 int ArchiveListEntries(const char* archivePath, void (*visit)(const ArchiveEntryInfo& entry, void* user),
                        void* user, uint16_t* mainFlags) {
   LookupState& s = g_archive.lookup;
