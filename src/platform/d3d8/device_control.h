@@ -1,0 +1,72 @@
+// The software device's own controls, beside the Direct3D calls: where Present sends frames,
+// reading back what was presented, a hook that makes chosen device creations fail, the call
+// log, and the number of worker threads. The program that starts sets these before
+// CreateDevice; the engine never touches them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/d3d8/d3d8types.h"
+
+struct SDL_Window;
+
+namespace d3d8 {
+
+// Where Present hands each finished back buffer. The choice applies to devices created after
+// it and to the current device from its next Present on.
+enum class PresentTarget {
+  kNothing,    // frames are dropped (benchmarks); LastPresentedFrame stays empty
+  kOffscreen,  // frames kept in memory (LastPresentedFrame) and handed to the sink, if any
+  kWindow,     // an SDL2 window: full screen picture scaled with its 4:3 shape kept
+};
+
+// A presented frame as 0xAARRGGBB words, top row first (R5G6B5 back buffers are widened with
+// alpha 255, each channel's top bits repeated into its low bits).
+struct Frame {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  uint64_t number = 0;  // 1 for the first frame presented after the target was chosen
+  std::vector<uint32_t> pixels;
+};
+
+using FrameSink = std::function<void(const Frame& frame)>;
+
+void PresentToNothing();
+void PresentOffscreen(FrameSink sink = {});
+// window may be null: the device then asks the window resolver for the window behind the
+// focus HWND given to CreateDevice.
+void PresentToWindow(SDL_Window* window);
+void SetWindowResolver(std::function<SDL_Window*(HWND)> resolver);
+PresentTarget CurrentPresentTarget();
+
+// The last frame handed to the offscreen target (empty before the first).
+const Frame& LastPresentedFrame();
+
+// Called by every CreateDevice with the requested back-buffer format, depth format and
+// behaviour flags; returning true makes that creation fail with D3DERR_NOTAVAILABLE. Null
+// (the default) lets every supported combination succeed.
+using CreateDeviceFailureHook =
+    std::function<bool(D3DFORMAT backBuffer, D3DFORMAT depth, DWORD behaviorFlags)>;
+void SetCreateDeviceFailureHook(CreateDeviceFailureHook hook);
+
+// The call log: when enabled, every Direct3D call on a device, an object it created or the
+// IDirect3D8 is recorded as one text line, e.g. "SetRenderState(22, 1)" or
+// "SetTexture(0, texture#3)" (objects by kind and creation number, floats with %.9g).
+void EnableCallLog(bool enabled);
+bool CallLogEnabled();
+const std::vector<std::string>& CallLog();
+void ClearCallLog();
+
+// Worker threads the rasterizer may use (0: one per core, at most 4). The pictures are the
+// same for every count. Applies to devices created afterwards.
+void SetWorkerThreads(unsigned count);
+unsigned WorkerThreads();
+
+// Puts every control back to its start value (tests): nothing target, no hook, log off and
+// empty, automatic thread count.
+void ResetControls();
+
+}  // namespace d3d8

@@ -1,0 +1,135 @@
+// IDirect3D8 and device creation: the formats this device offers, the creation-failure hook,
+// the back and depth buffers and the default states.
+#include "platform/d3d8/call_log.h"
+#include "platform/d3d8/device_control.h"
+#include "platform/d3d8/device_core.h"
+#include "platform/d3d8/presenter.h"
+#include "platform/d3d8/rasterizer.h"
+
+namespace d3d8 {
+
+void RegisterDevice(IDirect3DDevice8* device);
+
+namespace {
+
+CreateDeviceFailureHook g_failureHook;
+unsigned g_workerThreads = 0;
+
+// The display this device pretends to run on: 32-bit colour at the demo's size.
+constexpr D3DDISPLAYMODE kDesktopMode{640, 480, 60, D3DFMT_X8R8G8B8};
+
+bool IsBackBufferFormat(D3DFORMAT f) {
+  return f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8 || f == D3DFMT_R5G6B5;
+}
+
+}  // namespace
+
+void SetCreateDeviceFailureHook(CreateDeviceFailureHook hook) { g_failureHook = std::move(hook); }
+
+void SetWorkerThreads(unsigned count) { g_workerThreads = count; }
+
+unsigned WorkerThreads() { return g_workerThreads; }
+
+}  // namespace d3d8
+
+IDirect3D8* Direct3DCreate8(UINT SDKVersion) {
+  D3D8_LOG("Direct3DCreate8(%u)", SDKVersion);
+  if (SDKVersion != D3D_SDK_VERSION) return nullptr;
+  auto* direct3d = new IDirect3D8;
+  direct3d->objectId_ = d3d8::NextObjectId();
+  return direct3d;
+}
+
+UINT IDirect3D8::GetAdapterModeCount(UINT Adapter) { return Adapter == D3DADAPTER_DEFAULT ? 1 : 0; }
+
+HRESULT IDirect3D8::GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) {
+  D3D8_LOG("GetAdapterDisplayMode(%u)", Adapter);
+  if (Adapter != D3DADAPTER_DEFAULT || pMode == nullptr) return D3DERR_INVALIDCALL;
+  *pMode = d3d8::kDesktopMode;
+  return D3D_OK;
+}
+
+HRESULT IDirect3D8::CheckDeviceType(UINT Adapter, D3DDEVTYPE CheckType, D3DFORMAT,
+                                    D3DFORMAT BackBufferFormat, BOOL) {
+  if (Adapter != D3DADAPTER_DEFAULT || CheckType != D3DDEVTYPE_HAL) return D3DERR_INVALIDCALL;
+  return d3d8::IsBackBufferFormat(BackBufferFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
+}
+
+HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
+                                 DWORD BehaviorFlags,
+                                 D3DPRESENT_PARAMETERS* pPresentationParameters,
+                                 IDirect3DDevice8** ppReturnedDeviceInterface) {
+  D3DPRESENT_PARAMETERS* pp = pPresentationParameters;
+  D3D8_LOG("CreateDevice(%u, %d, %s, 0x%x, {%u, %u, %d, %u, %d, %d, %s, %d, %d, %d, 0x%x, %u, %u})",
+           Adapter, static_cast<int>(DeviceType), hFocusWindow ? "window" : "null", BehaviorFlags,
+           pp ? pp->BackBufferWidth : 0, pp ? pp->BackBufferHeight : 0,
+           pp ? static_cast<int>(pp->BackBufferFormat) : 0, pp ? pp->BackBufferCount : 0,
+           pp ? static_cast<int>(pp->MultiSampleType) : 0, pp ? static_cast<int>(pp->SwapEffect) : 0,
+           pp && pp->hDeviceWindow ? "window" : "null", pp ? pp->Windowed : 0,
+           pp ? pp->EnableAutoDepthStencil : 0, pp ? static_cast<int>(pp->AutoDepthStencilFormat) : 0,
+           pp ? pp->Flags : 0, pp ? pp->FullScreen_RefreshRateInHz : 0,
+           pp ? pp->FullScreen_PresentationInterval : 0);
+  if (ppReturnedDeviceInterface == nullptr || pp == nullptr) return D3DERR_INVALIDCALL;
+  *ppReturnedDeviceInterface = nullptr;
+  if (Adapter != D3DADAPTER_DEFAULT || DeviceType != D3DDEVTYPE_HAL) return D3DERR_INVALIDCALL;
+
+  // Exactly one vertex-processing mode must be asked for.
+  DWORD vp = BehaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING |
+                              D3DCREATE_HARDWARE_VERTEXPROCESSING |
+                              D3DCREATE_MIXED_VERTEXPROCESSING);
+  if (vp != D3DCREATE_SOFTWARE_VERTEXPROCESSING && vp != D3DCREATE_HARDWARE_VERTEXPROCESSING &&
+      vp != D3DCREATE_MIXED_VERTEXPROCESSING) {
+    return D3DERR_INVALIDCALL;
+  }
+
+  D3DPRESENT_PARAMETERS params = *pp;
+  if (params.Windowed) {
+    // Width and height 0 mean the window's client area; the desktop format is X8R8G8B8.
+    if (params.BackBufferWidth == 0) params.BackBufferWidth = d3d8::kDesktopMode.Width;
+    if (params.BackBufferHeight == 0) params.BackBufferHeight = d3d8::kDesktopMode.Height;
+    if (params.BackBufferFormat == D3DFMT_UNKNOWN) params.BackBufferFormat = D3DFMT_X8R8G8B8;
+  }
+  if (params.BackBufferWidth == 0 || params.BackBufferHeight == 0 ||
+      params.BackBufferWidth > 4096 || params.BackBufferHeight > 4096 ||
+      !d3d8::IsBackBufferFormat(params.BackBufferFormat) || params.BackBufferCount > 1 ||
+      params.SwapEffect < D3DSWAPEFFECT_DISCARD || params.SwapEffect > D3DSWAPEFFECT_COPY_VSYNC) {
+    return D3DERR_INVALIDCALL;
+  }
+  D3DFORMAT depthFormat = params.EnableAutoDepthStencil ? params.AutoDepthStencilFormat
+                                                        : D3DFMT_UNKNOWN;
+  if (params.EnableAutoDepthStencil && depthFormat != D3DFMT_D16 && depthFormat != D3DFMT_D24X8) {
+    return D3DERR_NOTAVAILABLE;
+  }
+  if (d3d8::g_failureHook && d3d8::g_failureHook(params.BackBufferFormat, depthFormat, BehaviorFlags)) {
+    return D3DERR_NOTAVAILABLE;
+  }
+  if (params.BackBufferCount == 0) params.BackBufferCount = 1;
+  *pp = params;  // Direct3D writes the values it filled in back to the caller
+
+  auto* device = new IDirect3DDevice8;
+  device->objectId_ = d3d8::NextObjectId();
+  device->core_ = std::make_unique<d3d8::DeviceCore>();
+  d3d8::DeviceCore& c = *device->core_;
+  c.direct3d = this;
+  AddRef();
+  c.params = params;
+  c.behaviorFlags = BehaviorFlags;
+  c.focusWindow = hFocusWindow;
+  c.backBuffer = d3d8::NewSurface(device, params.BackBufferWidth, params.BackBufferHeight,
+                                  params.BackBufferFormat, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT);
+  c.renderTarget = c.backBuffer;
+  c.backBuffer->AddRef();
+  if (params.EnableAutoDepthStencil) {
+    c.autoDepth = d3d8::NewSurface(device, params.BackBufferWidth, params.BackBufferHeight,
+                                   depthFormat, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT);
+    c.depthStencil = c.autoDepth;
+    c.autoDepth->AddRef();
+  }
+  d3d8::SetDefaultStates(&c.state, params.EnableAutoDepthStencil != FALSE,
+                         params.BackBufferWidth, params.BackBufferHeight);
+  c.rasterizer = std::make_unique<d3d8::Rasterizer>(d3d8::g_workerThreads);
+  c.presenter = std::make_unique<d3d8::Presenter>(hFocusWindow);
+  d3d8::RegisterDevice(device);
+  *ppReturnedDeviceInterface = device;
+  return D3D_OK;
+}

@@ -1,0 +1,171 @@
+// Present targets: nothing, an in-memory frame (with an optional sink), or an SDL2 window that
+// shows the picture full screen, scaled with its shape kept and black bars around it.
+#include "platform/d3d8/presenter.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+#include "platform/d3d8/device_control.h"
+
+namespace d3d8 {
+namespace {
+
+struct Controls {
+  PresentTarget target = PresentTarget::kNothing;
+  FrameSink sink;
+  SDL_Window* window = nullptr;
+  std::function<SDL_Window*(HWND)> resolver;
+  Frame last;
+  uint64_t frameNumber = 0;
+};
+
+Controls& Global() {
+  static Controls controls;
+  return controls;
+}
+
+// R5G6B5 widened to 8 bits per channel by repeating each channel's top bits.
+uint32_t Widen565(uint16_t p) {
+  uint32_t r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
+  r = (r << 3) | (r >> 2);
+  g = (g << 2) | (g >> 4);
+  b = (b << 3) | (b >> 2);
+  return 0xFF000000u | (r << 16) | (g << 8) | b;
+}
+
+void CopyToFrame(const IDirect3DSurface8& surface, Frame* frame) {
+  frame->width = surface.width_;
+  frame->height = surface.height_;
+  frame->pixels.resize(static_cast<size_t>(surface.width_) * surface.height_);
+  for (UINT y = 0; y < surface.height_; ++y) {
+    const uint8_t* row = surface.bits_.data() + static_cast<size_t>(y) * surface.pitch_;
+    uint32_t* out = frame->pixels.data() + static_cast<size_t>(y) * surface.width_;
+    for (UINT x = 0; x < surface.width_; ++x) {
+      if (surface.format_ == D3DFMT_R5G6B5) {
+        uint16_t p;
+        memcpy(&p, row + 2 * x, 2);
+        out[x] = Widen565(p);
+      } else {
+        uint32_t p;
+        memcpy(&p, row + 4 * x, 4);
+        out[x] = surface.format_ == D3DFMT_X8R8G8B8 ? (p | 0xFF000000u) : p;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void PresentToNothing() {
+  Global().target = PresentTarget::kNothing;
+  Global().sink = nullptr;
+}
+
+void PresentOffscreen(FrameSink sink) {
+  Global().target = PresentTarget::kOffscreen;
+  Global().sink = std::move(sink);
+  Global().frameNumber = 0;
+  Global().last = Frame{};
+}
+
+void PresentToWindow(SDL_Window* window) {
+  Global().target = PresentTarget::kWindow;
+  Global().window = window;
+  Global().sink = nullptr;
+}
+
+void SetWindowResolver(std::function<SDL_Window*(HWND)> resolver) {
+  Global().resolver = std::move(resolver);
+}
+
+PresentTarget CurrentPresentTarget() { return Global().target; }
+
+const Frame& LastPresentedFrame() { return Global().last; }
+
+void ResetPresentControls() {
+  Global() = Controls{};
+}
+
+struct Presenter::Impl {
+  HWND focus = nullptr;
+  SDL_Window* window = nullptr;  // the window the renderer below belongs to
+  SDL_Renderer* renderer = nullptr;
+  SDL_Texture* texture = nullptr;
+  int textureWidth = 0, textureHeight = 0;
+  Frame scratch;
+
+  void DropWindow() {
+    if (texture != nullptr) SDL_DestroyTexture(texture);
+    if (renderer != nullptr) SDL_DestroyRenderer(renderer);
+    texture = nullptr;
+    renderer = nullptr;
+    window = nullptr;
+  }
+
+  bool ShowInWindow(SDL_Window* target, const Frame& frame) {
+    if (target != window) {
+      DropWindow();
+      renderer = SDL_CreateRenderer(target, -1, 0);
+      if (renderer == nullptr) return false;
+      window = target;
+    }
+    if (texture == nullptr || textureWidth != static_cast<int>(frame.width) ||
+        textureHeight != static_cast<int>(frame.height)) {
+      if (texture != nullptr) SDL_DestroyTexture(texture);
+      texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                  static_cast<int>(frame.width), static_cast<int>(frame.height));
+      if (texture == nullptr) return false;
+      textureWidth = static_cast<int>(frame.width);
+      textureHeight = static_cast<int>(frame.height);
+    }
+    SDL_UpdateTexture(texture, nullptr, frame.pixels.data(), static_cast<int>(frame.width * 4));
+    // The largest rectangle of the picture's shape that fits the output, centred.
+    int outW = 0, outH = 0;
+    SDL_GetRendererOutputSize(renderer, &outW, &outH);
+    SDL_Rect dest{0, 0, outW, outH};
+    int64_t wide = static_cast<int64_t>(outW) * frame.height;
+    int64_t tall = static_cast<int64_t>(outH) * frame.width;
+    if (wide > tall) {
+      dest.w = static_cast<int>(tall / frame.height);
+      dest.x = (outW - dest.w) / 2;
+    } else {
+      dest.h = static_cast<int>(wide / frame.width);
+      dest.y = (outH - dest.h) / 2;
+    }
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_RenderCopy(renderer, texture, nullptr, &dest);
+    SDL_RenderPresent(renderer);
+    return true;
+  }
+};
+
+Presenter::Presenter(HWND focusWindow) : impl_(std::make_unique<Impl>()) {
+  impl_->focus = focusWindow;
+}
+
+Presenter::~Presenter() { impl_->DropWindow(); }
+
+bool Presenter::Present(const IDirect3DSurface8& backBuffer) {
+  Controls& c = Global();
+  switch (c.target) {
+    case PresentTarget::kNothing:
+      return true;
+    case PresentTarget::kOffscreen:
+      CopyToFrame(backBuffer, &c.last);
+      c.last.number = ++c.frameNumber;
+      if (c.sink) c.sink(c.last);
+      return true;
+    case PresentTarget::kWindow: {
+      SDL_Window* window = c.window;
+      if (window == nullptr && c.resolver) window = c.resolver(impl_->focus);
+      if (window == nullptr) return true;  // no window to show in: the frame is dropped
+      CopyToFrame(backBuffer, &impl_->scratch);
+      return impl_->ShowInWindow(window, impl_->scratch);
+    }
+  }
+  return true;
+}
+
+}  // namespace d3d8

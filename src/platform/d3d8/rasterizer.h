@@ -1,0 +1,65 @@
+// The rasterizer: a queue of clears and triangles, each with the pixel state frozen at its draw
+// call, carried out when someone needs the pixels (Present, a lock, a render-target switch, a
+// full queue). Rows are shared between the calling thread and worker threads in fixed bands,
+// and every thread runs the queue in order over its own rows, so each pixel sees exactly the
+// same sequence of writes whatever the thread count.
+//
+// Fixed rules (the same on every machine):
+// - Screen positions are snapped to 1/256 pixel (round half to even). Pixel centres are at
+//   integer coordinates; a centre on an edge belongs to the triangle only for top and left
+//   edges, so triangles sharing an edge cover each pixel once.
+// - Depth is interpolated linearly in screen space in double precision, clamped to [0, 1] and
+//   stored as round(z * (2^bits - 1)).
+// - Colours and texture coordinates are interpolated perspective-correctly in float, then
+//   colours are rounded to 0..255; all later arithmetic is on 8-bit integers with
+//   round-to-nearest divisions by 255.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/d3d8/pipeline.h"
+
+namespace d3d8 {
+
+// A vertex after the divide by w and the viewport mapping.
+struct ScreenVertex {
+  float x, y;   // pixels, centres at integers
+  float z;      // 0..1
+  float q;      // 1 / w
+  float var[kMaxVaryings];  // varyings (not yet multiplied by q)
+};
+
+enum class CullRule { kKeepAll, kKeepClockwise, kKeepCounterClockwise };
+
+class Rasterizer {
+ public:
+  explicit Rasterizer(unsigned threadCount);
+  ~Rasterizer();
+  Rasterizer(const Rasterizer&) = delete;
+  Rasterizer& operator=(const Rasterizer&) = delete;
+
+  // Clears [x0, x1) x [y0, y1) of the colour target and/or the depth surface.
+  void Clear(IDirect3DSurface8* target, IDirect3DSurface8* depth, int x0, int y0, int x1,
+             int y1, DWORD flags, D3DCOLOR color, float z);
+
+  // Starts a draw: later triangles use this pixel state. Holds references to the surfaces and
+  // textures it names until the queue has run.
+  void BeginDraw(const PixelState& state);
+  // Queues one triangle of the current draw; returns false if it was culled or covers no area.
+  bool AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                   CullRule cull);
+
+  // Runs everything queued; afterwards every surface holds its final pixels.
+  void Finish();
+  bool Idle() const;
+
+  unsigned ThreadCount() const;
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace d3d8

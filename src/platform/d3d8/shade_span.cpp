@@ -1,0 +1,1 @@
+#include "platform/d3d8/pipeline.h"
