@@ -13,6 +13,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libssl-dev   # tool command lines, JSON output, sha256
   ffmpeg                              # video capture
   xvfb xauth x11-apps imagemagick     # virtual display for window tests and screenshots
+  xdotool                             # keys into the demo window under Xvfb (window test)
   libosmesa6-dev libgl1-mesa-dri      # independent software renderer for cross-checks
   nodejs npm                          # independent RAR decoders (WebAssembly) for packer checks
 )

@@ -5,7 +5,12 @@ set -u
 program=$1
 command -v xdotool >/dev/null || { echo "skip: xdotool is not installed (scripts/setup.sh installs it)"; exit 77; }
 
-cd "$(mktemp -d)"
+here=$(cd "$(dirname "$0")" && pwd)
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$here/lsan_system_libs.supp"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
 "$program" & pid=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^ZELK4$' | head -n 1)
 if [ -z "$window" ]; then

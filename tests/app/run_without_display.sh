@@ -6,7 +6,9 @@ set -u
 program=$1
 if compgen -G "/dev/dri/card*" >/dev/null; then echo "skip: a DRM display device exists here"; exit 77; fi
 
-cd "$(mktemp -d)"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
 err=$(env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout 20 "$program" 2>&1 >/dev/null)
 status=$?
 echo "$err"
