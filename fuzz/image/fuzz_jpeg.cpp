@@ -1,0 +1,8 @@
+// The JPEG reader over libjpeg with its memory source, fatal paths included.
+#include "fatal_return.h"
+#include "image/image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzz_image::DecodeOnce(DecodeJpegImage, data, size);
+  return 0;
+}

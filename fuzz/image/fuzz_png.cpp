@@ -1,0 +1,8 @@
+// The PNG reader over libpng, fatal paths included.
+#include "fatal_return.h"
+#include "image/image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzz_image::DecodeOnce(DecodePngImage, data, size);
+  return 0;
+}
