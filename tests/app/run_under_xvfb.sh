@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Run inside xvfb-run: starts the demo, waits for its visible "ZELK4" window, presses Escape in
-# it and expects the program to end by itself with status 0. Exit 77 (skip) without xdotool.
+# it and expects the program to end by itself with status 0. It runs in the given folder (the
+# build folder, where the demo finds its data). Exit 77 (skip) without xdotool.
 set -u
 program=$1
+folder=${2:-.}
 command -v xdotool >/dev/null || { echo "skip: xdotool is not installed (scripts/setup.sh installs it)"; exit 77; }
 
 here=$(cd "$(dirname "$0")" && pwd)
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$here/lsan_system_libs.supp"
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+cd "$folder"
 "$program" & pid=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^ZELK4$' | head -n 1)
 if [ -z "$window" ]; then
