@@ -75,14 +75,18 @@ void RealTimeOutput::Stop() {
 // never past what the device holds and never backwards.
 uint64_t RealTimeOutput::HeardFrames(uint64_t queuedFrames, uint64_t origin) {
   const uint64_t now = NowMicros();
-  if (device_ == 0) return (now - origin) * static_cast<uint64_t>(rate_) / 1000000u;
+  if (device_ == 0) {
+    const uint64_t elapsed = now > origin ? now - origin : 0;
+    return elapsed * static_cast<uint64_t>(rate_) / 1000000u;
+  }
   const uint64_t waiting = SDL_GetQueuedAudioSize(device_) / (2 * sizeof(int16_t));
   const uint64_t played = queuedFrames - std::min(waiting, queuedFrames);
   if (played != lastPlayed_) {
     lastPlayed_ = played;
     lastPlayedAt_ = now;
   }
-  const uint64_t base = lastPlayed_ > deviceBufferFrames_ ? lastPlayed_ - deviceBufferFrames_ : 0;
+  if (lastPlayed_ == 0) return 0;  // the device has not started on the song yet
+  const uint64_t base = lastPlayed_ - std::min<uint64_t>(lastPlayed_, deviceBufferFrames_);
   const uint64_t since = (now - lastPlayedAt_) * static_cast<uint64_t>(rate_) / 1000000u;
   const uint64_t heard = base + std::min<uint64_t>(since, deviceBufferFrames_);
   lastHeard_ = std::max(lastHeard_, heard);
@@ -99,7 +103,8 @@ void RealTimeOutput::Run(FMUSIC_MODULE* song) {
   while (!stop_) {
     const uint64_t heard = std::min(HeardFrames(queued, origin), player.FramesRendered());
     song->audibleFrames = heard;
-    while (nextEvent < pending.size() && pending[nextEvent].frame <= heard && !stop_) {
+    const bool started = device_ == 0 || lastPlayed_ > 0;
+    while (started && nextEvent < pending.size() && pending[nextEvent].frame <= heard && !stop_) {
       const SyncEvent event = pending[nextEvent++];
       if (FMUSIC_CALLBACK callback = song->zxxCallback) callback(song, event.param);
     }

@@ -133,5 +133,43 @@ TEST(SoundRealTime, WithoutADeviceASilentClockRunsTheSong) {
   unsetenv("SDL_AUDIODRIVER");
 }
 
+// SDL's dummy driver stands in for a sound card: it takes sound at the real rate and plays it
+// nowhere. The callbacks keep the song's order, none missed or doubled, and the clock only
+// moves forward.
+std::atomic<int> deviceCalls{0};
+std::atomic<bool> deviceOrderKept{true};
+std::atomic<int> deviceLastParam{0x30};
+
+TEST(SoundRealTime, OnADeviceCallbacksComeInTheSongsOrder) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  ASSERT_TRUE(sound::SetOutput(sound::Output::RealTime));
+  ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
+  if (sound::UsingSilentClock()) {
+    FSOUND_Close();
+    unsetenv("SDL_AUDIODRIVER");
+    GTEST_SKIP() << "SDL has no dummy audio driver here";
+  }
+  std::vector<uint8_t> bytes = TwoRowSong();
+  FMUSIC_MODULE* mod = FMUSIC_LoadSongMemory(bytes.data(), static_cast<int>(bytes.size()));
+  ASSERT_NE(mod, nullptr);
+  FMUSIC_SetZxxCallback(mod, [](FMUSIC_MODULE*, unsigned char param) {
+    if (param == deviceLastParam.load()) deviceOrderKept = false;
+    deviceLastParam = param;
+    ++deviceCalls;
+  });
+  ASSERT_TRUE(FMUSIC_PlaySong(mod));
+  int lastTime = 0;
+  while (deviceCalls.load() < 8) {
+    const int now = FMUSIC_GetTime(mod);
+    EXPECT_GE(now, lastTime);
+    lastTime = now;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_TRUE(deviceOrderKept.load());
+  FMUSIC_FreeSong(mod);
+  FSOUND_Close();
+  unsetenv("SDL_AUDIODRIVER");
+}
+
 }  // namespace
 }  // namespace zelk4::test
