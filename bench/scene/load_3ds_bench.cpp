@@ -3,11 +3,12 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "platform/win/win.h"
 #include "scene/chunk_writer.h"
 #include "scene/scene.h"
-#include "support/corpus.h"
 
 namespace {
 
@@ -23,7 +24,8 @@ void LoadBytes(benchmark::State& state, const std::vector<uint8_t>& bytes) {
 }
 
 void BM_LoadJeep(benchmark::State& state) {
-  const auto bytes = zelk4::test::ReadFileBytes(std::filesystem::path(ZELK4_CORPUS_DIR) / "3ds" / "jeep1.3ds");
+  std::ifstream in(std::filesystem::path(ZELK4_CORPUS_DIR) / "3ds" / "jeep1.3ds", std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (bytes.empty()) {
     state.SkipWithError("jeep1.3ds is absent from the corpus");
     return;
