@@ -56,12 +56,12 @@ void Quaternion::toRotationMatrix(float m[9]) const {
   m[8] = 1 - 2 * x * x - 2 * y * y;
 }
 
-void QuaternionToMatrix4(const Quaternion& q, float out[16]) {
+void QuaternionToMatrix(const Quaternion& q, D3DXMATRIX* out) {
   float r[9];
   q.toRotationMatrix(r);
   for (int row = 0; row < 4; ++row) {
     for (int column = 0; column < 4; ++column) {
-      out[row * 4 + column] = (row < 3 && column < 3) ? r[row * 3 + column] : (row == column ? 1.0f : 0.0f);
+      out->m[row][column] = (row < 3 && column < 3) ? r[row * 3 + column] : (row == column ? 1.0f : 0.0f);
     }
   }
 }

@@ -38,20 +38,21 @@ float SegmentParameter(float frame, float from, float to) {
   return span != 0.0f ? (frame - from) / span : 1.0f;  // equal frames: the later key holds
 }
 
-void Multiply(const float a[16], const float b[16], float out[16]) {
+// out = a x b (row by column, as D3DXMatrixMultiply); out may not alias a or b.
+void Multiply(const D3DXMATRIX& a, const D3DXMATRIX& b, D3DXMATRIX* out) {
   for (int row = 0; row < 4; ++row) {
     for (int column = 0; column < 4; ++column) {
       float sum = 0.0f;
-      for (int i = 0; i < 4; ++i) sum += a[row * 4 + i] * b[i * 4 + column];
-      out[row * 4 + column] = sum;
+      for (int i = 0; i < 4; ++i) sum += a.m[row][i] * b.m[i][column];
+      out->m[row][column] = sum;
     }
   }
 }
 }  // namespace
 
-float* RotationTrack::evaluate(float out[16], float frame) const {
+D3DXMATRIX* RotationTrack::evaluate(D3DXMATRIX* out, float frame) const {
   if (keyCount < 2) {
-    for (int i = 0; i < 16; ++i) out[i] = (i % 5 == 0) ? 1.0f : 0.0f;
+    QuaternionToMatrix(Quaternion{}, out);
     return out;
   }
   Quaternion q;
@@ -66,13 +67,14 @@ float* RotationTrack::evaluate(float out[16], float frame) const {
       Slerp(&q, k0->orientation, k0->next->orientation, SegmentParameter(frame, k0->frame, k0->next->frame));
     }
   }
-  float rotation[16];
-  float base[16];
-  QuaternionToMatrix4(q, rotation);
-  QuaternionToMatrix4(first->orientation, base);
-  float baseTransposed[16];
+  // Relative to the first key: R x transpose(Mat(first)), the transpose undoing the first turn.
+  D3DXMATRIX rotation;
+  D3DXMATRIX base;
+  QuaternionToMatrix(q, &rotation);
+  QuaternionToMatrix(first->orientation, &base);
+  D3DXMATRIX baseTransposed;
   for (int row = 0; row < 4; ++row) {
-    for (int column = 0; column < 4; ++column) baseTransposed[row * 4 + column] = base[column * 4 + row];
+    for (int column = 0; column < 4; ++column) baseTransposed.m[row][column] = base.m[column][row];
   }
   Multiply(rotation, baseTransposed, out);
   return out;

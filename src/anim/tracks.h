@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "platform/d3dx/d3dx8.h"
+
 // A rotation as a unit quaternion, scalar part first.
 struct Quaternion {
   float w = 1.0f;
@@ -104,10 +106,10 @@ struct RotationTrack {
   RotationKey* addKey(float frame, float angle, float axisX, float axisY, float axisZ);
   // Chains the relative rotations into absolute orientations; call once after the last key.
   void finish();
-  // Writes the rotation at `frame`, relative to the first key, into out as a 4x4 matrix
-  // (row vectors, row-major); the identity for fewer than two keys. Returns out.
-  float* evaluate(float out[16], float frame) const;
+  // Writes the rotation at `frame`, relative to the first key, into out (row vectors); the
+  // identity for fewer than two keys. Returns out.
+  D3DXMATRIX* evaluate(D3DXMATRIX* out, float frame) const;
 };
 
-// Mat(q): the 4x4 matrix (Direct3D row-vector layout) of a quaternion's rotation.
-void QuaternionToMatrix4(const Quaternion& q, float out[16]);
+// The 4x4 matrix of a quaternion's rotation: its 3x3 block, 1 at [3][3], zeros elsewhere.
+void QuaternionToMatrix(const Quaternion& q, D3DXMATRIX* out);

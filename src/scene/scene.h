@@ -5,7 +5,7 @@
 // read from the file as (x, y, z) is stored as (x, z, y): vertices, pivots, position and scale
 // keys, rotation axes. The mapping coordinate v is stored negated.
 //
-// Loading (3ds_loader.cpp) fills a scene from a 3DS file of the data archive, or from bytes in
+// Loading (load_3ds.cpp) fills a scene from a 3DS file of the data archive, or from bytes in
 // memory. The file is hostile input: every read is bounded by the end of its chunk and of the
 // buffer; lengths and counts that run past them are cut to what is there. Failures the engine
 // treats as fatal (not a 3DS file, a table limit, an allocation, a texture that cannot be

@@ -125,8 +125,8 @@ TEST(AnimEaseParameter, EasesInAndOut) {
   EXPECT_FLOAT_EQ(EaseParameter(1.5f, 0.5f, 0.0f), (3.0f - 0.5f) / 1.5f);
 }
 
-void ExpectMatrixNear(const float* actual, const float* expected) {
-  for (int i = 0; i < 16; ++i) EXPECT_NEAR(actual[i], expected[i], 1e-5f) << "element " << i;
+void ExpectMatrixNear(const D3DXMATRIX* actual, const float* expected) {
+  for (int i = 0; i < 16; ++i) EXPECT_NEAR(actual->m[i / 4][i % 4], expected[i], 1e-5f) << "element " << i;
 }
 
 // D3DXMatrixRotationY(angle): row vectors, left-handed.
@@ -176,13 +176,13 @@ TEST(AnimQuaternion, SlerpBranches) {
 
 TEST(AnimRotationTrack, FewKeysGiveTheIdentity) {
   const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-  float out[16];
+  D3DXMATRIX out;
   RotationTrack empty;
-  ExpectMatrixNear(empty.evaluate(out, 3.0f), identity);
+  ExpectMatrixNear(empty.evaluate(&out, 3.0f), identity);
   RotationTrack one;
   one.addKey(0.0f, 1.0f, 0, 1, 0);
   one.finish();
-  ExpectMatrixNear(one.evaluate(out, 3.0f), identity);
+  ExpectMatrixNear(one.evaluate(&out, 3.0f), identity);
 }
 
 TEST(AnimRotationTrack, QuarterAndHalfTurnsAboutY) {
@@ -191,19 +191,19 @@ TEST(AnimRotationTrack, QuarterAndHalfTurnsAboutY) {
   track.addKey(10.0f, kPi / 2, 0, 1, 0);
   track.addKey(20.0f, kPi / 2, 0, 1, 0);
   track.finish();
-  float out[16];
+  D3DXMATRIX out;
   float expected[16];
   // The reversed half angle and the quaternion's matrix together give the file's angle as a
   // D3DX-style rotation about y.
   RotationY(0.0f, expected);
-  ExpectMatrixNear(track.evaluate(out, 0.0f), expected);
+  ExpectMatrixNear(track.evaluate(&out, 0.0f), expected);
   RotationY(kPi / 2, expected);
-  ExpectMatrixNear(track.evaluate(out, 10.0f), expected);
+  ExpectMatrixNear(track.evaluate(&out, 10.0f), expected);
   RotationY(kPi / 4, expected);
-  ExpectMatrixNear(track.evaluate(out, 5.0f), expected);
+  ExpectMatrixNear(track.evaluate(&out, 5.0f), expected);
   RotationY(kPi, expected);
-  ExpectMatrixNear(track.evaluate(out, 20.0f), expected);
-  ExpectMatrixNear(track.evaluate(out, 35.0f), expected);
+  ExpectMatrixNear(track.evaluate(&out, 20.0f), expected);
+  ExpectMatrixNear(track.evaluate(&out, 35.0f), expected);
 }
 
 TEST(AnimRotationTrack, ResultIsRelativeToTheFirstKey) {
@@ -212,9 +212,9 @@ TEST(AnimRotationTrack, ResultIsRelativeToTheFirstKey) {
   track.addKey(10.0f, 0.0f, 1, 0, 0);
   track.finish();
   const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-  float out[16];
-  ExpectMatrixNear(track.evaluate(out, 0.0f), identity);
-  ExpectMatrixNear(track.evaluate(out, 10.0f), identity);
+  D3DXMATRIX out;
+  ExpectMatrixNear(track.evaluate(&out, 0.0f), identity);
+  ExpectMatrixNear(track.evaluate(&out, 10.0f), identity);
 }
 
 TEST(AnimRotationTrack, FullTurnKeyTakesTheOppositeBranch) {
@@ -223,11 +223,11 @@ TEST(AnimRotationTrack, FullTurnKeyTakesTheOppositeBranch) {
   track.addKey(10.0f, 2 * kPi, 0, 1, 0);  // a full turn: the quaternion -1
   track.finish();
   EXPECT_NEAR(track.last->orientation.w, -1.0f, 1e-6f);
-  float out[16];
-  track.evaluate(out, 5.0f);
+  D3DXMATRIX out;
+  track.evaluate(&out, 5.0f);
   // Halfway through the perpendicular quaternion: still a rotation (orthonormal rows).
   for (int row = 0; row < 3; ++row) {
-    const float* r = out + row * 4;
+    const float* r = out.m[row];
     EXPECT_NEAR(r[0] * r[0] + r[1] * r[1] + r[2] * r[2], 1.0f, 1e-5f) << row;
   }
 }
