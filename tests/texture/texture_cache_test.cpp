@@ -1,0 +1,138 @@
+// Textures loaded from the data archive and the cache that shares them.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "render/render_test_support.h"
+
+namespace zelk4::test {
+namespace {
+
+std::vector<uint32_t> Checkerboard(uint32_t width, uint32_t height) {
+  std::vector<uint32_t> pixels(width * height);
+  for (uint32_t i = 0; i < pixels.size(); ++i) {
+    pixels[i] = ((i % width + i / width) % 2) ? 0x80FF0000u : 0xFF0000FFu;
+  }
+  return pixels;
+}
+
+class TextureLoad : public RenderDeviceTest {
+ protected:
+  void SetUp() override {
+    RenderDeviceTest::SetUp();
+    archive_ = std::make_unique<ScopedDataArchive>(std::vector<ArchiveFile>{
+        {"graphics\\a.png", EncodePng(16, 8, Checkerboard(16, 8))},
+        {"graphics\\b.png", EncodePng(4, 4, Checkerboard(4, 4))},
+        {"graphics\\broken.png", {0x42, 0x00, 0x13, 0x37, 0x00, 0x00}},
+    });
+  }
+  void TearDown() override {
+    for (Texture* texture : made_) ReleaseTexture(texture);
+    archive_.reset();
+    RenderDeviceTest::TearDown();
+  }
+  // The test owns what a load creates; a copy from the cache owns nothing.
+  Texture* Owned(Texture* texture) {
+    made_.push_back(texture);
+    return texture;
+  }
+
+  std::unique_ptr<ScopedDataArchive> archive_;
+  std::vector<Texture*> made_;
+};
+
+TEST_F(TextureLoad, AFileTextureKeepsTheImageAndIsMarkedFiltered) {
+  Texture a;
+  Owned(&a)->Load(&rd, "graphics\\a.png");
+  ASSERT_NE(a.d3dTexture, nullptr);
+  EXPECT_EQ(a.filtered, 1);
+  EXPECT_EQ(a.mipmapped, 0);
+  EXPECT_EQ(a.mipLevels, 1);
+  EXPECT_EQ(a.d3dTexture->GetLevelCount(), 1u);
+  uint32_t width = 0;
+  uint32_t height = 0;
+  EXPECT_EQ(ReadLevel(a.d3dTexture, 0, &width, &height), Checkerboard(16, 8));
+}
+
+TEST_F(TextureLoad, OneFileLoadedTwiceSharesOneTextureAndOneEntry) {
+  Texture first;
+  Texture second;
+  Owned(&first)->Load(&rd, "graphics\\a.png");
+  second.Load(&rd, "graphics\\a.png");
+  EXPECT_EQ(second.d3dTexture, first.d3dTexture);
+  EXPECT_EQ(second.filtered, 1);
+  EXPECT_EQ(second.mipLevels, 1);
+  EXPECT_EQ(rd.textureCache->count, 1u);
+  EXPECT_EQ(rd.textureCache->slots[0], &first);  // the record that loaded it, not a copy
+}
+
+// The cache key is the exact name and the level count.
+TEST_F(TextureLoad, LevelCountAndLetterCaseMakeSeparateEntries) {
+  Texture one;
+  Texture four;
+  Texture upper;
+  Owned(&one)->Load(&rd, "graphics\\a.png");
+  Owned(&four)->Load(&rd, "graphics\\a.png", 4);
+  Owned(&upper)->Load(&rd, "GRAPHICS\\A.PNG");  // the archive finds it; the cache does not
+  EXPECT_EQ(rd.textureCache->count, 3u);
+  EXPECT_NE(four.d3dTexture, one.d3dTexture);
+  EXPECT_NE(upper.d3dTexture, one.d3dTexture);
+  EXPECT_EQ(four.mipmapped, 1);
+  EXPECT_EQ(four.mipLevels, 4);
+  EXPECT_EQ(four.d3dTexture->GetLevelCount(), 4u);
+
+  Texture again;
+  again.Load(&rd, "graphics\\a.png", 4);
+  EXPECT_EQ(again.d3dTexture, four.d3dTexture);
+  EXPECT_EQ(rd.textureCache->count, 3u);
+}
+
+TEST_F(TextureLoad, FindNeedsTheWholeNameAndNeverMatchesAnEmptyOne) {
+  Texture record;
+  record.mipLevels = 1;
+  rd.textureCache->Add("graphics\\a.png", &record);
+  rd.textureCache->Add("", &record);
+  Texture probe;
+  EXPECT_FALSE(rd.textureCache->Find("graphics\\a.pn", 1, &probe));
+  EXPECT_FALSE(rd.textureCache->Find("graphics\\a.png2", 1, &probe));
+  EXPECT_FALSE(rd.textureCache->Find("", 1, &probe));
+  EXPECT_TRUE(rd.textureCache->Find("graphics\\a.png", 1, &probe));
+}
+
+TEST_F(TextureLoad, The1025thDistinctTextureIsFatal) {
+  std::vector<Texture> records(TextureCache::kSlots);
+  for (uint32_t i = 0; i < TextureCache::kSlots; ++i) {
+    records[i].mipLevels = 1;
+    rd.textureCache->Add(("t" + std::to_string(i)).c_str(), &records[i]);
+  }
+  Texture another;
+  another.Load(&rd, "t5");  // a hit still works when the cache is full
+  EXPECT_EQ(rd.textureCache->count, TextureCache::kSlots);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(another.Load(&rd, "graphics\\b.png"), ::testing::ExitedWithCode(1),
+              "Fatal error: No more slots in texture cache");
+}
+
+TEST_F(TextureLoad, MissingUndecodableAndOverlongNamesStopWithTheLoadMessage) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  Texture t;
+  EXPECT_EXIT(t.Load(&rd, "graphics\\missing.png"), ::testing::ExitedWithCode(1),
+              "Texture error: Unable to load : graphics.missing\\.png");
+  EXPECT_EXIT(t.Load(&rd, "graphics\\broken.png", 2), ::testing::ExitedWithCode(1),
+              "Texture error: Unable to load : graphics.broken\\.png");
+  // A name that does not fit a cache slot is refused, not cut into the cache.
+  CaptureFatalErrors capture;
+  const std::string overlong = "graphics\\" + std::string(250, 'x') + ".png";
+  try {
+    t.Load(&rd, overlong.c_str());
+    ADD_FAILURE() << "an overlong name should be fatal";
+  } catch (const FatalEnd& end) {
+    EXPECT_EQ(end.caption, "Texture error");
+    EXPECT_EQ(end.text.rfind("Unable to load : graphics\\xxx", 0), 0u);
+  }
+  EXPECT_EQ(rd.textureCache->count, 0u);
+}
+
+}  // namespace
+}  // namespace zelk4::test
