@@ -82,10 +82,11 @@ TEST_F(TexturePixels, RenderTargetTextureIsDrawnIntoAndTheBackBufferComesBack) {
   rd.SetRenderTargetTexture(&target);
   rd.ClearColor(255, 10, 20, 30);
   rd.RestoreRenderTarget();
+  // A default-pool target cannot be locked: show it on the screen instead.
   rd.ClearColor(255, 0, 0, 0);
-  uint32_t w = 0;
-  uint32_t h = 0;
-  EXPECT_EQ(ReadLevel(target.d3dTexture, 0, &w, &h)[0] & 0xFFFFFFu, 0x0A141Eu);
+  QuadDrawer drawer;
+  drawer.DrawQuad(&rd, &target, 0.0f, 0.0f, 2.0f, 0xFFFFFFFFu);
+  EXPECT_EQ(PresentedPicture()[240 * 640 + 320] & 0xFFFFFFu, 0x0A141Eu);
   IDirect3DSurface8* current = nullptr;
   rd.device->GetRenderTarget(&current);
   EXPECT_EQ(current, backBufferSurface);
