@@ -122,6 +122,10 @@ struct LookupState {
   uint32_t encryptionVersion;  // 0, or the entry's version needed when it is decrypted
   uint32_t crcTable[256];
   Rar20Cipher cipher;     // set up per encrypted entry
+  // The setup depends on the password alone, so it is made once per lookup and copied for each
+  // further encrypted entry (a solid archive may have thousands).
+  Rar20Cipher freshCipher;
+  bool freshCipherReady;
 
   // Seams for tools and fuzzing; both off for the engine's own lookups.
   int64_t wantedIndex;            // >= 0: take the entry at this position instead of by name

@@ -48,3 +48,5 @@ void ArchiveSetCrcCheck(int enabled);
 // Runs ArchiveGetFile's lookup over archive bytes in memory instead of a file (fuzzing and tests).
 int ArchiveGetFileFromMemory(uint8_t** data, uint32_t* size, const uint8_t* archiveBytes,
                              size_t archiveSize, const char* name, const char* password);
+int ArchiveGetEntryAtFromMemory(uint8_t** data, uint32_t* size, const uint8_t* archiveBytes,
+                                size_t archiveSize, uint32_t index, const char* password);

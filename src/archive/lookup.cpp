@@ -47,6 +47,8 @@ int Lookup(uint8_t** data, uint32_t* size, const char* name, const char* archive
 
   std::memset(s.password, 0, sizeof s.password);
   std::memset(&s.cipher, 0, sizeof s.cipher);
+  std::memset(&s.freshCipher, 0, sizeof s.freshCipher);
+  s.freshCipherReady = false;
   CloseArchive();
   s.found = false;
   if (!ok) {
@@ -78,6 +80,19 @@ int ArchiveGetEntryAt(uint8_t** data, uint32_t* size, uint32_t index, const char
   g_archive.lookup.wantedIndex = index;
   const int result = Lookup(data, size, "", archivePath, password);
   g_archive.lookup.wantedIndex = -1;
+  return result;
+}
+
+int ArchiveGetEntryAtFromMemory(uint8_t** data, uint32_t* size, const uint8_t* archiveBytes,
+                                size_t archiveSize, uint32_t index, const char* password) {
+  LookupState& s = g_archive.lookup;
+  s.wantedIndex = index;
+  s.memoryImage = archiveBytes;
+  s.memorySize = archiveSize;
+  const int result = Lookup(data, size, "", "(memory)", password);
+  s.memoryImage = nullptr;
+  s.memorySize = 0;
+  s.wantedIndex = -1;
   return result;
 }
 

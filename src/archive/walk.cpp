@@ -73,8 +73,14 @@ bool ExtractEntry() {
   if (h.version < kMinVersion || h.version > kMaxVersion) return false;
   s.encryptionVersion = (s.password[0] != 0 && (h.flags & kFileEncrypted)) ? h.version : 0;
   // Entries of the older scheme (13..19) are read as they are.
-  if (s.encryptionVersion >= 20)
-    Rar20SetPassword(&s.cipher, s.crcTable, s.password, static_cast<uint32_t>(strnlen(s.password, sizeof s.password)));
+  if (s.encryptionVersion >= 20) {
+    if (!s.freshCipherReady) {
+      Rar20SetPassword(&s.freshCipher, s.crcTable, s.password,
+                       static_cast<uint32_t>(strnlen(s.password, sizeof s.password)));
+      s.freshCipherReady = true;
+    }
+    s.cipher = s.freshCipher;
+  }
   s.packedLeft = h.packedSize;
   s.bytesToProduce = static_cast<int32_t>(h.unpackedSize);
   if (h.method == kMethodStored) {
