@@ -1,5 +1,426 @@
+// The draw calls: check the vertex and index sources, run the vertex stage over the vertices
+// used, assemble primitives, clip them in homogeneous space, map them to the viewport and hand
+// the triangles to the rasterizer.
+//
+// Clipping: against the near plane (z >= 0), the far plane (z <= w), w > 0 and a guard band
+// at the sides that keeps screen positions within a few thousand pixels of the viewport;
+// inside the guard band the rasterizer's viewport scissor does the rest. A new vertex on a
+// clipped edge is always computed from the edge's inside end, so two triangles sharing an
+// edge get the same point.
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "platform/d3d8/call_log.h"
 #include "platform/d3d8/device_core.h"
-HRESULT IDirect3DDevice8::DrawPrimitive(D3DPRIMITIVETYPE, UINT, UINT) { return D3DERR_INVALIDCALL; }
-HRESULT IDirect3DDevice8::DrawIndexedPrimitive(D3DPRIMITIVETYPE, UINT, UINT, UINT, UINT) { return D3DERR_INVALIDCALL; }
-HRESULT IDirect3DDevice8::DrawPrimitiveUP(D3DPRIMITIVETYPE, UINT, const void*, UINT) { return D3DERR_INVALIDCALL; }
-HRESULT IDirect3DDevice8::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE, UINT, UINT, UINT, const void*, D3DFORMAT, const void*, UINT) { return D3DERR_INVALIDCALL; }
+#include "platform/d3d8/pipeline.h"
+#include "platform/d3d8/pixel_state.h"
+#include "platform/d3d8/rasterizer.h"
+#include "platform/d3d8/vertex_stage.h"
+
+namespace d3d8 {
+namespace {
+
+constexpr int kPlaneCount = 7;
+constexpr float kMinW = 1e-6f;
+constexpr float kGuardPixels = 4096.0f;
+
+struct Viewport {
+  float x, y, halfW, halfH, minZ, depthRange;
+  float guardX, guardY;  // |x| <= guardX * w keeps screen x inside the guard band
+};
+
+Viewport MakeViewport(const D3DVIEWPORT8& vp) {
+  Viewport v;
+  v.x = static_cast<float>(vp.X);
+  v.y = static_cast<float>(vp.Y);
+  v.halfW = static_cast<float>(vp.Width) * 0.5f;
+  v.halfH = static_cast<float>(vp.Height) * 0.5f;
+  v.minZ = vp.MinZ;
+  v.depthRange = vp.MaxZ - vp.MinZ;
+  v.guardX = 1.0f + kGuardPixels / v.halfW;
+  v.guardY = 1.0f + kGuardPixels / v.halfH;
+  return v;
+}
+
+// Signed distance to clip plane i; inside when >= 0. NaN counts as outside.
+float PlaneDistance(const ClipVertex& v, int plane, const Viewport& vp) {
+  const float x = v.pos[0], y = v.pos[1], z = v.pos[2], w = v.pos[3];
+  switch (plane) {
+    case 0: return z;
+    case 1: return w - z;
+    case 2: return w - kMinW;
+    case 3: return x + vp.guardX * w;
+    case 4: return vp.guardX * w - x;
+    case 5: return y + vp.guardY * w;
+    default: return vp.guardY * w - y;
+  }
+}
+
+unsigned OutCodes(const ClipVertex& v, const Viewport& vp) {
+  unsigned codes = 0;
+  for (int plane = 0; plane < kPlaneCount; ++plane) {
+    if (!(PlaneDistance(v, plane, vp) >= 0.0f)) codes |= 1u << plane;
+  }
+  return codes;
+}
+
+void Lerp(const ClipVertex& inside, const ClipVertex& outside, float t, int varyings,
+          ClipVertex* out) {
+  for (int i = 0; i < 4; ++i) out->pos[i] = inside.pos[i] + (outside.pos[i] - inside.pos[i]) * t;
+  out->eyeDistance = inside.eyeDistance + (outside.eyeDistance - inside.eyeDistance) * t;
+  for (int i = 0; i < varyings; ++i) {
+    out->var[i] = inside.var[i] + (outside.var[i] - inside.var[i]) * t;
+  }
+}
+
+// Clips a convex polygon against every plane in `planes`; returns the vertex count (0 when
+// nothing is left).
+int ClipPolygon(ClipVertex* polygon, int count, unsigned planes, int varyings, const Viewport& vp,
+                ClipVertex* scratch) {
+  ClipVertex* in = polygon;
+  ClipVertex* out = scratch;
+  for (int plane = 0; plane < kPlaneCount && count > 0; ++plane) {
+    if ((planes & (1u << plane)) == 0) continue;
+    int n = 0;
+    for (int i = 0; i < count; ++i) {
+      const ClipVertex& a = in[i];
+      const ClipVertex& b = in[(i + 1) % count];
+      float da = PlaneDistance(a, plane, vp), db = PlaneDistance(b, plane, vp);
+      bool aIn = da >= 0.0f, bIn = db >= 0.0f;
+      if (aIn) out[n++] = a;
+      if (aIn != bIn && std::isfinite(da) && std::isfinite(db)) {
+        if (aIn) {
+          Lerp(a, b, da / (da - db), varyings, &out[n++]);
+        } else {
+          Lerp(b, a, db / (db - da), varyings, &out[n++]);
+        }
+      }
+    }
+    count = n;
+    std::swap(in, out);
+  }
+  if (in != polygon) {
+    for (int i = 0; i < count; ++i) polygon[i] = in[i];
+  }
+  return count;
+}
+
+bool Project(const ClipVertex& c, const Viewport& vp, int varyings, ScreenVertex* s) {
+  float q = 1.0f / c.pos[3];
+  s->x = vp.x + (1.0f + c.pos[0] * q) * vp.halfW;
+  s->y = vp.y + (1.0f - c.pos[1] * q) * vp.halfH;
+  s->z = vp.minZ + c.pos[2] * q * vp.depthRange;
+  s->q = q;
+  std::memcpy(s->var, c.var, sizeof(float) * static_cast<size_t>(varyings));
+  return std::isfinite(s->x) && std::isfinite(s->y) && std::isfinite(s->z) && std::isfinite(q);
+}
+
+CullRule CullFor(DWORD cullMode) {
+  if (cullMode == D3DCULL_CW) return CullRule::kKeepCounterClockwise;
+  if (cullMode == D3DCULL_CCW) return CullRule::kKeepClockwise;
+  return CullRule::kKeepAll;
+}
+
+struct DrawContext {
+  Rasterizer* rasterizer;
+  Viewport vp;
+  int varyings;
+  CullRule cull;
+  bool flat;
+  const PixelState* pixels;
+  const DeviceState* state;
+};
+
+// Flat shading: every vertex takes the colours of the primitive's first vertex.
+void FlatColours(const ClipVertex& first, ClipVertex* v) {
+  for (int i = 0; i < kFirstTexSlot; ++i) v->var[i] = first.var[i];
+}
+
+void DrawTriangle(const DrawContext& dc, const ClipVertex& a, const ClipVertex& b,
+                  const ClipVertex& c) {
+  ClipVertex polygon[3 + kPlaneCount];
+  ClipVertex scratch[3 + kPlaneCount];
+  polygon[0] = a;
+  polygon[1] = b;
+  polygon[2] = c;
+  if (dc.flat) {
+    FlatColours(a, &polygon[1]);
+    FlatColours(a, &polygon[2]);
+  }
+  unsigned ca = OutCodes(a, dc.vp), cb = OutCodes(b, dc.vp), cc = OutCodes(c, dc.vp);
+  if ((ca & cb & cc) != 0) return;  // wholly outside one plane
+  ScreenVertex s[3 + kPlaneCount];
+  if ((ca | cb | cc) == 0) {
+    for (int i = 0; i < 3; ++i) {
+      if (!Project(polygon[i], dc.vp, dc.varyings, &s[i])) return;
+    }
+    dc.rasterizer->AddTriangle(s[0], s[1], s[2], dc.cull);
+    return;
+  }
+  // Facing from the homogeneous determinant of (x, y, w): clipping keeps it, and it needs no
+  // divide. A clockwise triangle on screen has a negative determinant.
+  if (dc.cull != CullRule::kKeepAll) {
+    auto d = [](const ClipVertex& v, int i) { return static_cast<double>(v.pos[i]); };
+    double det = d(a, 0) * (d(b, 1) * d(c, 3) - d(c, 1) * d(b, 3)) -
+                 d(a, 1) * (d(b, 0) * d(c, 3) - d(c, 0) * d(b, 3)) +
+                 d(a, 3) * (d(b, 0) * d(c, 1) - d(c, 0) * d(b, 1));
+    if (det == 0.0 || !std::isfinite(det)) return;
+    bool clockwise = det < 0.0;
+    if (clockwise != (dc.cull == CullRule::kKeepClockwise)) return;
+  }
+  int count = ClipPolygon(polygon, 3, ca | cb | cc, dc.varyings, dc.vp, scratch);
+  if (count < 3) return;
+  for (int i = 0; i < count; ++i) {
+    if (!Project(polygon[i], dc.vp, dc.varyings, &s[i])) return;
+  }
+  for (int i = 1; i + 1 < count; ++i) {
+    dc.rasterizer->AddTriangle(s[0], s[i], s[i + 1], CullRule::kKeepAll);
+  }
+}
+
+float FloatState(const DeviceState& s, D3DRENDERSTATETYPE state) {
+  DWORD bits = s.rs(state);
+  float f;
+  std::memcpy(&f, &bits, 4);
+  return std::isfinite(f) ? f : 0.0f;
+}
+
+// A point is a screen-aligned square of the point size around its centre, drawn as two
+// triangles with the triangle rules; a point sprite spreads each stage's texture over it.
+void DrawPoint(const DrawContext& dc, const ClipVertex& v, float vertexSize) {
+  const DeviceState& s = *dc.state;
+  float w = v.pos[3];
+  if (!(w >= kMinW) || !(v.pos[2] >= 0.0f) || !(v.pos[2] <= w)) return;
+  ScreenVertex centre;
+  if (!Project(v, dc.vp, dc.varyings, &centre)) return;
+  float size = vertexSize;
+  if (s.rs(D3DRS_POINTSCALEENABLE) != FALSE) {
+    float a = FloatState(s, D3DRS_POINTSCALE_A), b = FloatState(s, D3DRS_POINTSCALE_B),
+          c = FloatState(s, D3DRS_POINTSCALE_C);
+    float de = v.eyeDistance;
+    float denominator = a + b * de + c * de * de;
+    size = denominator > 0.0f ? dc.vp.halfH * 2.0f * size * std::sqrt(1.0f / denominator) : 0.0f;
+  }
+  float minSize = FloatState(s, D3DRS_POINTSIZE_MIN), maxSize = FloatState(s, D3DRS_POINTSIZE_MAX);
+  if (maxSize > 256.0f) maxSize = 256.0f;  // the device's largest point
+  if (size > maxSize) size = maxSize;
+  if (size < minSize) size = minSize;
+  if (!(size > 0.0f)) return;
+  float h = size * 0.5f;
+  if (std::fabs(centre.x - dc.vp.x) > kGuardPixels || std::fabs(centre.y - dc.vp.y) > kGuardPixels) {
+    return;
+  }
+  ScreenVertex corner[4] = {centre, centre, centre, centre};
+  corner[0].x -= h; corner[0].y -= h;
+  corner[1].x += h; corner[1].y -= h;
+  corner[2].x -= h; corner[2].y += h;
+  corner[3].x += h; corner[3].y += h;
+  if (s.rs(D3DRS_POINTSPRITEENABLE) != FALSE) {
+    static constexpr float kU[4] = {0, 1, 0, 1}, kV[4] = {0, 0, 1, 1};
+    for (int stage = 0; stage < dc.pixels->stageCount; ++stage) {
+      int slot = dc.pixels->stages[stage].texSlot;
+      if (slot < 0) continue;
+      for (int i = 0; i < 4; ++i) {
+        corner[i].var[slot] = kU[i];
+        corner[i].var[slot + 1] = kV[i];
+      }
+    }
+  }
+  dc.rasterizer->AddTriangle(corner[0], corner[1], corner[2], CullRule::kKeepAll);
+  dc.rasterizer->AddTriangle(corner[1], corner[3], corner[2], CullRule::kKeepAll);
+}
+
+UINT VerticesFor(D3DPRIMITIVETYPE type, UINT primitives) {
+  switch (type) {
+    case D3DPT_POINTLIST: return primitives;
+    case D3DPT_LINELIST: return primitives * 2;
+    case D3DPT_LINESTRIP: return primitives + 1;
+    case D3DPT_TRIANGLELIST: return primitives * 3;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN: return primitives + 2;
+    default: return 0;
+  }
+}
+
+// Where the vertices and (optionally) the indices of one draw come from.
+struct Sources {
+  const uint8_t* vertices = nullptr;
+  size_t vertexBytes = 0;
+  UINT stride = 0;
+  const uint8_t* indices = nullptr;  // null: vertices are used in order from startVertex
+  size_t indexBytes = 0;
+  bool index32 = false;
+  UINT first = 0;  // start vertex, or start index
+  UINT baseVertex = 0;
+};
+
+HRESULT Draw(DeviceCore& core, D3DPRIMITIVETYPE type, UINT primitives, const Sources& src) {
+  const DeviceState& s = core.state;
+  UINT vertexCount = VerticesFor(type, primitives);
+  if (vertexCount == 0 && primitives != 0) return D3DERR_INVALIDCALL;
+  if (primitives == 0) return D3D_OK;
+  if (primitives > (1u << 24)) return D3DERR_INVALIDCALL;
+  FvfLayout layout = DecodeFvf(s.vertexShader);
+  if (!layout.valid || src.vertices == nullptr || src.stride < layout.stride) {
+    return D3DERR_INVALIDCALL;
+  }
+  size_t vertexLimit = src.vertexBytes < layout.stride
+                           ? 0
+                           : (src.vertexBytes - layout.stride) / src.stride + 1;
+
+  // The vertex number of each primitive corner, checked against the buffers.
+  std::vector<uint32_t> corners(vertexCount);
+  uint64_t lo = UINT64_MAX, hi = 0;
+  for (UINT k = 0; k < vertexCount; ++k) {
+    uint64_t vertex;
+    if (src.indices != nullptr) {
+      uint64_t at = (static_cast<uint64_t>(src.first) + k) * (src.index32 ? 4 : 2);
+      if (at + (src.index32 ? 4 : 2) > src.indexBytes) return D3DERR_INVALIDCALL;
+      uint32_t index;
+      if (src.index32) {
+        std::memcpy(&index, src.indices + at, 4);
+      } else {
+        uint16_t i16;
+        std::memcpy(&i16, src.indices + at, 2);
+        index = i16;
+      }
+      vertex = static_cast<uint64_t>(src.baseVertex) + index;
+    } else {
+      vertex = static_cast<uint64_t>(src.first) + k;
+    }
+    if (vertex >= vertexLimit) return D3DERR_INVALIDCALL;
+    corners[k] = static_cast<uint32_t>(vertex);
+    lo = vertex < lo ? vertex : lo;
+    hi = vertex > hi ? vertex : hi;
+  }
+
+  PixelState pixels;
+  BuildPixelState(core, &pixels);
+  if (pixels.clipX0 >= pixels.clipX1 || pixels.clipY0 >= pixels.clipY1) return D3D_OK;
+
+  std::vector<ClipVertex> processed(static_cast<size_t>(hi - lo + 1));
+  ProcessVertices(s, layout, pixels, src.vertices + lo * src.stride, src.stride, processed.size(),
+                  processed.data());
+  for (uint32_t& corner : corners) corner -= static_cast<uint32_t>(lo);
+
+  core.rasterizer->BeginDraw(pixels);
+  DrawContext dc{core.rasterizer.get(), MakeViewport(s.viewport), pixels.varyingCount,
+                 CullFor(s.rs(D3DRS_CULLMODE)), pixels.flatShade, &pixels, &s};
+  auto at = [&](UINT k) -> const ClipVertex& { return processed[corners[k]]; };
+  switch (type) {
+    case D3DPT_TRIANGLELIST:
+      for (UINT t = 0; t < primitives; ++t) DrawTriangle(dc, at(3 * t), at(3 * t + 1), at(3 * t + 2));
+      break;
+    case D3DPT_TRIANGLESTRIP:
+      // Every other triangle is reversed so a consistently wound strip keeps one facing.
+      for (UINT t = 0; t < primitives; ++t) {
+        if (t % 2 == 0) {
+          DrawTriangle(dc, at(t), at(t + 1), at(t + 2));
+        } else {
+          DrawTriangle(dc, at(t), at(t + 2), at(t + 1));
+        }
+      }
+      break;
+    case D3DPT_TRIANGLEFAN:
+      for (UINT t = 0; t < primitives; ++t) DrawTriangle(dc, at(t + 1), at(t + 2), at(0));
+      break;
+    case D3DPT_POINTLIST: {
+      float stateSize = FloatState(s, D3DRS_POINTSIZE);
+      for (UINT p = 0; p < primitives; ++p) {
+        float size = stateSize;
+        if (layout.pointSizeOffset >= 0) {
+          std::memcpy(&size, src.vertices + static_cast<size_t>(corners[p] + lo) * src.stride +
+                                 layout.pointSizeOffset, 4);
+        }
+        DrawPoint(dc, at(p), size);
+      }
+      break;
+    }
+    default:
+      break;  // lines are accepted and not drawn
+  }
+  return D3D_OK;
+}
+
+}  // namespace
+}  // namespace d3d8
+
+using d3d8::Sources;
+
+HRESULT IDirect3DDevice8::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
+                                        UINT PrimitiveCount) {
+  D3D8_LOG("DrawPrimitive(%d, %u, %u)", static_cast<int>(PrimitiveType), StartVertex,
+           PrimitiveCount);
+  const d3d8::DeviceState& s = core_->state;
+  if (s.stream == nullptr) return D3DERR_INVALIDCALL;
+  Sources src;
+  src.vertices = s.stream->data_.data();
+  src.vertexBytes = s.stream->data_.size();
+  src.stride = s.streamStride;
+  src.first = StartVertex;
+  return d3d8::Draw(*core_, PrimitiveType, PrimitiveCount, src);
+}
+
+HRESULT IDirect3DDevice8::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT minIndex,
+                                               UINT NumVertices, UINT startIndex,
+                                               UINT primCount) {
+  D3D8_LOG("DrawIndexedPrimitive(%d, %u, %u, %u, %u)", static_cast<int>(PrimitiveType), minIndex,
+           NumVertices, startIndex, primCount);
+  const d3d8::DeviceState& s = core_->state;
+  if (s.stream == nullptr || s.indices == nullptr) return D3DERR_INVALIDCALL;
+  Sources src;
+  src.vertices = s.stream->data_.data();
+  src.vertexBytes = s.stream->data_.size();
+  src.stride = s.streamStride;
+  src.indices = s.indices->data_.data();
+  src.indexBytes = s.indices->data_.size();
+  src.index32 = s.indices->desc_.Format == D3DFMT_INDEX32;
+  src.first = startIndex;
+  src.baseVertex = s.baseVertexIndex;
+  return d3d8::Draw(*core_, PrimitiveType, primCount, src);
+}
+
+HRESULT IDirect3DDevice8::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
+                                          const void* pVertexStreamZeroData,
+                                          UINT VertexStreamZeroStride) {
+  D3D8_LOG("DrawPrimitiveUP(%d, %u, %u)", static_cast<int>(PrimitiveType), PrimitiveCount,
+           VertexStreamZeroStride);
+  if (pVertexStreamZeroData == nullptr || VertexStreamZeroStride == 0) return D3DERR_INVALIDCALL;
+  Sources src;
+  src.vertices = static_cast<const uint8_t*>(pVertexStreamZeroData);
+  src.vertexBytes = static_cast<size_t>(d3d8::VerticesFor(PrimitiveType, PrimitiveCount)) *
+                    VertexStreamZeroStride;
+  src.stride = VertexStreamZeroStride;
+  HRESULT hr = d3d8::Draw(*core_, PrimitiveType, PrimitiveCount, src);
+  // Direct3D unbinds stream 0 after a user-pointer draw.
+  SetStreamSource(0, nullptr, 0);
+  return hr;
+}
+
+HRESULT IDirect3DDevice8::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType,
+                                                 UINT MinVertexIndex, UINT NumVertexIndices,
+                                                 UINT PrimitiveCount, const void* pIndexData,
+                                                 D3DFORMAT IndexDataFormat,
+                                                 const void* pVertexStreamZeroData,
+                                                 UINT VertexStreamZeroStride) {
+  D3D8_LOG("DrawIndexedPrimitiveUP(%d, %u, %u, %u, %d, %u)", static_cast<int>(PrimitiveType),
+           MinVertexIndex, NumVertexIndices, PrimitiveCount, static_cast<int>(IndexDataFormat),
+           VertexStreamZeroStride);
+  if (pIndexData == nullptr || pVertexStreamZeroData == nullptr || VertexStreamZeroStride == 0 ||
+      (IndexDataFormat != D3DFMT_INDEX16 && IndexDataFormat != D3DFMT_INDEX32)) {
+    return D3DERR_INVALIDCALL;
+  }
+  Sources src;
+  src.vertices = static_cast<const uint8_t*>(pVertexStreamZeroData);
+  src.vertexBytes = static_cast<size_t>(MinVertexIndex + NumVertexIndices) * VertexStreamZeroStride;
+  src.stride = VertexStreamZeroStride;
+  src.indices = static_cast<const uint8_t*>(pIndexData);
+  src.index32 = IndexDataFormat == D3DFMT_INDEX32;
+  src.indexBytes = static_cast<size_t>(d3d8::VerticesFor(PrimitiveType, PrimitiveCount)) *
+                   (src.index32 ? 4 : 2);
+  HRESULT hr = d3d8::Draw(*core_, PrimitiveType, PrimitiveCount, src);
+  SetStreamSource(0, nullptr, 0);
+  SetIndices(nullptr, 0);
+  return hr;
+}

@@ -23,6 +23,7 @@ constexpr int kMaxVaryings = kFirstTexSlot + 4 * kMaxStages;
 
 struct ClipVertex {
   float pos[4];  // x, y, z, w in clip space
+  float eyeDistance;  // from the camera, for scaled points
   float var[kMaxVaryings];
 };
 

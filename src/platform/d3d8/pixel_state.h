@@ -1,0 +1,11 @@
+// Freezes the device's pixel-related state for one draw (private).
+#pragma once
+
+#include "platform/d3d8/device_core.h"
+#include "platform/d3d8/pipeline.h"
+
+namespace d3d8 {
+
+void BuildPixelState(const DeviceCore& core, PixelState* out);
+
+}  // namespace d3d8
