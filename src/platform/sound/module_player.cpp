@@ -29,7 +29,10 @@ std::unique_ptr<ModulePlayer> ModulePlayer::Load(const void* data, std::size_t s
 }
 
 ModulePlayer::ModulePlayer(std::unique_ptr<openmpt::module> module, int32_t rate)
-    : module_(std::move(module)), rate_(rate) {}
+    : module_(std::move(module)), rate_(rate) {
+  const std::string type = module_->get_metadata("type");
+  classicTiming_ = type == "xm" || type == "mod";
+}
 
 ModulePlayer::~ModulePlayer() = default;
 
@@ -47,7 +50,7 @@ std::size_t ModulePlayer::Render(int16_t* out, std::size_t frames, std::vector<S
     // The row reported after the slice is the one whose tick was last processed; a change means
     // a new row began inside this slice. A short slice is the song's end, where libopenmpt has
     // already gone back to the start without playing it.
-    if (got == want) NoteRow(events);
+    if (got == want) NoteRow(got, events);
     framesRendered_ += got;
     done += got;
     if (got < want) ended_ = true;
@@ -56,26 +59,49 @@ std::size_t ModulePlayer::Render(int16_t* out, std::size_t frames, std::vector<S
   return done;
 }
 
-void ModulePlayer::NoteRow(std::vector<SyncEvent>& events) {
+void ModulePlayer::NoteRow(std::size_t sliceFrames, std::vector<SyncEvent>& events) {
   const int32_t order = module_->get_current_order();
   const int32_t row = module_->get_current_row();
-  if (order == order_ && row == row_) return;
-  order_ = order;
-  row_ = row;
+  if (order != order_ || row != row_) {
+    order_ = order;
+    row_ = row;
+    EnterRow(framesRendered_, events);
+    return;
+  }
+  // The same row straight after itself (a loop of one row, a one-row song starting over) shows
+  // no change of position; it is known by the row outlasting its length. Half a tick of margin
+  // covers libopenmpt's rounding of ticks to whole frames.
+  if (rowFrames_ > 0 &&
+      static_cast<double>(framesRendered_ + sliceFrames) > rowStart_ + rowFrames_ + tickFrames_ / 2) {
+    EnterRow(rowStart_ + rowFrames_, events);
+  }
+}
+
+void ModulePlayer::EnterRow(double start, std::vector<SyncEvent>& events) {
+  rowStart_ = start;
+  rowFrames_ = 0;
   const int32_t pattern = module_->get_current_pattern();
   if (pattern < 0 || pattern >= module_->get_num_patterns()) return;
-  if (row < 0 || row >= module_->get_pattern_num_rows(pattern)) return;
+  if (row_ < 0 || row_ >= module_->get_pattern_num_rows(pattern)) return;
+  const uint64_t frame = static_cast<uint64_t>(start);
+  int32_t rowDelay = 0;
   const int32_t channels = module_->get_num_channels();
   for (int32_t channel = 0; channel < channels; ++channel) {
     // The letter as the module's own tracker shows it: Zxx in FastTracker 2 modules.
-    if (module_->format_pattern_row_channel_command(pattern, row, channel,
-                                                     openmpt::module::command_effect) != "Z") {
-      continue;
-    }
+    const std::string effect = module_->format_pattern_row_channel_command(
+        pattern, row_, channel, openmpt::module::command_effect);
     const uint8_t param = module_->get_pattern_row_channel_command(
-        pattern, row, channel, openmpt::module::command_parameter);
-    events.push_back({framesRendered_, order, row, param});
+        pattern, row_, channel, openmpt::module::command_parameter);
+    if (effect == "Z") events.push_back({frame, order_, row_, param});
+    if (effect == "E" && (param >> 4) == 0xE) rowDelay = std::max<int32_t>(rowDelay, param & 0x0F);
   }
+  // A row's length is known only where ticks have the classic length of 2.5 / BPM seconds and
+  // EEx is the only thing that stretches a row: FastTracker 2 and ProTracker modules.
+  const int32_t speed = module_->get_current_speed();
+  const int32_t tempo = module_->get_current_tempo();
+  if (!classicTiming_ || speed <= 0 || tempo <= 0) return;
+  tickFrames_ = rate_ * 2.5 / tempo;
+  rowFrames_ = tickFrames_ * speed * (1 + rowDelay);
 }
 
 }  // namespace sound

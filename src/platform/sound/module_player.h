@@ -18,7 +18,8 @@ class module;
 namespace sound {
 
 // A Zxx command in a row that playback reached. frame is the first frame of the render slice in
-// which the row began, counted from the start of playback (so at most kSliceFrames late).
+// which the row began, counted from the start of playback (so at most kSliceFrames early); for
+// a row that follows itself, its start as reckoned from the row's length.
 struct SyncEvent {
   uint64_t frame;
   int32_t order;
@@ -54,7 +55,8 @@ class ModulePlayer {
 
  private:
   ModulePlayer(std::unique_ptr<openmpt::module> module, int32_t rate);
-  void NoteRow(std::vector<SyncEvent>& events);
+  void NoteRow(std::size_t sliceFrames, std::vector<SyncEvent>& events);
+  void EnterRow(double start, std::vector<SyncEvent>& events);
 
   std::unique_ptr<openmpt::module> module_;
   int32_t rate_;
@@ -62,6 +64,10 @@ class ModulePlayer {
   int32_t order_ = -1;  // the row last seen playing
   int32_t row_ = -1;
   bool ended_ = false;
+  bool classicTiming_ = false;  // rows last speed * (1 + EEx) ticks of 2.5 / BPM seconds
+  double rowStart_ = 0;         // frame at which the current row began (within a slice)
+  double rowFrames_ = 0;        // its length, or 0 where it cannot be known
+  double tickFrames_ = 0;
 };
 
 }  // namespace sound

@@ -124,6 +124,49 @@ TEST(SoundSync, BreaksJumpsLoopsAndTheSongsOwnLoopFollowThePlayingOrder) {
   EXPECT_EQ(heard[firstPass.size() + 1].param, 2);
 }
 
+// libopenmpt's position does not change when a row follows itself, so the times here are
+// reckoned from the rows' lengths: at speed 2 and 125 BPM a row lasts 40 ms.
+TEST(SoundSync, ARowThatFollowsItselfIsReportedEachTime) {
+  XmSong song;
+  song.channels = kChannels;
+  song.speed = 2;
+  XmPattern first(3, kChannels);
+  Note(first, 0);
+  Sync(first, 0, 0x01);
+  Flow(first, 0, kXmExtended, 0x62);  // loops back to row 0 (no E60 yet): three times in all
+  Sync(first, 1, 0x02);
+  Flow(first, 1, kXmExtended, 0xE2);  // a row delayed by two more: one row, reported once
+  Sync(first, 2, 0x03);
+  XmPattern single(1, kChannels);
+  Sync(single, 0, 0x04);
+  song.patterns = {first, single};
+  song.orders = {0, 1};
+  {
+    PullSession session(WriteXm(song));
+    session.Pull(44100 * 390 / 1000, 1000);
+    const std::vector<HeardSync> expected = {{0x01, 0},   {0x01, 40},  {0x01, 80}, {0x02, 120},
+                                             {0x03, 240}, {0x04, 280}, {0x01, 320}, {0x01, 360}};
+    ASSERT_EQ(session.heard.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(session.heard[i].param, expected[i].param) << i;
+      EXPECT_NEAR(session.heard[i].timeMs, expected[i].timeMs, 1) << i;
+    }
+  }
+
+  // A song of one row starts over on that row, every 20 ms at speed 1.
+  XmSong loop;
+  loop.channels = 1;
+  loop.speed = 1;
+  loop.orders = {0};
+  XmPattern row(1, 1);
+  row.At(0, 0) = {49, 1, 0, kXmSync, 0x07};
+  loop.patterns = {row};
+  PullSession again(WriteXm(loop));
+  again.Pull(44100 / 10 - 100, 1000);  // just short of 100 ms
+  ASSERT_EQ(again.heard.size(), 5u);
+  for (size_t i = 0; i < 5; ++i) EXPECT_NEAR(again.heard[i].timeMs, 20 * static_cast<int>(i), 1);
+}
+
 TEST(SoundSync, ASongPlayedOnceReportsNoRowPastItsEnd) {
   XmSong song;
   song.channels = 1;
