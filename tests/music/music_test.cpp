@@ -3,11 +3,13 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "music/music.h"
 #include "platform/sound/output.h"
 #include "platform/sound/xm_writer.h"
 #include "platform/win/win.h"
+#include "support/corpus.h"
 
 namespace zelk4::test {
 namespace {
@@ -135,6 +137,15 @@ TEST_F(MusicStartDeathTest, EachFailureShowsItsBoxAndEndsWithStatus1) {
   SetModuleFetch(FetchNothing);
   EXPECT_EXIT(StartMusic(), testing::ExitedWithCode(1),
               "Sound load error: Unable to load module from data file");
+  SetModuleFetch(nullptr);  // the archive itself, in a folder without "Data.rar"
+  const std::filesystem::path empty = TestOutputDir() / "music-no-archive";
+  std::filesystem::create_directories(empty);
+  EXPECT_EXIT(
+      {
+        std::filesystem::current_path(empty);
+        StartMusic();
+      },
+      testing::ExitedWithCode(1), "Sound load error: Unable to load module from data file");
 
   fetchBytes.assign(1000, 0x42);  // not a module: the load fails, so setting the callback does
   SetModuleFetch(FetchFromMemory);
