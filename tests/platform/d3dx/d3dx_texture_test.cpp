@@ -1,0 +1,183 @@
+// Textures from image files in memory: the corpus images arrive texel for texel, mip levels
+// are box averages, and bytes that are absent or no image make the call fail.
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/d3d8/device_control.h"
+#include "platform/d3dx/d3dx8.h"
+#include "support/corpus.h"
+#include "support/picture.h"
+
+namespace {
+
+using zelk4::test::Picture;
+
+class D3DXTexture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    d3d8::ResetControls();
+    direct3d_ = Direct3DCreate8(D3D_SDK_VERSION);
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = 16;
+    pp.BackBufferHeight = 16;
+    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    ASSERT_EQ(direct3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
+                                      D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device_),
+              D3D_OK);
+  }
+  void TearDown() override {
+    if (device_ != nullptr) device_->Release();
+    direct3d_->Release();
+  }
+
+  // The engine's call: the image's own size, n levels, A8R8G8B8, managed, default filters.
+  HRESULT Load(const std::vector<uint8_t>& bytes, UINT levels, IDirect3DTexture8** texture) {
+    return D3DXCreateTextureFromFileInMemoryEx(
+        device_, bytes.empty() ? nullptr : bytes.data(), static_cast<UINT>(bytes.size()),
+        D3DX_DEFAULT, D3DX_DEFAULT, levels, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DX_DEFAULT,
+        D3DX_DEFAULT, 0, nullptr, nullptr, texture);
+  }
+
+  static Picture Level(IDirect3DTexture8* texture, UINT level) {
+    D3DSURFACE_DESC desc;
+    texture->GetLevelDesc(level, &desc);
+    Picture picture(desc.Width, desc.Height);
+    D3DLOCKED_RECT locked;
+    EXPECT_EQ(texture->LockRect(level, &locked, nullptr, D3DLOCK_NOSYSLOCK), D3D_OK);
+    EXPECT_EQ(locked.Pitch, static_cast<INT>(desc.Width * 4));
+    for (UINT y = 0; y < desc.Height; ++y) {
+      std::memcpy(&picture.at(0, y), static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch,
+                  desc.Width * 4);
+    }
+    texture->UnlockRect(level);
+    return picture;
+  }
+
+  IDirect3D8* direct3d_ = nullptr;
+  IDirect3DDevice8* device_ = nullptr;
+};
+
+// Rows of expected.tsv: file, width, height, tolerance.
+struct Expectation {
+  std::string file;
+  uint32_t width, height;
+  int tolerance;
+};
+
+std::vector<Expectation> ReadExpectations(const std::filesystem::path& folder) {
+  std::vector<Expectation> rows;
+  std::ifstream in(folder / "expected.tsv");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    Expectation e{};
+    if (fields >> e.file >> e.width >> e.height >> e.tolerance) rows.push_back(e);
+  }
+  return rows;
+}
+
+TEST_F(D3DXTexture, CorpusImagesArriveTexelForTexelInLevelZero) {
+  ZELK4_REQUIRE_CORPUS("png");
+  int compared = 0;
+  for (const char* sub : {"png", "jpeg", "tga-pcx"}) {
+    std::filesystem::path folder = zelk4::test::CorpusPath(sub);
+    if (folder.empty()) continue;
+    for (const Expectation& e : ReadExpectations(folder)) {
+      std::vector<uint8_t> bytes = zelk4::test::ReadFileBytes(folder / e.file);
+      std::vector<uint8_t> rgba = zelk4::test::ReadFileBytes(
+          folder / "expected" / (std::filesystem::path(e.file).stem().string() + ".rgba"));
+      if (bytes.empty() || rgba.size() != static_cast<size_t>(e.width) * e.height * 4) continue;
+      IDirect3DTexture8* texture = nullptr;
+      ASSERT_EQ(Load(bytes, 1, &texture), D3D_OK) << e.file;
+      ASSERT_EQ(texture->GetLevelCount(), 1u);
+      Picture expected(e.width, e.height);
+      std::memcpy(expected.pixels.data(), rgba.data(), rgba.size());
+      EXPECT_TRUE(zelk4::test::PicturesMatch("d3dx_" + e.file, expected, Level(texture, 0),
+                                             e.tolerance))
+          << e.file;
+      texture->Release();
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 10);
+}
+
+// A 4x2 32-bit uncompressed TGA (rows stored bottom first), built here.
+std::vector<uint8_t> TinyTga(const uint32_t (&top)[4], const uint32_t (&bottom)[4]) {
+  std::vector<uint8_t> tga(18, 0);
+  tga[2] = 2;    // uncompressed true colour
+  tga[12] = 4;   // width
+  tga[14] = 2;   // height
+  tga[16] = 32;  // bits per pixel
+  for (const uint32_t* row : {bottom, top}) {
+    for (int x = 0; x < 4; ++x) {
+      for (int b = 0; b < 4; ++b) tga.push_back(static_cast<uint8_t>(row[x] >> (8 * b)));
+    }
+  }
+  return tga;
+}
+
+TEST_F(D3DXTexture, LowerLevelsAreRoundedBoxAveragesDownToOneTexel) {
+  // The TGA loader makes every texel opaque.
+  const uint32_t top[4] = {0xFF000000, 0xFF040404, 0xFFFF0000, 0xFF00FF00};
+  const uint32_t bottom[4] = {0xFF010203, 0xFF000001, 0xFFFF0000, 0xFF0000FF};
+  std::vector<uint8_t> tga = TinyTga(top, bottom);
+  IDirect3DTexture8* texture = nullptr;
+  ASSERT_EQ(Load(tga, D3DX_DEFAULT, &texture), D3D_OK);
+  ASSERT_EQ(texture->GetLevelCount(), 3u);  // 4x2, 2x1, 1x1
+  Picture level0 = Level(texture, 0);
+  Picture level1 = Level(texture, 1);
+  Picture level2 = Level(texture, 2);
+  ASSERT_EQ(level0.width, 4u);
+  EXPECT_EQ(level0.at(2, 0), top[2]);
+  EXPECT_EQ(level0.at(3, 1), bottom[3]);
+  ASSERT_EQ(level1.width, 2u);
+  ASSERT_EQ(level1.height, 1u);
+  // (0+4+1+0+2)/4 etc., rounded to nearest: a = 255, r = (0+4+1+0)/4 = 1.25 -> 1,
+  // g = (0+4+2+0)/4 = 1.5 -> 2, b = (0+4+3+1)/4 = 2.
+  EXPECT_EQ(level1.at(0, 0), 0xFF010202u);
+  // r = (255+0+255+0)/4 = 127.5 -> 128, g = 255/4 -> 64, b = 255/4 -> 64.
+  EXPECT_EQ(level1.at(1, 0), 0xFF804040u);
+  ASSERT_EQ(level2.width, 1u);
+  // Halving 2x1: the average of two texels, r = (1+128)/2 = 64.5 -> 65, g = b = 33.
+  EXPECT_EQ(level2.at(0, 0), 0xFF412121u);
+  texture->Release();
+
+  ASSERT_EQ(Load(tga, 2, &texture), D3D_OK);
+  EXPECT_EQ(texture->GetLevelCount(), 2u);
+  texture->Release();
+  ASSERT_EQ(Load(tga, 0, &texture), D3D_OK);
+  EXPECT_EQ(texture->GetLevelCount(), 3u);
+  texture->Release();
+}
+
+TEST_F(D3DXTexture, AbsentOrUndecodableBytesFail) {
+  IDirect3DTexture8* texture = reinterpret_cast<IDirect3DTexture8*>(1);
+  EXPECT_TRUE(FAILED(Load({}, 1, &texture)));
+  EXPECT_EQ(texture, nullptr);
+  const std::string text = "this is not an image at all";
+  EXPECT_EQ(Load(std::vector<uint8_t>(text.begin(), text.end()), 1, &texture), D3DXERR_INVALIDDATA);
+  EXPECT_EQ(texture, nullptr);
+  EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileInMemory(device_, nullptr, 10, &texture)));
+  EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileInMemory(nullptr, text.data(), 4, &texture)));
+}
+
+TEST_F(D3DXTexture, TheShortFormLoadsTheFullChain) {
+  const uint32_t row[4] = {0xFF112233, 0xFF112233, 0xFF112233, 0xFF112233};
+  std::vector<uint8_t> tga = TinyTga(row, row);
+  IDirect3DTexture8* texture = nullptr;
+  ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device_, tga.data(), static_cast<UINT>(tga.size()),
+                                              &texture),
+            D3D_OK);
+  EXPECT_EQ(texture->GetLevelCount(), 3u);
+  EXPECT_EQ(Level(texture, 2).at(0, 0), 0xFF112233u);
+  texture->Release();
+}
+
+}  // namespace
