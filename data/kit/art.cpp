@@ -136,7 +136,7 @@ Picture OverlayPicture(int index) {
       const Colour ice{210, 240, 255};
       PaintText(pic, "ZELK4", 40, 360, 12, ice, solid, glow, 14);
       PaintRect(pic, {40, 452, 600, 455}, ice, solid, glow, 8);
-      PaintText(pic, "DREAM", 600 - 29 * 4, 430, 4, ice, solid, glow, 6);
+      PaintText(pic, "DREAM", 600 - 29 * 4, 414, 4, ice, solid, glow, 6);
       break;
     }
     case 1: {  // letterbox with orange edges

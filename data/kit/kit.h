@@ -22,6 +22,12 @@ namespace zelk4::kit {
 TdsScene VwScene();
 XmModule DreamModule();
 
+// The names of the kit's files, in archive order.
+std::vector<std::string> KitFileNames();
+
+// One file of the kit; throws std::invalid_argument for a name the kit does not make.
+Bytes BuildKitFile(const std::string& archiveName);
+
 // Every file of the kit, named as inside the archive (backslash-separated), in archive order.
 // `progress` (may be empty) hears each name as its file is made.
 std::vector<ArchiveEntry> BuildKitFiles(const std::function<void(const std::string&)>& progress = {});

@@ -267,10 +267,10 @@ XmModule DreamModule() {
   XmEnvelope lead{{{0, 44}, {2, 64}, {14, 46}, {40, 40}}, 3};
   XmEnvelope pad{{{0, 8}, {24, 48}, {60, 56}, {120, 48}}, 3};
   m.instruments = {Drum("kick", KickDrum(), 64, 128),
-                   Drum("snare", SnareDrum(), 50, 120),
-                   Drum("hihat", HiHat(), 36, 164),
-                   Drum("crash", Crash(), 40, 100),
-                   Tonal("bass", BassCycle(), 50, bass, 3000),
+                   Drum("snare", SnareDrum(), 44, 120),
+                   Drum("hihat", HiHat(), 26, 164),
+                   Drum("crash", Crash(), 30, 100),
+                   Tonal("bass", BassCycle(), 54, bass, 3000),
                    Tonal("lead", LeadLoop(), 38, lead, 900),
                    Tonal("pad", PadLoop(), 24, pad, 400)};
   XmInstrument& leadIns = m.instruments[5];

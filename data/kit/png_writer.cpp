@@ -36,7 +36,7 @@ Bytes WritePng(const Picture& picture, bool withAlpha) {
     png_set_IHDR(png, info, picture.width, picture.height, 8,
                  withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_compression_level(png, 9);
+    png_set_compression_level(png, 6);
     png_write_info(png, info);
     for (int y = 0; y < picture.height; ++y) {
       for (int x = 0; x < picture.width; ++x) {

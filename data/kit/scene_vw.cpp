@@ -440,7 +440,8 @@ TdsScene VwScene() {
     const uint32_t d = uint32_t(k * 3);
     n.scale = {At(0, {1, 1, 1}), At(2, {1, 1, 0.05f}), At(6 + d, {1, 1, 0.05f}), At(16 + d, {1.05f, 1.05f, 1.15f}),
                At(24 + d, {1, 1, 1}), At(50, {1, 1, 1})};
-    n.rotation = {Turn(0, 0, {0, 0, 1}), Turn(2, 0, {0, 0, 1}), Turn(20 + d, 90, {0, 0, 1}), Turn(50, 0, {0, 0, 1})};
+    n.rotation = {Turn(0, 0, {0, 0, 1}), Turn(2, 0, {0, 0, 1}), Turn(10 + d, 120, {0, 0, 1}), Turn(18 + d, 120, {0, 0, 1}),
+                  Turn(26 + d, 120, {0, 0, 1}), Turn(50, 0, {0, 0, 1})};  // one whole turn while rising
     add(pillar.Take(), n);
   }
 
