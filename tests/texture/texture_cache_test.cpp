@@ -28,23 +28,24 @@ class TextureLoad : public RenderDeviceTest {
     });
   }
   void TearDown() override {
-    for (Texture* texture : made_) ReleaseTexture(texture);
+    for (IDirect3DTexture8* texture : made_) texture->Release();
     archive_.reset();
     RenderDeviceTest::TearDown();
   }
-  // The test owns what a load creates; a copy from the cache owns nothing.
-  Texture* Owned(Texture* texture) {
-    made_.push_back(texture);
-    return texture;
+  // A load that creates a texture; the test gives it back at the end. (A copy from the cache
+  // owns nothing.)
+  void LoadNew(Texture* texture, const char* name, uint8_t levels = 0) {
+    levels == 0 ? texture->Load(&rd, name) : texture->Load(&rd, name, levels);
+    made_.push_back(texture->d3dTexture);
   }
 
   std::unique_ptr<ScopedDataArchive> archive_;
-  std::vector<Texture*> made_;
+  std::vector<IDirect3DTexture8*> made_;
 };
 
 TEST_F(TextureLoad, AFileTextureKeepsTheImageAndIsMarkedFiltered) {
   Texture a;
-  Owned(&a)->Load(&rd, "graphics\\a.png");
+  LoadNew(&a, "graphics\\a.png");
   ASSERT_NE(a.d3dTexture, nullptr);
   EXPECT_EQ(a.filtered, 1);
   EXPECT_EQ(a.mipmapped, 0);
@@ -58,7 +59,7 @@ TEST_F(TextureLoad, AFileTextureKeepsTheImageAndIsMarkedFiltered) {
 TEST_F(TextureLoad, OneFileLoadedTwiceSharesOneTextureAndOneEntry) {
   Texture first;
   Texture second;
-  Owned(&first)->Load(&rd, "graphics\\a.png");
+  LoadNew(&first, "graphics\\a.png");
   second.Load(&rd, "graphics\\a.png");
   EXPECT_EQ(second.d3dTexture, first.d3dTexture);
   EXPECT_EQ(second.filtered, 1);
@@ -72,9 +73,9 @@ TEST_F(TextureLoad, LevelCountAndLetterCaseMakeSeparateEntries) {
   Texture one;
   Texture four;
   Texture upper;
-  Owned(&one)->Load(&rd, "graphics\\a.png");
-  Owned(&four)->Load(&rd, "graphics\\a.png", 4);
-  Owned(&upper)->Load(&rd, "GRAPHICS\\A.PNG");  // the archive finds it; the cache does not
+  LoadNew(&one, "graphics\\a.png");
+  LoadNew(&four, "graphics\\a.png", 4);
+  LoadNew(&upper, "GRAPHICS\\A.PNG");  // the archive finds it; the cache does not
   EXPECT_EQ(rd.textureCache->count, 3u);
   EXPECT_NE(four.d3dTexture, one.d3dTexture);
   EXPECT_NE(upper.d3dTexture, one.d3dTexture);
