@@ -14,5 +14,9 @@ void Crc32BuildTable(uint32_t table[256]);
 // No pre- or post-complement: start from 0xFFFFFFFF and complement the result for a file's CRC.
 uint32_t Crc32Update(const uint32_t table[256], uint32_t crc, const uint8_t* data, size_t size);
 
-// The finished CRC-32 of a whole block (complemented), using a table of its own.
+// The same result as Crc32Update, eight bytes at a time ("slicing by 8") with tables of its own;
+// for long blocks such as a whole decoded file.
+uint32_t Crc32UpdateFast(uint32_t crc, const uint8_t* data, size_t size);
+
+// The finished CRC-32 of a whole block (complemented).
 uint32_t Crc32(const uint8_t* data, size_t size);

@@ -10,10 +10,6 @@ namespace archive {
 // Reads a new set of code tables (LZ or audio) from the stream.
 void ReadTables(DecoderState& d);
 
-// The byte for prediction error s (0..255) on channel c; adapts the channel's weights every 32 of
-// its bytes.
-uint8_t PredictAudioByte(AudioChannel& c, int32_t& channelDelta, uint32_t s);
-
 // Hands the bytes decoded since the last flush to the output block (wanted entry only).
 void FlushWindow(DecoderState& d);
 

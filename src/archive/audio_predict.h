@@ -1,12 +1,18 @@
-// Audio mode: each byte is predicted from the channel's last byte and past deltas with five
-// adaptive weights; the stream codes only the prediction error.
+// Audio mode (private): each byte is predicted from the channel's last byte and past deltas with
+// five adaptive weights; the stream codes only the prediction error. Inline: it runs once per
+// decoded byte.
+#pragma once
+
+#include <cstdint>
 #include <cstdlib>
 
-#include "archive/decoder.h"
+#include "archive/archive_state.h"
 
 namespace archive {
 
-uint8_t PredictAudioByte(AudioChannel& c, int32_t& channelDelta, uint32_t s) {
+// The byte for prediction error s (0..255) on channel c; adapts the channel's weights every 32 of
+// its bytes.
+inline uint8_t PredictAudioByte(AudioChannel& c, int32_t& channelDelta, uint32_t s) {
   ++c.byteCount;
   c.d4 = c.d3;
   c.d3 = c.d2;
