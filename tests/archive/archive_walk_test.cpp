@@ -171,3 +171,19 @@ TEST(ArchiveWalk, ArchiveFileNameCaseFallsBack) {
   EXPECT_FALSE(Get(folder + "/missing/data.rar", "f").ok);
   EXPECT_FALSE(Get(std::string(300, 'x'), "f").ok);
 }
+
+TEST(ArchiveCrc, StandardCheckValueAndFastPathAgree) {
+  const uint8_t check[] = "123456789";
+  EXPECT_EQ(Crc32(check, 9), 0xCBF43926u);
+  EXPECT_EQ(Crc32(check, 0), 0u);
+  uint32_t table[256];
+  Crc32BuildTable(table);
+  const Bytes data = Noise(1000, 5);
+  for (size_t size : {0, 1, 7, 8, 9, 63, 64, 999, 1000}) {
+    const uint32_t slow = Crc32Update(table, 0xFFFFFFFFu, data.data(), size);
+    EXPECT_EQ(Crc32UpdateFast(0xFFFFFFFFu, data.data(), size), slow) << size;
+    // Unaligned starts take the same path.
+    EXPECT_EQ(Crc32UpdateFast(0x12345678u, data.data() + 1, size ? size - 1 : 0),
+              Crc32Update(table, 0x12345678u, data.data() + 1, size ? size - 1 : 0));
+  }
+}
