@@ -30,6 +30,7 @@ MeshObj::MeshObj() {
 }
 
 MeshObj::~MeshObj() {
+  ReleaseBuffers();
   delete[] vertices;
   delete[] vertexNormals;
   delete[] faces;
@@ -77,7 +78,10 @@ void MeshObj::ComputeNormals() {
   for (uint32_t i = 0; i < vertexCount; ++i) {
     VertexNormal& n = vertexNormals[i];
     const float length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
-    if (length == 0.0f) continue;  // used by no face, or only by degenerate ones: stays (0, 0, 0)
+    if (length == 0.0f) {  // used by no face, or only by degenerate ones: points up
+      n = VertexNormal{0.0f, 1.0f, 0.0f};
+      continue;
+    }
     // Negated: the file's winding turns clockwise once y and z are swapped.
     n = VertexNormal{-n.x / length, -n.y / length, -n.z / length};
   }

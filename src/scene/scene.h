@@ -102,13 +102,34 @@ struct MeshObj {
 
   // Area-weighted face normals summed per vertex, normalised and negated (outward for the file's
   // winding after the axis swap). A face with an index at or past vertexCount adds nothing; a
-  // vertex no face reaches gets (0, 0, 0).
+  // vertex no face reaches (or only degenerate faces) gets (0, 1, 0).
   void ComputeNormals();
 
   // Reads every triangle mesh of a 3DS file into this one mesh (the last one remains), then
   // normalises it to the unit sphere and computes its normals. The name is not copied.
   void Load3ds(const char* fileName);  // from "data.rar"
   void Load3dsFromMemory(const uint8_t* data, size_t size);
+
+  // --- device buffers (mesh_buffers.cpp) ---
+  // The vertex format from the three flags: XYZ, then NORMAL, DIFFUSE, TEX1 where set.
+  DWORD VertexFormat() const;
+  UINT VertexStride() const;  // 12 to 36 bytes
+  // Bit 0 sets useTexCoords, bit 1 useNormals, bit 2 useDiffuse; a clear bit clears its flag.
+  // Upload again afterwards: the buffers keep the layout of the last upload.
+  void SetVertexFormat(uint32_t mask);
+  // Rebuilds both buffers: a managed vertex buffer, and a write-only 16-bit index buffer when
+  // the mesh has faces. A mesh without vertices gets no buffers. Fatal ("D3D error") when a
+  // buffer cannot be created or the vertices cannot be reached with 16-bit indices.
+  void Upload(RenderDevice* device);
+  // Writes the arrays into the existing vertex buffer again; never past its end.
+  void RefillVertexBuffer();
+  // Each draw is its own BeginScene/EndScene pair; a mesh never uploaded draws nothing.
+  void Draw(RenderDevice* device);
+  // Point lists (and meshes without faces) draw one point per vertex, unindexed.
+  void DrawAs(RenderDevice* device, D3DPRIMITIVETYPE type);
+  // Material, texture and world matrix through the device's operations, then Draw.
+  void DrawWithMaterial(RenderDevice* device);
+  void ReleaseBuffers();
 };
 
 struct D3DDemoEngineScene {
@@ -148,4 +169,45 @@ struct D3DDemoEngineScene {
   void ShowMesh(int32_t index);
   // Index of the first mesh whose name equals `name` exactly, or -1.
   int32_t FindMesh(const char* name) const;
+
+  // --- every mesh in order (mesh_buffers.cpp) ---
+  void UploadMeshes(RenderDevice* device);
+  void RefillVertexBuffers();
+  void SetVertexFormat(uint32_t mask);
+
+  // --- animation (anim/scene_animation.cpp, anim/scene_camera.cpp) ---
+  // Times are frame numbers, wrapped into the loop (WrapFrame). Without a keyframer nothing
+  // moves: world matrices and the view are left at the identity.
+  // Resets viewMatrix to the identity and writes every camera's and target's current values.
+  void animateCameras(float time);
+  // World matrices from mesh track i for mesh i, looping over min(loopLimit, endFrame) frames.
+  // Meshes without a track get the identity.
+  void animateMeshes(float time, uint32_t loopLimit);
+  // As animateMeshes over the whole segment, then each mesh times its parent's matrix, in
+  // mesh order.
+  void animateMeshesWithHierarchy(float time);
+  void animateLights(float time);
+  // animateCameras, animateLights, animateMeshesWithHierarchy.
+  void animate(float time);
+  // The view of camera `index` from its last animated values; writes viewMatrix, fieldOfView
+  // and *out. An index without a camera and target leaves viewMatrix and *out the identity.
+  D3DXMATRIX* setCameraByIndex(D3DXMATRIX* out, uint32_t index);
+  // The first camera whose name begins with `name` (an empty name takes camera 0). No match:
+  // viewMatrix and *out the identity, fieldOfView unchanged.
+  D3DXMATRIX* setCameraByName(D3DXMATRIX* out, const char* name);
+  D3DXMATRIX* setCameraByNameOffset(D3DXMATRIX* out, const char* name,
+                                    const D3DXVECTOR3& eyeOffset,
+                                    const D3DXVECTOR3& targetOffset);
+  D3DXMATRIX* setCameraByNameScaled(D3DXMATRIX* out, const char* name, float eyeFactor,
+                                    float targetFactor);
+
+  // --- drawing (anim/scene_drawing.cpp) ---
+  // View, projection (near 0.0001, far 4, aspect 1), then every visible mesh with its texture
+  // and world matrix. With useLights also the lights (at most 8) and each mesh's material;
+  // without, no light, material or lighting state is touched. Other states are the caller's.
+  void drawScene(RenderDevice* device, uint8_t useLights);
+  void drawSceneLit(RenderDevice* device);
+  void drawSceneLitWithAspect(RenderDevice* device, float aspect);
+  // The animated lights as point lights (range 1000), nothing else.
+  void applyLights(RenderDevice* device);
 };

@@ -252,9 +252,9 @@ TEST_F(SceneLoad, FaceOutsideTheVerticesIsKeptButAddsNoNormal) {
   EXPECT_EQ(m.faceCount, 2u);
   EXPECT_EQ(m.faces[1].c, 400);
   EXPECT_FLOAT_EQ(m.vertexNormals[0].z, -1.0f);
-  // The unused vertex keeps a zero normal.
+  // The unused vertex points up.
   EXPECT_EQ(m.vertexNormals[3].x, 0.0f);
-  EXPECT_EQ(m.vertexNormals[3].y, 0.0f);
+  EXPECT_EQ(m.vertexNormals[3].y, 1.0f);
   EXPECT_EQ(m.vertexNormals[3].z, 0.0f);
 }
 
