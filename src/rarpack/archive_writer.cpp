@@ -1,0 +1,157 @@
+// The archive around the packed streams: marker, main header, file headers and the end block.
+#include <algorithm>
+#include <stdexcept>
+
+#include "archive/crc32.h"
+#include "rarpack/format.h"
+#include "rarpack/rarpack.h"
+
+namespace zelk4::rarpack {
+
+namespace {
+
+void Put16(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+
+// Fills in the CRC of the header that starts at `start` and runs to the end of `out`.
+void SealHeader(std::vector<uint8_t>& out, size_t start) {
+  const uint16_t crc = HeaderCrc(out.data() + start, out.size() - start);
+  out[start] = static_cast<uint8_t>(crc);
+  out[start + 1] = static_cast<uint8_t>(crc >> 8);
+}
+
+std::string StoredName(const std::string& name) {
+  std::string stored = name;
+  std::replace(stored.begin(), stored.end(), '/', '\\');
+  return stored;
+}
+
+struct EntryData {
+  const std::vector<uint8_t>* packed;  // null: stored
+  uint8_t method;
+  uint16_t flags;
+};
+
+}  // namespace
+
+uint16_t HeaderCrc(const uint8_t* header, size_t size) {
+  return size <= 2 ? 0 : static_cast<uint16_t>(Crc32(header + 2, size - 2) & 0xFFFF);
+}
+
+PackResult PackArchive(const std::vector<PackFile>& files, const PackOptions& options) {
+  PackResult result;
+  if (options.level < 0 || options.level > 5) {
+    result.error = "compression level must be 0 to 5";
+    return result;
+  }
+  for (const PackFile& f : files) {
+    if (f.name.empty() || f.name.size() > kMaxNameBytes) {
+      result.error = "entry names must have 1 to 259 bytes: '" + f.name + "'";
+      return result;
+    }
+    if (f.data.size() >= (1u << 31)) {
+      result.error = "'" + f.name + "' is too large (2 GiB or more)";
+      return result;
+    }
+  }
+
+  StreamOptions stream;
+  stream.level = options.level;
+  stream.audio = options.audio;
+  stream.blockSymbols = options.blockSymbols;
+  const uint8_t method = static_cast<uint8_t>(kMethodStored + options.level);
+
+  // Empty files are stored: there is nothing to decode, and no decoder state to carry.
+  std::vector<std::vector<uint8_t>> packed(files.size());
+  std::vector<EntryData> data(files.size(), EntryData{nullptr, kMethodStored, 0});
+  if (options.level > 0 && options.solid) {
+    std::vector<std::span<const uint8_t>> run;
+    std::vector<size_t> index;
+    for (size_t i = 0; i < files.size(); ++i)
+      if (!files[i].data.empty()) {
+        run.push_back(files[i].data);
+        index.push_back(i);
+      }
+    std::vector<std::vector<uint8_t>> streams = EncodeSolidStreams(run, stream);
+    for (size_t k = 0; k < index.size(); ++k) {
+      // In a solid run every entry is compressed: the next one's tables and matches build on it.
+      packed[index[k]] = std::move(streams[k]);
+      data[index[k]] = {&packed[index[k]], method, static_cast<uint16_t>(k > 0 ? kFileSolid : 0)};
+    }
+  } else if (options.level > 0) {
+    for (size_t i = 0; i < files.size(); ++i) {
+      if (files[i].data.empty()) continue;
+      packed[i] = EncodeStream(files[i].data, stream);
+      if (packed[i].size() < files[i].data.size()) data[i] = {&packed[i], method, 0};
+    }
+  }
+
+  std::vector<uint8_t>& out = result.archive;
+  out.assign(kMarker, kMarker + sizeof kMarker);
+  size_t start = out.size();
+  Put16(out, 0);
+  out.push_back(kBlockMain);
+  Put16(out, options.solid ? kMainSolid : 0);
+  Put16(out, 13);
+  Put16(out, 0);  // reserved
+  Put32(out, 0);  // reserved
+  SealHeader(out, start);
+
+  for (size_t i = 0; i < files.size(); ++i) {
+    const PackFile& f = files[i];
+    const std::string name = StoredName(f.name);
+    const auto size = static_cast<uint32_t>(f.data.size());
+    const EntryData& d = data[i];
+    const uint32_t packedSize = d.packed ? static_cast<uint32_t>(d.packed->size()) : size;
+    start = out.size();
+    Put16(out, 0);
+    out.push_back(kBlockFile);
+    Put16(out, kBlockHasData | kFileDictionary1M | d.flags);
+    Put16(out, static_cast<uint32_t>(kFileHeaderSize + name.size()));
+    Put32(out, packedSize);
+    Put32(out, size);
+    out.push_back(options.hostOs);
+    Put32(out, Crc32(f.data.data(), f.data.size()));
+    Put32(out, f.dosTime);
+    out.push_back(kVersionNeeded);
+    out.push_back(d.method);
+    Put16(out, static_cast<uint32_t>(name.size()));
+    Put32(out, f.attributes);
+    out.insert(out.end(), name.begin(), name.end());
+    SealHeader(out, start);
+    if (d.packed) {
+      out.insert(out.end(), d.packed->begin(), d.packed->end());
+    } else {
+      out.insert(out.end(), f.data.begin(), f.data.end());
+    }
+    result.entries.push_back({name, size, packedSize, d.method, (d.flags & kFileSolid) != 0});
+  }
+
+  start = out.size();
+  Put16(out, 0);
+  out.push_back(kBlockEnd);
+  Put16(out, kSkipIfUnknown);
+  Put16(out, 7);
+  SealHeader(out, start);
+  result.ok = true;
+  return result;
+}
+
+uint32_t DosTimeFromUnix(std::time_t t) {
+  std::tm tm{};
+  if (localtime_r(&t, &tm) == nullptr) return 0;
+  int year = tm.tm_year + 1900;
+  if (year < 1980) return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00
+  if (year > 2107) year = 2107;
+  const uint32_t date = static_cast<uint32_t>((year - 1980) << 9 | (tm.tm_mon + 1) << 5 | tm.tm_mday);
+  const uint32_t time = static_cast<uint32_t>(tm.tm_hour << 11 | tm.tm_min << 5 | tm.tm_sec / 2);
+  return date << 16 | time;
+}
+
+}  // namespace zelk4::rarpack

@@ -1,0 +1,50 @@
+#include "rarpack/match_finder.h"
+
+#include <bit>
+#include <cstring>
+
+namespace zelk4::rarpack {
+
+// MatchLength finds the first differing byte from the lowest set bit of two little-endian words.
+static_assert(std::endian::native == std::endian::little);
+
+MatchFinder::MatchFinder(const uint8_t* data, uint32_t size, uint32_t first)
+    : data_(data), size_(size), inserted_(first), head_(size_t(1) << kHashBits, kNone), prev_(kWindowSize, kNone),
+      lastPair_(65536, kNone) {}
+
+void MatchFinder::InsertUpTo(uint32_t end) {
+  if (end > size_) end = size_;
+  for (; inserted_ < end; ++inserted_) {
+    const uint32_t pos = inserted_;
+    if (pos + 3 <= size_) {
+      uint32_t& h = head_[Hash3(pos)];
+      prev_[pos & (kWindowSize - 1)] = h;
+      h = pos;
+    }
+    if (pos + 2 <= size_) lastPair_[Pair(pos)] = pos;
+  }
+}
+
+uint32_t MatchFinder::MatchLength(uint32_t pos, uint32_t distance, uint32_t maxLength) const {
+  if (maxLength > size_ - pos) maxLength = size_ - pos;
+  const uint8_t* a = data_ + pos;
+  const uint8_t* b = a - distance;
+  uint32_t n = 0;
+  while (n + 8 <= maxLength) {
+    uint64_t x, y;
+    std::memcpy(&x, a + n, 8);
+    std::memcpy(&y, b + n, 8);
+    if (x != y) return n + static_cast<uint32_t>(__builtin_ctzll(x ^ y) >> 3);
+    n += 8;
+  }
+  while (n < maxLength && a[n] == b[n]) ++n;
+  return n;
+}
+
+uint32_t MatchFinder::NearestPair(uint32_t pos) const {
+  if (pos + 2 > size_) return 0;
+  const uint32_t last = lastPair_[Pair(pos)];
+  return last != kNone && last < pos ? pos - last : 0;
+}
+
+}  // namespace zelk4::rarpack
