@@ -66,6 +66,25 @@ struct StageSetup {
   int texDims = 2;
 };
 
+// What the fast span code needs, worked out once per draw (see fast_span.cpp for when it
+// applies). Texel rows are 32-bit words; sizes are powers of two.
+struct FastLevel {
+  const uint32_t* texels = nullptr;
+  uint32_t width = 0, height = 0;
+  uint32_t pitchWords = 0;
+};
+
+struct FastSetup {
+  bool applies = false;
+  bool textured = false;
+  bool opaqueTexels = false;  // X8R8G8B8: alpha reads 255
+  bool wrapU = true, wrapV = true;
+  // Each op's result: 0 the texture, 1 the diffuse colour, 2 their product.
+  int colourFrom = 1;
+  int alphaFrom = 1;
+  std::array<FastLevel, kMaxMipLevels> levels{};
+};
+
 struct PixelState {
   IDirect3DSurface8* target = nullptr;
   IDirect3DSurface8* depth = nullptr;  // null: no depth test or write
@@ -89,6 +108,7 @@ struct PixelState {
   int varyingCount = kFirstTexSlot;
   bool usesSpecular = false;
   bool needsDerivatives = false;  // some stage picks a mip level or a min/mag filter per pixel
+  FastSetup fast;
 };
 
 }  // namespace d3d8

@@ -3,6 +3,8 @@
 // the varyings that carry their coordinates.
 #include "platform/d3d8/pixel_state.h"
 
+#include "platform/d3d8/fast_span.h"
+
 #include <cstring>
 
 namespace d3d8 {
@@ -142,6 +144,7 @@ void BuildPixelState(const DeviceCore& core, PixelState* out) {
     ++p.stageCount;
   }
   p.varyingCount = nextSlot;
+  PrepareFastSetup(&p);
   *out = p;
 }
 

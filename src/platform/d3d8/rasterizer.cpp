@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/d3d8/fast_span.h"
 #include "platform/d3d8/shade_span.h"
 #include "platform/d3d8/triangle.h"
 
@@ -145,7 +146,13 @@ struct Rasterizer::Impl {
             hi = std::min(hi, e[i].q);
           }
         }
-        if (lo <= hi) ShadeSpan(ps, t, p, y, static_cast<int>(lo), static_cast<int>(hi) + 1);
+        if (lo <= hi) {
+          if (ps.fast.applies) {
+            ShadeSpanFast(ps, t, p, y, static_cast<int>(lo), static_cast<int>(hi) + 1);
+          } else {
+            ShadeSpan(ps, t, p, y, static_cast<int>(lo), static_cast<int>(hi) + 1);
+          }
+        }
       }
       for (auto& edge : e) edge.NextRow();
     }
@@ -331,15 +338,29 @@ bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
     out[2] = static_cast<float>(ddy);
     out += 3;
   };
-  plane(v[0]->q, v[1]->q, v[2]->q);
-  for (int i = 0; i < n; ++i) {
-    plane(double(v[0]->var[i]) * v[0]->q, double(v[1]->var[i]) * v[1]->q,
-          double(v[2]->var[i]) * v[2]->q);
-  }
   t.flatColour = true;
   for (int i = 0; i < kFirstTexSlot; ++i) {
     t.colour[i] = v[0]->var[i];
     if (v[1]->var[i] != v[0]->var[i] || v[2]->var[i] != v[0]->var[i]) t.flatColour = false;
+  }
+  // Planes that are never read stay zero: the colours of a flat triangle (its colour is kept
+  // whole above), the specular colour when nothing uses it, coordinates past a stage's own.
+  plane(v[0]->q, v[1]->q, v[2]->q);
+  for (int i = 0; i < n; ++i) {
+    bool needed;
+    if (i < kSpecularSlot) {
+      needed = !t.flatColour;
+    } else if (i < kFirstTexSlot) {
+      needed = !t.flatColour && ps.usesSpecular;
+    } else {
+      needed = (i - kFirstTexSlot) % 4 < 3;  // up to three coordinates per stage
+    }
+    if (!needed) {
+      out += 3;
+      continue;
+    }
+    plane(double(v[0]->var[i]) * v[0]->q, double(v[1]->var[i]) * v[1]->q,
+          double(v[2]->var[i]) * v[2]->q);
   }
   m.triangles.push_back(t);
   ++m.commands.back().count;

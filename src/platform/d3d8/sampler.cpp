@@ -1,19 +1,19 @@
 // Texel addressing and filtering. Rules (fixed, so every machine agrees):
 // - Coordinates scale by the level's size; texel i covers [i, i+1), so point sampling takes
 //   floor(u * width) and bilinear sampling centres on u * width - 0.5.
-// - Bilinear weights are 8-bit fractions (truncated); a channel is
-//   (sum of texel * weight_u * weight_v + 32768) >> 16.
+// - Bilinear weights are 8-bit fractions (truncated); the two rows are each blended along u,
+//   then the results along v, each blend rounding as Lerp8 does.
 // - Level choice: POINT mip takes level floor(lod + 0.5); LINEAR mip blends floor(lod) and
 //   the next level by an 8-bit fraction of lod; lod <= 0 uses the most detailed level.
 #include "platform/d3d8/sampler.h"
+
+#include "platform/d3d8/pixel_math.h"
 
 #include <cmath>
 #include <cstring>
 
 namespace d3d8 {
 namespace {
-
-constexpr float kCoordLimit = 16777216.0f;  // |u * size| beyond this is clamped before floor
 
 uint32_t Widen565(uint16_t p) {
   uint32_t r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
@@ -74,12 +74,6 @@ bool Address(DWORD mode, int size, int* i) {
   }
 }
 
-float SafeCoord(float f) {
-  if (!(f > -kCoordLimit)) return f != f ? 0.0f : -kCoordLimit;  // NaN reads as 0
-  if (f > kCoordLimit) return kCoordLimit;
-  return f;
-}
-
 uint32_t Fetch(const StageSetup& st, const IDirect3DSurface8& s, int x, int y) {
   if (!Address(st.addressU, static_cast<int>(s.width_), &x)) return st.borderColor;
   if (!Address(st.addressV, static_cast<int>(s.height_), &y)) return st.borderColor;
@@ -89,36 +83,21 @@ uint32_t Fetch(const StageSetup& st, const IDirect3DSurface8& s, int x, int y) {
 uint32_t SamplePoint(const StageSetup& st, const IDirect3DSurface8& s, float u, float v) {
   float fu = SafeCoord(u * static_cast<float>(s.width_));
   float fv = SafeCoord(v * static_cast<float>(s.height_));
-  return Fetch(st, s, static_cast<int>(std::floor(fu)), static_cast<int>(std::floor(fv)));
-}
-
-uint32_t Lerp8(uint32_t a, uint32_t b, uint32_t f) {  // f in 0..256 weights b
-  uint32_t out = 0;
-  for (int shift = 0; shift < 32; shift += 8) {
-    uint32_t ca = (a >> shift) & 255, cb = (b >> shift) & 255;
-    out |= ((ca * (256 - f) + cb * f + 128) >> 8) << shift;
-  }
-  return out;
+  return Fetch(st, s, FloorToInt(fu), FloorToInt(fv));
 }
 
 uint32_t SampleBilinear(const StageSetup& st, const IDirect3DSurface8& s, float u, float v) {
   float fu = SafeCoord(u * static_cast<float>(s.width_) - 0.5f);
   float fv = SafeCoord(v * static_cast<float>(s.height_) - 0.5f);
-  float flu = std::floor(fu), flv = std::floor(fv);
-  int x0 = static_cast<int>(flu), y0 = static_cast<int>(flv);
+  int x0 = FloorToInt(fu), y0 = FloorToInt(fv);
+  float flu = static_cast<float>(x0), flv = static_cast<float>(y0);
   uint32_t wu = static_cast<uint32_t>((fu - flu) * 256.0f);
   uint32_t wv = static_cast<uint32_t>((fv - flv) * 256.0f);
   if (wu > 255) wu = 255;
   if (wv > 255) wv = 255;
   uint32_t t00 = Fetch(st, s, x0, y0), t10 = Fetch(st, s, x0 + 1, y0);
   uint32_t t01 = Fetch(st, s, x0, y0 + 1), t11 = Fetch(st, s, x0 + 1, y0 + 1);
-  uint32_t out = 0;
-  for (int shift = 0; shift < 32; shift += 8) {
-    uint32_t top = ((t00 >> shift) & 255) * (256 - wu) + ((t10 >> shift) & 255) * wu;
-    uint32_t bottom = ((t01 >> shift) & 255) * (256 - wu) + ((t11 >> shift) & 255) * wu;
-    out |= ((top * (256 - wv) + bottom * wv + 32768) >> 16) << shift;
-  }
-  return out;
+  return Lerp8(Lerp8(t00, t10, wu), Lerp8(t01, t11, wu), wv);
 }
 
 uint32_t SampleLevel(const StageSetup& st, const IDirect3DSurface8& s, float u, float v,

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/d3d8/pixel_math.h"
 #include "platform/d3d8/sampler.h"
 
 namespace d3d8 {
@@ -20,14 +21,7 @@ struct Rgba {
   int r, g, b, a;
 };
 
-inline int Mul255(int a, int b) { return (a * b + 127) / 255; }
 inline int Saturate(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
-
-inline int ToByte(float v) {
-  if (!(v > 0.0f)) return 0;  // also NaN
-  if (v >= 255.0f) return 255;
-  return static_cast<int>(v + 0.5f);
-}
 
 inline Rgba Unpack(uint32_t c) {
   return {static_cast<int>((c >> 16) & 255), static_cast<int>((c >> 8) & 255),
@@ -37,19 +31,6 @@ inline Rgba Unpack(uint32_t c) {
 inline uint32_t Pack(const Rgba& c) {
   return (static_cast<uint32_t>(c.a) << 24) | (static_cast<uint32_t>(c.r) << 16) |
          (static_cast<uint32_t>(c.g) << 8) | static_cast<uint32_t>(c.b);
-}
-
-inline bool Compare(DWORD func, uint32_t value, uint32_t reference) {
-  switch (func) {
-    case D3DCMP_NEVER: return false;
-    case D3DCMP_LESS: return value < reference;
-    case D3DCMP_EQUAL: return value == reference;
-    case D3DCMP_LESSEQUAL: return value <= reference;
-    case D3DCMP_GREATER: return value > reference;
-    case D3DCMP_NOTEQUAL: return value != reference;
-    case D3DCMP_GREATEREQUAL: return value >= reference;
-    default: return true;  // ALWAYS, and unknown values
-  }
 }
 
 // The registers a stage argument can name.
@@ -132,7 +113,7 @@ inline int BlendChannel(DWORD op, int s, int fs, int d, int fd) {
     case D3DBLENDOP_REVSUBTRACT: return Saturate((d * fd - s * fs + (d * fd >= s * fs ? 127 : -127)) / 255);
     case D3DBLENDOP_MIN: return std::min(s, d);
     case D3DBLENDOP_MAX: return std::max(s, d);
-    default: return std::min(255, (s * fs + d * fd + 127) / 255);
+    default: return BlendAdd(s, fs, d, fd);
   }
 }
 
@@ -162,12 +143,6 @@ inline void WriteColour(uint8_t* p, D3DFORMAT format, const Rgba& c) {
 }
 
 inline uint32_t DepthBits(D3DFORMAT format) { return format == D3DFMT_D16 ? 16 : 24; }
-
-inline uint32_t QuantizeDepth(double z, uint32_t maxValue) {
-  if (!(z > 0.0)) return 0;
-  if (z >= 1.0) return maxValue;
-  return static_cast<uint32_t>(z * maxValue + 0.5);
-}
 
 inline uint32_t ReadDepth(const uint8_t* p, D3DFORMAT format) {
   if (format == D3DFMT_D16) {

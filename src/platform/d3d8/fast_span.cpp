@@ -1,0 +1,383 @@
+// The fast span code: the general per-pixel rules of shade_span.cpp and sampler.cpp, written
+// out for at most one texture stage that selects or modulates texture and diffuse, 32-bit
+// colour, D24X8 or no depth, no specular and all colour channels written. Every expression
+// that produces a value is the same as in the general code, so the pixels are identical
+// (the tests draw with both and compare).
+#include "platform/d3d8/fast_span.h"
+
+#include <emmintrin.h>
+
+#include <cmath>
+
+#include "platform/d3d8/pixel_math.h"
+#include "platform/d3d8/sampler.h"
+
+namespace d3d8 {
+namespace {
+
+bool g_fastEnabled = true;
+
+bool IsPowerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
+
+// 0: the texture, 1: the diffuse colour (CURRENT is the diffuse colour on stage 0), -1: other.
+int ArgKind(DWORD arg) {
+  if (arg == D3DTA_TEXTURE) return 0;
+  if (arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT) return 1;
+  return -1;
+}
+
+// Where an op's result comes from: 0 texture, 1 diffuse, 2 their product, -1 not fast.
+int OpSource(DWORD op, DWORD arg1, DWORD arg2) {
+  int a = ArgKind(arg1), b = ArgKind(arg2);
+  switch (op) {
+    case D3DTOP_SELECTARG1: return a;
+    case D3DTOP_SELECTARG2: return b;
+    case D3DTOP_MODULATE: return (a >= 0 && b >= 0 && a != b) ? 2 : -1;
+    default: return -1;
+  }
+}
+
+struct Texel {
+  const FastSetup& f;
+
+  [[gnu::always_inline]] uint32_t Fetch(const FastLevel& l, int x, int y) const {
+    uint32_t ux, uy;
+    if (f.wrapU) {
+      ux = static_cast<uint32_t>(x) & (l.width - 1);
+    } else {
+      ux = x < 0 ? 0 : (static_cast<uint32_t>(x) >= l.width ? l.width - 1 : static_cast<uint32_t>(x));
+    }
+    if (f.wrapV) {
+      uy = static_cast<uint32_t>(y) & (l.height - 1);
+    } else {
+      uy = y < 0 ? 0 : (static_cast<uint32_t>(y) >= l.height ? l.height - 1 : static_cast<uint32_t>(y));
+    }
+    uint32_t t = l.texels[uy * l.pitchWords + ux];
+    return f.opaqueTexels ? (t | 0xFF000000u) : t;
+  }
+
+  [[gnu::always_inline]] uint32_t Point(const FastLevel& l, float u, float v) const {
+    float fu = SafeCoord(u * static_cast<float>(l.width));
+    float fv = SafeCoord(v * static_cast<float>(l.height));
+    return Fetch(l, FloorToInt(fu), FloorToInt(fv));
+  }
+
+  [[gnu::always_inline]] uint32_t Bilinear(const FastLevel& l, float u, float v) const {
+    float fu = SafeCoord(u * static_cast<float>(l.width) - 0.5f);
+    float fv = SafeCoord(v * static_cast<float>(l.height) - 0.5f);
+    int x0 = FloorToInt(fu), y0 = FloorToInt(fv);
+    float flu = static_cast<float>(x0), flv = static_cast<float>(y0);
+    uint32_t wu = static_cast<uint32_t>((fu - flu) * 256.0f);
+    uint32_t wv = static_cast<uint32_t>((fv - flv) * 256.0f);
+    if (wu > 255) wu = 255;
+    if (wv > 255) wv = 255;
+    // Wrapping first makes every texel pair but the one across the seam a neighbour in memory.
+    if (f.wrapU) x0 = static_cast<int>(static_cast<uint32_t>(x0) & (l.width - 1));
+    if (f.wrapV) y0 = static_cast<int>(static_cast<uint32_t>(y0) & (l.height - 1));
+    if (x0 >= 0 && y0 >= 0 && static_cast<uint32_t>(x0) + 1 < l.width &&
+        static_cast<uint32_t>(y0) + 1 < l.height) {
+      // All four texels inside: two rows of two neighbours, blended in 16-bit lanes. Each lane
+      // holds c0 * (256 - w) + c1 * w + 128 <= 65408, so the result is Lerp8's, bit for bit.
+      const uint32_t* row0 = l.texels + static_cast<uint32_t>(y0) * l.pitchWords + x0;
+      const uint32_t* row1 = row0 + l.pitchWords;
+      const __m128i zero = _mm_setzero_si128();
+      __m128i top = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row0)), zero);
+      __m128i bottom = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row1)), zero);
+      if (f.opaqueTexels) {
+        const __m128i alpha = _mm_set_epi16(255, 0, 0, 0, 255, 0, 0, 0);
+        top = _mm_or_si128(top, alpha);
+        bottom = _mm_or_si128(bottom, alpha);
+      }
+      // Lanes 0-3: the left texel, 4-7: the right one; weights (256 - wu) and wu.
+      const __m128i weights = _mm_set_epi16(static_cast<short>(wu), static_cast<short>(wu),
+                                            static_cast<short>(wu), static_cast<short>(wu),
+                                            static_cast<short>(256 - wu), static_cast<short>(256 - wu),
+                                            static_cast<short>(256 - wu), static_cast<short>(256 - wu));
+      const __m128i half = _mm_set1_epi16(128);
+      __m128i t = _mm_mullo_epi16(top, weights), b = _mm_mullo_epi16(bottom, weights);
+      t = _mm_add_epi16(_mm_add_epi16(t, _mm_srli_si128(t, 8)), half);
+      b = _mm_add_epi16(_mm_add_epi16(b, _mm_srli_si128(b, 8)), half);
+      t = _mm_srli_epi16(t, 8);  // lanes 0-3: the top row blended along u
+      b = _mm_srli_epi16(b, 8);
+      const __m128i wTop = _mm_set1_epi16(static_cast<short>(256 - wv));
+      const __m128i wBottom = _mm_set1_epi16(static_cast<short>(wv));
+      __m128i c = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(t, wTop), _mm_mullo_epi16(b, wBottom)), half);
+      c = _mm_srli_epi16(c, 8);
+      return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(c, zero)));
+    }
+    uint32_t t00 = Fetch(l, x0, y0), t10 = Fetch(l, x0 + 1, y0);
+    uint32_t t01 = Fetch(l, x0, y0 + 1), t11 = Fetch(l, x0 + 1, y0 + 1);
+    return Lerp8(Lerp8(t00, t10, wu), Lerp8(t01, t11, wu), wv);
+  }
+
+  [[gnu::always_inline]] uint32_t Level(const FastLevel& l, float u, float v, DWORD filter) const {
+    return filter == D3DTEXF_POINT || filter == D3DTEXF_NONE ? Point(l, u, v) : Bilinear(l, u, v);
+  }
+
+  // The level choice of SampleStage.
+  [[gnu::always_inline]] uint32_t Sample(const StageSetup& st, float u, float v, float lod) const {
+    const DWORD filter = lod > 0.0f ? st.minFilter : st.magFilter;
+    if (st.levelCount <= 1 || !(lod > 0.0f)) return Level(f.levels[0], u, v, filter);
+    if (st.mipFilter == D3DTEXF_POINT) {
+      int level = lod >= 64.0f ? st.levelCount - 1 : static_cast<int>(lod + 0.5f);
+      if (level > st.levelCount - 1) level = st.levelCount - 1;
+      return Level(f.levels[level], u, v, filter);
+    }
+    if (lod >= static_cast<float>(st.levelCount - 1)) {
+      return Level(f.levels[st.levelCount - 1], u, v, filter);
+    }
+    int level = static_cast<int>(lod);
+    uint32_t frac = static_cast<uint32_t>((lod - static_cast<float>(level)) * 256.0f);
+    uint32_t a = Level(f.levels[level], u, v, filter);
+    if (frac == 0) return a;
+    return Lerp8(a, Level(f.levels[level + 1], u, v, filter), frac);
+  }
+};
+
+inline int Channel(uint32_t c, int shift) { return static_cast<int>((c >> shift) & 255); }
+
+inline uint32_t Modulate(uint32_t a, uint32_t b) {
+  uint32_t out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    out |= static_cast<uint32_t>(Mul255(Channel(a, shift), Channel(b, shift))) << shift;
+  }
+  return out;
+}
+
+inline uint32_t From(int source, uint32_t texel, uint32_t diffuse) {
+  return source == 0 ? texel : source == 1 ? diffuse : Modulate(texel, diffuse);
+}
+
+// The blend factor for channel `shift` (0 blue .. 24 alpha) of src and dest.
+inline int Factor(DWORD blend, int shift, uint32_t s, uint32_t d) {
+  switch (blend) {
+    case D3DBLEND_ZERO: return 0;
+    case D3DBLEND_ONE: return 255;
+    case D3DBLEND_SRCCOLOR: return Channel(s, shift);
+    case D3DBLEND_INVSRCCOLOR: return 255 - Channel(s, shift);
+    case D3DBLEND_SRCALPHA: return Channel(s, 24);
+    case D3DBLEND_INVSRCALPHA: return 255 - Channel(s, 24);
+    case D3DBLEND_DESTALPHA: return Channel(d, 24);
+    case D3DBLEND_INVDESTALPHA: return 255 - Channel(d, 24);
+    case D3DBLEND_DESTCOLOR: return Channel(d, shift);
+    default: return 255 - Channel(d, shift);  // INVDESTCOLOR
+  }
+}
+
+}  // namespace
+
+void SetFastShadingEnabled(bool enabled) { g_fastEnabled = enabled; }
+
+void PrepareFastSetup(PixelState* ps) {
+  FastSetup& f = ps->fast;
+  f = FastSetup{};
+  if (!g_fastEnabled) return;
+  const D3DFORMAT target = ps->target->format_;
+  if (target != D3DFMT_A8R8G8B8 && target != D3DFMT_X8R8G8B8) return;
+  if (ps->depth != nullptr && ps->depth->format_ != D3DFMT_D24X8) return;
+  if (ps->colorWriteMask != 0xF || ps->specularAdd || ps->stageCount > 1) return;
+  if (ps->blend && (ps->blendOp != D3DBLENDOP_ADD || ps->srcBlend < D3DBLEND_ZERO ||
+                    ps->srcBlend > D3DBLEND_INVDESTCOLOR || ps->destBlend < D3DBLEND_ZERO ||
+                    ps->destBlend > D3DBLEND_INVDESTCOLOR)) {
+    return;
+  }
+  if (ps->stageCount == 1) {
+    const StageSetup& st = ps->stages[0];
+    f.colourFrom = OpSource(st.colorOp, st.colorArg1, st.colorArg2);
+    f.alphaFrom = st.alphaOp == D3DTOP_DISABLE ? 1 : OpSource(st.alphaOp, st.alphaArg1, st.alphaArg2);
+    if (f.colourFrom < 0 || f.alphaFrom < 0) return;
+    if (st.hasTexture) {
+      if (st.cube != nullptr || st.levelCount > kMaxMipLevels) return;
+      if ((st.addressU != D3DTADDRESS_WRAP && st.addressU != D3DTADDRESS_CLAMP) ||
+          (st.addressV != D3DTADDRESS_WRAP && st.addressV != D3DTADDRESS_CLAMP)) {
+        return;
+      }
+      f.wrapU = st.addressU == D3DTADDRESS_WRAP;
+      f.wrapV = st.addressV == D3DTADDRESS_WRAP;
+      const D3DFORMAT format = st.levels[0]->format_;
+      if (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8) return;
+      f.opaqueTexels = format == D3DFMT_X8R8G8B8;
+      for (int i = 0; i < st.levelCount; ++i) {
+        const IDirect3DSurface8& s = *st.levels[i];
+        if (s.format_ != format || !IsPowerOfTwo(s.width_) || !IsPowerOfTwo(s.height_)) return;
+        f.levels[i] = FastLevel{reinterpret_cast<const uint32_t*>(s.bits_.data()), s.width_,
+                                s.height_, static_cast<uint32_t>(s.pitch_ / 4)};
+      }
+      f.textured = true;
+    } else if (f.colourFrom != 1 || f.alphaFrom != 1) {
+      return;  // cannot happen: such ops were turned into CURRENT pass-through
+    }
+  }
+  f.applies = true;
+}
+
+namespace {
+
+enum BlendKind { kNoBlend, kAlphaBlend, kAnyBlend };
+
+BlendKind KindOf(const PixelState& ps) {
+  if (!ps.blend || (ps.srcBlend == D3DBLEND_ONE && ps.destBlend == D3DBLEND_ZERO)) return kNoBlend;
+  if (ps.srcBlend == D3DBLEND_SRCALPHA && ps.destBlend == D3DBLEND_INVSRCALPHA) return kAlphaBlend;
+  return kAnyBlend;
+}
+
+inline uint32_t BlendAny(const PixelState& ps, uint32_t colour, uint32_t dest) {
+  uint32_t out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    int c = BlendAdd(Channel(colour, shift), Factor(ps.srcBlend, shift, colour, dest),
+                     Channel(dest, shift), Factor(ps.destBlend, shift, colour, dest));
+    out |= static_cast<uint32_t>(c) << shift;
+  }
+  return out;
+}
+
+// A span of one constant colour alpha-blended over the target: the overlay veils and flashes.
+void ConstantAlphaSpan(uint32_t* row, int x0, int x1, uint32_t colour, bool opaqueTarget) {
+  const uint32_t a = colour >> 24, ia = 255 - a;
+  const uint32_t srb = (colour & 0x00FF00FFu) * a, sag = ((colour >> 8) & 0x00FF00FFu) * a;
+  const uint32_t destAlpha = opaqueTarget ? 0xFF000000u : 0;
+  for (int x = x0; x < x1; ++x) {
+    const uint32_t d = row[x] | destAlpha;
+    const uint32_t rb = srb + (d & 0x00FF00FFu) * ia;
+    const uint32_t ag = sag + ((d >> 8) & 0x00FF00FFu) * ia;
+    row[x] = Div255Lanes(rb) | (Div255Lanes(ag) << 8);
+  }
+}
+
+template <bool kTextured, bool kDepth, BlendKind kBlend>
+void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, int x0, int x1) {
+  const FastSetup& f = ps.fast;
+  const Texel sampler{f};
+  const StageSetup& st = ps.stages[0];
+  uint32_t* colourRow = reinterpret_cast<uint32_t*>(ps.target->bits_.data() +
+                                                    static_cast<size_t>(y) * ps.target->pitch_);
+  const uint32_t destAlpha = ps.target->format_ == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0;
+  uint32_t* depthRow = nullptr;
+  if (kDepth) {
+    depthRow = reinterpret_cast<uint32_t*>(ps.depth->bits_.data() +
+                                           static_cast<size_t>(y) * ps.depth->pitch_);
+  }
+  const uint32_t depthMax = (1u << 24) - 1;
+  const bool lessEqual = ps.zFunc == D3DCMP_LESSEQUAL;
+
+  uint32_t flatDiffuse = 0;
+  if (t.flatColour) {
+    flatDiffuse = (static_cast<uint32_t>(ToByte(t.colour[3])) << 24) |
+                  (static_cast<uint32_t>(ToByte(t.colour[0])) << 16) |
+                  (static_cast<uint32_t>(ToByte(t.colour[1])) << 8) |
+                  static_cast<uint32_t>(ToByte(t.colour[2]));
+    if (!kTextured && !kDepth && kBlend == kAlphaBlend && !ps.alphaTest) {
+      ConstantAlphaSpan(colourRow, x0, x1, flatDiffuse, destAlpha != 0);
+      return;
+    }
+  }
+  // A white diffuse colour leaves a modulated texel as it is (Mul255(x, 255) == x).
+  int colourFrom = f.colourFrom, alphaFrom = f.alphaFrom;
+  if (t.flatColour && flatDiffuse == 0xFFFFFFFFu) {
+    if (colourFrom == 2) colourFrom = 0;
+    if (alphaFrom == 2) alphaFrom = 0;
+  }
+
+  const float fy = static_cast<float>(y) - t.refY;
+  const float fx0 = static_cast<float>(x0) - t.refX;
+  // Values at the span's first pixel and steps per pixel, for the planes read here: 1/w, the
+  // diffuse colour unless it is flat, the stage's texture coordinates.
+  float start[1 + kMaxVaryings], step[1 + kMaxVaryings];
+  auto prepare = [&](int i) {
+    const float* p = planes + 3 * i;
+    start[i] = p[0] + p[1] * fx0 + p[2] * fy;
+    step[i] = p[1];
+  };
+  prepare(0);
+  if (!t.flatColour) {
+    for (int i = 1; i <= 4; ++i) prepare(i);
+  }
+  if (kTextured) {
+    prepare(1 + st.texSlot);
+    prepare(2 + st.texSlot);
+  }
+  const double zStart = t.z0 + t.zdx * (static_cast<double>(x0) - t.refX) +
+                        t.zdy * (static_cast<double>(y) - t.refY);
+  const float qConst = planes[0];
+  const float wConst = t.affine ? 1.0f / qConst : 0.0f;
+  const float* pu = planes + 3 * (1 + st.texSlot);
+  const float* pv = pu + 3;
+  const float qx = planes[1], qy = planes[2];
+  const bool lodPerPixel = kTextured && ps.needsDerivatives;
+  const float tw = kTextured ? static_cast<float>(f.levels[0].width) : 0.0f;
+  const float th = kTextured ? static_cast<float>(f.levels[0].height) : 0.0f;
+  const int k = 1 + st.texSlot;
+
+  for (int x = x0; x < x1; ++x) {
+    const float i = static_cast<float>(x - x0);
+    uint32_t depthValue = 0;
+    if (kDepth) {
+      depthValue = QuantizeDepth(zStart + t.zdx * static_cast<double>(x - x0), depthMax);
+      const uint32_t stored = depthRow[x] >> 8;
+      if (lessEqual ? depthValue > stored : !Compare(ps.zFunc, depthValue, stored)) continue;
+    }
+    const float w = t.affine ? wConst : 1.0f / (start[0] + step[0] * i);
+    uint32_t diffuse = flatDiffuse;
+    if (!t.flatColour) {
+      diffuse = (static_cast<uint32_t>(ToByte((start[4] + step[4] * i) * w)) << 24) |
+                (static_cast<uint32_t>(ToByte((start[1] + step[1] * i) * w)) << 16) |
+                (static_cast<uint32_t>(ToByte((start[2] + step[2] * i) * w)) << 8) |
+                static_cast<uint32_t>(ToByte((start[3] + step[3] * i) * w));
+    }
+    uint32_t colour = diffuse;
+    if (kTextured) {
+      const float u = (start[k] + step[k] * i) * w;
+      const float v = (start[k + 1] + step[k + 1] * i) * w;
+      float lod = 0.0f;
+      if (lodPerPixel) {
+        float dudx = (pu[1] - u * qx) * w * tw, dudy = (pu[2] - u * qy) * w * tw;
+        float dvdx = (pv[1] - v * qx) * w * th, dvdy = (pv[2] - v * qy) * w * th;
+        float rx = dudx * dudx + dvdx * dvdx, ry = dudy * dudy + dvdy * dvdy;
+        lod = 0.5f * FastLog2(rx > ry ? rx : ry) + st.lodBias;
+      }
+      const uint32_t texel = sampler.Sample(st, u, v, lod);
+      if (colourFrom == alphaFrom) {
+        colour = From(colourFrom, texel, diffuse);
+      } else {
+        colour = (From(colourFrom, texel, diffuse) & 0x00FFFFFFu) |
+                 (From(alphaFrom, texel, diffuse) & 0xFF000000u);
+      }
+    }
+    if (ps.alphaTest && !Compare(ps.alphaFunc, colour >> 24, static_cast<uint32_t>(ps.alphaRef))) {
+      continue;
+    }
+    if (kDepth && ps.zWrite) depthRow[x] = (depthValue << 8) | 0xFFu;
+    if (kBlend == kAlphaBlend) {
+      colour = BlendAlphaWord(colour, colourRow[x] | destAlpha, colour >> 24);
+    } else if (kBlend == kAnyBlend) {
+      colour = BlendAny(ps, colour, colourRow[x] | destAlpha);
+    }
+    colourRow[x] = colour;
+  }
+}
+
+template <bool kTextured, bool kDepth>
+void SpanByBlend(const PixelState& ps, const Triangle& t, const float* planes, int y, int x0,
+                 int x1) {
+  switch (KindOf(ps)) {
+    case kNoBlend: Span<kTextured, kDepth, kNoBlend>(ps, t, planes, y, x0, x1); break;
+    case kAlphaBlend: Span<kTextured, kDepth, kAlphaBlend>(ps, t, planes, y, x0, x1); break;
+    default: Span<kTextured, kDepth, kAnyBlend>(ps, t, planes, y, x0, x1); break;
+  }
+}
+
+}  // namespace
+
+void ShadeSpanFast(const PixelState& ps, const Triangle& t, const float* planes, int y, int x0,
+                   int x1) {
+  const bool depth = ps.depth != nullptr;
+  if (ps.fast.textured) {
+    depth ? SpanByBlend<true, true>(ps, t, planes, y, x0, x1)
+          : SpanByBlend<true, false>(ps, t, planes, y, x0, x1);
+  } else {
+    depth ? SpanByBlend<false, true>(ps, t, planes, y, x0, x1)
+          : SpanByBlend<false, false>(ps, t, planes, y, x0, x1);
+  }
+}
+
+}  // namespace d3d8
