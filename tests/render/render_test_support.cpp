@@ -1,6 +1,5 @@
 #include "render/render_test_support.h"
 
-#include <png.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -8,6 +7,8 @@
 #include <fstream>
 
 #include "app/fatal_error.h"
+#include "kit/image_writers.h"
+#include "kit/rar_store_writer.h"
 #include "platform/d3d8/d3d8.h"
 #include "platform/win/win.h"
 #include "support/corpus.h"
@@ -20,22 +21,10 @@ namespace {
   throw FatalEnd(text, caption);
 }
 
-void PutLe(std::vector<uint8_t>& out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-uint32_t Crc32(const std::vector<uint8_t>& data) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (uint8_t byte : data) {
-    crc ^= byte;
-    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-  }
-  return ~crc;
-}
-
-void AppendPngBytes(png_structp png, png_bytep data, png_size_t length) {
-  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + length);
+std::vector<uint8_t> StoredRar(const std::vector<ArchiveFile>& files) {
+  std::vector<kit::ArchiveEntry> entries;
+  for (const ArchiveFile& file : files) entries.push_back({file.name, file.data});
+  return kit::WriteStoredRar(entries);
 }
 
 }  // namespace
@@ -43,62 +32,11 @@ void AppendPngBytes(png_structp png, png_bytep data, png_size_t length) {
 CaptureFatalErrors::CaptureFatalErrors() { SetFatalErrorHook(ThrowFatalEnd); }
 CaptureFatalErrors::~CaptureFatalErrors() { SetFatalErrorHook(nullptr); }
 
-std::vector<uint8_t> StoredRar(const std::vector<ArchiveFile>& files) {
-  std::vector<uint8_t> out = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};  // marker block
-  // Main header: CRC (not checked by the reader), type, flags, size 13, six reserved bytes.
-  PutLe(out, 0, 2);
-  out.push_back(0x73);
-  PutLe(out, 0, 2);
-  PutLe(out, 13, 2);
-  PutLe(out, 0, 6);
-  for (const ArchiveFile& file : files) {
-    PutLe(out, 0, 2);
-    out.push_back(0x74);
-    PutLe(out, 0x8000, 2);                   // data follow
-    PutLe(out, 32 + file.name.size(), 2);    // header size
-    PutLe(out, file.data.size(), 4);         // packed size
-    PutLe(out, file.data.size(), 4);         // unpacked size
-    out.push_back(2);                        // host OS
-    PutLe(out, Crc32(file.data), 4);
-    PutLe(out, 0, 4);                        // time
-    out.push_back(20);                       // version needed
-    out.push_back(0x30);                     // stored
-    PutLe(out, file.name.size(), 2);
-    PutLe(out, 0x20, 4);                     // attributes
-    out.insert(out.end(), file.name.begin(), file.name.end());
-    out.insert(out.end(), file.data.begin(), file.data.end());
-  }
-  return out;
-}
-
 std::vector<uint8_t> EncodePng(uint32_t width, uint32_t height,
                                const std::vector<uint32_t>& pixels) {
-  std::vector<uint8_t> out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  std::vector<uint8_t> row(static_cast<size_t>(width) * 4);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    ADD_FAILURE() << "PNG encoding failed";
-    return {};
-  }
-  png_set_write_fn(png, &out, AppendPngBytes, nullptr);
-  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (uint32_t y = 0; y < height; ++y) {
-    for (uint32_t x = 0; x < width; ++x) {
-      const uint32_t p = pixels[static_cast<size_t>(y) * width + x];
-      row[4 * x + 0] = static_cast<uint8_t>(p >> 16);
-      row[4 * x + 1] = static_cast<uint8_t>(p >> 8);
-      row[4 * x + 2] = static_cast<uint8_t>(p);
-      row[4 * x + 3] = static_cast<uint8_t>(p >> 24);
-    }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return out;
+  kit::Picture picture(static_cast<int>(width), static_cast<int>(height));
+  picture.pixels = pixels;
+  return kit::WritePng(picture, true);
 }
 
 ScopedDataArchive::ScopedDataArchive(const std::vector<ArchiveFile>& files)

@@ -42,14 +42,11 @@ struct ArchiveFile {
   std::vector<uint8_t> data;
 };
 
-// A RAR 2.0 archive with every file stored (method 0x30).
-std::vector<uint8_t> StoredRar(const std::vector<ArchiveFile>& files);
-
 // An 8-bit RGBA PNG of width x height 0xAARRGGBB pixels, top row first.
 std::vector<uint8_t> EncodePng(uint32_t width, uint32_t height,
                                const std::vector<uint32_t>& pixels);
 
-// Writes "Data.rar" with the files into a new private folder and makes it the working
+// Writes "Data.rar" (files stored, by the data kit's writer) with the files into a new private folder and makes it the working
 // directory, where the engine looks for its archive; the old working directory comes back and
 // the folder goes away at destruction. Test binaries running side by side never share a folder.
 class ScopedDataArchive {
