@@ -87,8 +87,8 @@ Section BodySection(double x) {
   const double t = std::clamp(x / 2.1, -1.0, 1.0);
   const double w = 0.85 * std::pow(std::max(0.0, 1 - std::pow(std::abs(t), 4.0)), 0.25);
   const double zb = 0.32 + 0.12 * t * t;
-  const double roof = std::max(0.0, 1 - std::pow((x + 0.25) / 1.9, 2.0));
-  const double zt = 0.78 + 0.82 * std::pow(roof, 0.7);
+  const double roof = std::max(0.0, 1 - std::pow((x + 0.2) / 1.85, 2.0));
+  const double zt = 0.8 + 0.98 * std::pow(roof, 0.62);
   return {w, zb, zt};
 }
 
@@ -108,7 +108,7 @@ constexpr int kSlices = 28, kAround = 24;
 double SliceX(int i) { return -2.1 + 4.2 * i / kSlices; }
 double AroundTheta(int j) { return 2 * kPi * j / kAround; }
 
-bool IsWindow(const Vec3& p) { return p.z > 1.16 && p.z < 1.5 && p.x > -1.35 && p.x < 0.95; }
+bool IsWindow(const Vec3& p) { return p.z > 1.12 && p.z < 1.7 && p.x > -1.4 && p.x < 0.95; }
 
 void BuildBody(MeshBuilder& body, MeshBuilder& glass) {
   for (int i = 0; i < kSlices; ++i) {
@@ -262,6 +262,10 @@ TdsKey Key(uint32_t frame, double a, double b = 0, double c = 0, double d = 0) {
   return k;
 }
 TdsKey At(uint32_t frame, Vec3 p) { return Key(frame, p.x, p.y, p.z); }
+// A scale key from its two horizontal factors and its vertical one. The demo's animation takes a
+// node's vertical scale from the key's second value (and the second horizontal one from the
+// third), so the key is written in that order.
+TdsKey Scale(uint32_t frame, double x, double y, double up) { return Key(frame, x, up, y); }
 TdsKey Turn(uint32_t frame, double degrees, Vec3 axis) {
   return Key(frame, degrees * kPi / 180.0, axis.x, axis.y, axis.z);
 }
@@ -284,7 +288,7 @@ TdsMeshNode Burst(Vec3 rest, Vec3 away, int16_t parent, uint32_t delay) {
                 At(24 + delay, Add(rest, Mul(away, 0.25))), At(32 + delay, Add(rest, Mul(away, -0.04))),
                 At(40 + delay, rest), At(50, rest)};
   n.scale = {At(0, {1, 1, 1}), At(2 + delay, {0.5, 0.5, 0.5}), At(12 + delay, {1.1, 1.1, 1.1}),
-             At(32 + delay, {1.06, 1.06, 0.9}), At(40 + delay, {1, 1, 1}), At(50, {1, 1, 1})};
+             Scale(32 + delay, 1.06, 1.06, 0.9), At(40 + delay, {1, 1, 1}), At(50, {1, 1, 1})};
   return n;
 }
 
@@ -370,19 +374,19 @@ TdsScene VwScene() {
 
   // Car. The body jumps, twirls once and lands with a squash; its parts fly off and back.
   const Vec3 bodyCentre{0, 0, 0.9f};
-  MeshBuilder body("Body", "PAINT", bodyCentre), glass("Glass", "GLASS", {-0.2f, 0, 1.33f});
+  MeshBuilder body("Body", "PAINT", bodyCentre), glass("Glass", "GLASS", {-0.2f, 0, 1.4f});
   BuildBody(body, glass);
   TdsMeshNode bodyNode;
   bodyNode.position = {At(0, bodyCentre), At(4, Add(bodyCentre, {0, 0, 0.9f})), At(12, Add(bodyCentre, {0, 0, 1.6f})),
                        At(22, Add(bodyCentre, {0, 0, -0.15f})), At(30, Add(bodyCentre, {0, 0, 0.25f})),
                        At(40, bodyCentre), At(50, bodyCentre)};
-  bodyNode.scale = {At(0, {1, 1, 1}), At(4, {0.85f, 0.85f, 1.3f}), At(12, {1, 1, 1}), At(22, {1.15f, 1.15f, 0.75f}),
-                    At(30, {0.96f, 0.96f, 1.05f}), At(40, {1, 1, 1}), At(50, {1, 1, 1})};
+  bodyNode.scale = {Scale(0, 1, 1, 1), Scale(4, 0.85, 0.85, 1.3), Scale(12, 1, 1, 1), Scale(22, 1.15, 1.15, 0.75),
+                    Scale(30, 0.96, 0.96, 1.05), Scale(40, 1, 1, 1), Scale(50, 1, 1, 1)};
   bodyNode.rotation = {Turn(0, 0, {0, 0, 1}), Turn(6, 120, {0, 0, 1}), Turn(14, 120, {0, 0, 1}),
                        Turn(22, 120, {0, 0, 1}), Turn(50, 0, {0, 0, 1})};
   const int16_t bodyIndex = add(body.Take(), bodyNode);
 
-  TdsMeshNode glassNode = Burst({-0.2f, 0, 1.33f}, {0, 0, 2.6f}, bodyIndex, 2);
+  TdsMeshNode glassNode = Burst({-0.2f, 0, 1.4f}, {0, 0, 2.6f}, bodyIndex, 2);
   glassNode.rotation = {Turn(0, 0, {1, 0, 0}), Turn(8, 90, {1, 0, 0}), Turn(16, 90, {1, 0, 0}), Turn(24, 90, {1, 0, 0}),
                         Turn(32, 90, {1, 0, 0}), Turn(50, 0, {1, 0, 0})};
   add(glass.Take(), glassNode);
@@ -438,8 +442,8 @@ TdsScene VwScene() {
     BuildPillar(pillar, base, 0.7, 3.6, a);
     TdsMeshNode n = Still(base);
     const uint32_t d = uint32_t(k * 3);
-    n.scale = {At(0, {1, 1, 1}), At(2, {1, 1, 0.05f}), At(6 + d, {1, 1, 0.05f}), At(16 + d, {1.05f, 1.05f, 1.15f}),
-               At(24 + d, {1, 1, 1}), At(50, {1, 1, 1})};
+    n.scale = {Scale(0, 1, 1, 1), Scale(2, 1, 1, 0.05), Scale(6 + d, 1, 1, 0.05), Scale(16 + d, 1.05, 1.05, 1.15),
+               Scale(24 + d, 1, 1, 1), Scale(50, 1, 1, 1)};
     n.rotation = {Turn(0, 0, {0, 0, 1}), Turn(2, 0, {0, 0, 1}), Turn(10 + d, 120, {0, 0, 1}), Turn(18 + d, 120, {0, 0, 1}),
                   Turn(26 + d, 120, {0, 0, 1}), Turn(50, 0, {0, 0, 1})};  // one whole turn while rising
     add(pillar.Take(), n);
