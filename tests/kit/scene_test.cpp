@@ -103,6 +103,13 @@ TEST(KitScene, MeshesBurstAndComeBackToTheirPoseOfFrameZero) {
   }
   EXPECT_GE(bursting, 12) << "the car's parts fly apart";
 
+  // The demo scales a mesh vertically by the track it calls scaleZ: the body's jump stretches it
+  // upward and its landing squashes it, not sideways.
+  MeshTrack& body = *k.meshTracks[Index(*scene, "Body")];
+  EXPECT_GT(body.scaleZ->evaluate(4), 1.2f);
+  EXPECT_LT(body.scaleZ->evaluate(22), 0.8f);
+  EXPECT_NEAR(body.scaleY->evaluate(4), body.scaleX->evaluate(4), 1e-4f);
+
   // The wheels turn whole turns, so their rest looks the same; halfway they are mid-spin.
   EXPECT_GT(MaxRotationOffset(k.meshTracks[Index(*scene, "TyreFL")]->rotation, 25.5f), 0.3f);
 }

@@ -34,6 +34,14 @@ TEST(KitTool, WritesTheKitRefusesToReplaceItUnlessForced) {
   EXPECT_EQ(RunKit(dir.string()), 1) << "an existing Data.rar is kept";
   EXPECT_EQ(RunKit("--force --archive-only " + dir.string()), 0);
   EXPECT_EQ(fs::file_size(dir / "Data.rar"), size);
+
+  // Packing the loose files again gives an archive of the same entries (in name order).
+  const fs::path repacked = zelk4::test::TestOutputDir() / "kit-tool-repacked";
+  fs::remove_all(repacked);
+  ASSERT_EQ(RunKit("--pack-from " + dir.string() + " " + repacked.string()), 0);
+  EXPECT_EQ(fs::file_size(repacked / "Data.rar"), size);
+  EXPECT_EQ(RunKit("--pack-from " + (dir / "missing").string() + " " + repacked.string()), 2);
+  fs::remove_all(repacked);
   fs::remove_all(dir);
 }
 

@@ -1,5 +1,9 @@
 // zelk4-kit OUTDIR: makes the demo's data (pictures, textures, scene, module) and Data.rar.
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <stdexcept>
+#include <vector>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -22,6 +26,25 @@ fs::path LoosePath(const fs::path& outDir, const std::string& archiveName) {
   return outDir / relative;
 }
 
+// Every regular file under `dir`, named as inside the archive, in name order.
+std::vector<zelk4::kit::ArchiveEntry> ReadFolder(const fs::path& dir) {
+  std::vector<zelk4::kit::ArchiveEntry> files;
+  for (const auto& item : fs::recursive_directory_iterator(dir)) {
+    if (!item.is_regular_file()) continue;
+    std::string name = fs::relative(item.path(), dir).generic_string();
+    if (name == "Data.rar") continue;
+    for (char& c : name) {
+      if (c == '/') c = '\\';
+    }
+    std::ifstream in(item.path(), std::ios::binary);
+    zelk4::kit::Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) throw std::runtime_error("cannot read " + item.path().string());
+    files.push_back({name, std::move(bytes)});
+  }
+  std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+  return files;
+}
+
 bool WriteFile(const fs::path& path, const zelk4::kit::Bytes& bytes) {
   std::error_code ec;
   fs::create_directories(path.parent_path(), ec);
@@ -42,10 +65,15 @@ int main(int argc, char** argv) {
   bool force = false;
   bool archiveOnly = false;
   bool quiet = false;
+  std::string packFrom;
   app.add_option("OUTDIR", outDir, "Folder to write into (created when missing)")->required();
   app.add_flag("-f,--force", force, "Replace an existing Data.rar and existing loose files");
   app.add_flag("--archive-only", archiveOnly, "Write only Data.rar, not the loose files");
   app.add_flag("-q,--quiet", quiet, "No progress on standard error");
+  app.add_option("--pack-from", packFrom,
+                 "Make nothing: pack the files under this folder (a kit written earlier, edited as you "
+                 "like) into OUTDIR/Data.rar, named by their paths with backslashes")
+      ->check(CLI::ExistingDirectory);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -64,6 +92,20 @@ int main(int argc, char** argv) {
   }
 
   try {
+    if (!packFrom.empty()) {
+      const auto files = ReadFolder(packFrom);
+      if (!quiet) {
+        for (const auto& f : files) std::cerr << "packing " << f.name << "\n";
+      }
+      const zelk4::kit::Bytes archive = zelk4::kit::BuildDataArchive(files);
+      if (!WriteFile(archivePath, archive)) {
+        std::cerr << "zelk4-kit: cannot write " << archivePath.string() << "\n";
+        return 1;
+      }
+      std::cout << "wrote " << archivePath.string() << " (" << files.size() << " files, " << archive.size()
+                << " bytes)\n";
+      return 0;
+    }
     const auto files = zelk4::kit::BuildKitFiles([&](const std::string& name) {
       if (!quiet) std::cerr << "making " << name << "\n";
     });
