@@ -5,13 +5,13 @@
 #include <SDL.h>
 
 #include "app/app.h"
+#include "demo/demo.h"
+#include "music/music.h"
 #include "platform/win/sdl_window.h"
+#include "render/render_device.h"
+#include "texture/texture.h"
 
 namespace {
-// The demo part's operations. The null part draws nothing and loads nothing.
-void NullPartFrame(float) {}
-void NullPartLoad() {}
-
 // A null render device: it remembers its window and windowed flag, and Present paints the
 // window black and waits one 60 Hz frame, as a display's vertical sync would.
 HWND deviceWindow = nullptr;
@@ -46,10 +46,43 @@ int32_t NullGetMusicTime(bool& resetMusicClock) {
 void NullStopMusic() {}
 }  // namespace
 
-PartEntry partTable[1] = {{NullPartFrame, 118000, true}};
-void (*partLoader)() = NullPartLoad;
+PartEntry partTable[1] = {{PartFrame, 118000, true}};
+void (*partLoader)() = LoadPart;
+
+namespace {
+// The loading screen's quad drawer and texture, allocated by StartUp for the life of the process.
+QuadDrawer* loadingQuad = nullptr;
+Texture* loadingTexture = nullptr;
+}  // namespace
 
 EngineCalls DefaultEngineCalls() {
+  return EngineCalls{
+      [](HWND window, uint32_t width, uint32_t height, uint8_t windowed) {
+        renderDevice.Init(window, width, height, windowed);
+      },
+      [] { return renderDevice.IsWindowed(); },
+      [](float nearPlane, float farPlane, float fieldOfView, float aspect) {
+        renderDevice.SetProjection(nearPlane, farPlane, fieldOfView, aspect);
+      },
+      [](float eyeX, float eyeY, float eyeZ, float targetX, float targetY, float targetZ,
+         float rollDegrees) {
+        renderDevice.SetView(eyeX, eyeY, eyeZ, targetX, targetY, targetZ, rollDegrees);
+      },
+      [] { renderDevice.Present(); },
+      [] {
+        loadingQuad = new QuadDrawer();
+        loadingTexture = new Texture();
+      },
+      [](const char* fileName) { loadingTexture->Load(&renderDevice, fileName); },
+      [](float x, float y, float size, uint32_t colour) {
+        loadingQuad->DrawQuad(&renderDevice, loadingTexture, x, y, size, colour);
+      },
+      StartMusic,
+      GetMusicTime,
+      StopMusic};
+}
+
+EngineCalls NullEngineCalls() {
   return EngineCalls{NullInit,
                      NullIsWindowed,
                      NullSetProjection,

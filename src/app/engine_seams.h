@@ -3,9 +3,10 @@
 // operations in the manner of a GL function table, so tests (and builds without those
 // subsystems) can drive StartUp and the frame loop with recording or null versions.
 //
-// The defaults live in engine_seams.cpp, together with the part table's contents. Until the
-// device exists they stand in with a null device that paints the window black and paces frames
-// like a 60 Hz display; the music is silent and its clock stands still.
+// The defaults live in engine_seams.cpp, together with the part table's contents: the one
+// RenderDevice, a loading screen drawn with it, and the demo's music. NullEngineCalls() stand in
+// without any of them: a null device that paints the window black and paces frames like a 60 Hz
+// display, silent music whose clock stands still.
 #pragma once
 
 #include <cstdint>
@@ -35,3 +36,4 @@ struct EngineCalls {
 // The calls the spine makes; starts as DefaultEngineCalls().
 extern EngineCalls engine;
 EngineCalls DefaultEngineCalls();
+EngineCalls NullEngineCalls();

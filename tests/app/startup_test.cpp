@@ -105,7 +105,7 @@ TEST_F(AppProgram, NoPartLoaderIsSkipped) {
 }
 
 TEST_F(AppProgram, NullEngineShowsABlackWindowAndEndsOnTheCloseButton) {
-  engine = DefaultEngineCalls();
+  engine = NullEngineCalls();
   framesBeforeQuit = 0;
   partTable[0].frame = [](float) {
     if (++framesBeforeQuit == 2) zelk4::test::PushCloseButton(mainWindow);
