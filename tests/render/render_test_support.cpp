@@ -39,9 +39,13 @@ std::vector<uint8_t> EncodePng(uint32_t width, uint32_t height,
   return kit::WritePng(picture, true);
 }
 
+// Folders are named "zelk4-render-<parent pid>-<pid>-XXXXXX". A death test's child ends without
+// running destructors, so the parent also sweeps the folders of its own children.
 ScopedDataArchive::ScopedDataArchive(const std::vector<ArchiveFile>& files)
     : previous_(std::filesystem::current_path()) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "zelk4-render-XXXXXX").string();
+  const std::string name = "zelk4-render-" + std::to_string(getppid()) + "-" +
+                           std::to_string(getpid()) + "-XXXXXX";
+  std::string pattern = (std::filesystem::temp_directory_path() / name).string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   folder_ = pattern;
   const std::vector<uint8_t> archive = StoredRar(files);
@@ -55,6 +59,13 @@ ScopedDataArchive::~ScopedDataArchive() {
   std::error_code ignored;
   std::filesystem::current_path(previous_, ignored);
   std::filesystem::remove_all(folder_, ignored);
+  const std::string children = "zelk4-render-" + std::to_string(getpid()) + "-";
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::temp_directory_path(), ignored)) {
+    if (entry.path().filename().string().rfind(children, 0) == 0) {
+      std::filesystem::remove_all(entry.path(), ignored);
+    }
+  }
 }
 
 void RenderDeviceTest::SetUp() {
