@@ -1,18 +1,30 @@
 // zelk4-inspect scene: loads a 3DS file from disk through the engine's loader (textures are
 // named, not loaded) and lists its meshes, materials and keyframer; with --at, the cameras,
 // targets and lights evaluated at a frame as the animation does (time wrapped into the
-// segment, positions in scene units).
+// segment, positions in scene units). With --render, draws the scene at a frame through one of
+// its cameras on the software device (640x480, offscreen) as the demo draws it, and writes the
+// picture as a PNG.
+#include <unistd.h>
+
+#include <png.h>
+
+#include <array>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include "command.h"
+#include "kit/rar_store_writer.h"
+#include "platform/d3d8/d3d8.h"
 #include "platform/win/win.h"
+#include "render/render_device.h"
 #include "scene/scene.h"
 
 namespace {
@@ -131,6 +143,151 @@ void PrintText(const json& d) {
   }
 }
 
+
+// --- rendering ------------------------------------------------------------------------------
+
+constexpr uint32_t kWidth = 640;
+constexpr uint32_t kHeight = 480;
+constexpr float kViewerFieldOfView = 60.0f * 0.017453292f;  // wide enough for the unit sphere
+
+struct RenderRequest {
+  std::string output;
+  float frame = 0.0f;
+  int camera = -1;                   // -1: camera 0, or the viewer when the scene has none
+  std::vector<float> eye;            // empty, or a viewer position looking at the origin
+  std::string textures;              // folder of material textures, or empty
+};
+
+// The engine reads material textures from "Data.rar" in the working directory. This packs every
+// file of a folder as "graphics\NAME" into a stored archive in a fresh temporary folder, which is
+// the working directory while the scene loads; the previous one comes back and the folder goes
+// away with the object.
+class TextureArchive {
+ public:
+  bool Make(const std::string& folder, std::string* error) {
+    std::vector<zelk4::kit::ArchiveEntry> entries;
+    std::error_code ec;
+    for (const auto& item : std::filesystem::directory_iterator(folder, ec)) {
+      if (!item.is_regular_file()) continue;
+      std::ifstream in(item.path(), std::ios::binary);
+      zelk4::kit::ArchiveEntry entry;
+      entry.name = "graphics\\" + item.path().filename().string();
+      entry.data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      entries.push_back(std::move(entry));
+    }
+    if (ec) {
+      *error = "cannot list " + folder + ": " + ec.message();
+      return false;
+    }
+    char pattern[] = "/tmp/zelk4-inspect-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+      *error = "cannot make a temporary folder";
+      return false;
+    }
+    folder_ = pattern;
+    try {
+      const zelk4::kit::Bytes rar = zelk4::kit::WriteStoredRar(entries);
+      std::ofstream out(folder_ / "Data.rar", std::ios::binary);
+      out.write(reinterpret_cast<const char*>(rar.data()), static_cast<std::streamsize>(rar.size()));
+      if (!out) throw std::runtime_error("cannot write the texture archive");
+    } catch (const std::exception& e) {
+      *error = e.what();
+      return false;
+    }
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(folder_);
+    return true;
+  }
+  void Leave() {
+    if (!previous_.empty()) std::filesystem::current_path(previous_);
+    previous_.clear();
+  }
+  ~TextureArchive() {
+    Leave();
+    std::error_code ec;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
+  }
+
+ private:
+  std::filesystem::path folder_;
+  std::filesystem::path previous_;
+};
+
+// The frame's 0xAARRGGBB words as an opaque PNG (the demo clears with alpha 0).
+bool WriteFramePng(const std::string& path, const d3d8::Frame& frame) {
+  std::vector<uint8_t> bytes(frame.pixels.size() * 4);
+  for (size_t i = 0; i < frame.pixels.size(); ++i) {
+    const uint32_t p = frame.pixels[i];
+    bytes[4 * i + 0] = static_cast<uint8_t>(p >> 16);
+    bytes[4 * i + 1] = static_cast<uint8_t>(p >> 8);
+    bytes[4 * i + 2] = static_cast<uint8_t>(p);
+    bytes[4 * i + 3] = 255;
+  }
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = frame.width;
+  image.height = frame.height;
+  image.format = PNG_FORMAT_RGBA;
+  const bool ok = png_image_write_to_file(&image, path.c_str(), 0, bytes.data(), 0, nullptr) != 0;
+  png_image_free(&image);
+  return ok;
+}
+
+// Loads, uploads, animates and draws as the demo does (lighting off, depth on, no culling,
+// useLights 0) and writes the presented frame. Returns the exit status.
+int RenderScene(const std::vector<uint8_t>& file, const RenderRequest& request) {
+  d3d8::PresentOffscreen();
+  static RenderDevice device{};
+  device.Init(nullptr, kWidth, kHeight, 0);
+
+  static D3DDemoEngineScene scene;
+  TextureArchive archive;
+  if (!request.textures.empty()) {
+    std::string error;
+    if (!archive.Make(request.textures, &error)) {
+      std::fprintf(stderr, "zelk4-inspect scene: %s\n", error.c_str());
+      return 1;
+    }
+  }
+  scene.SetLoadTextures(request.textures.empty() ? 0 : 1);
+  scene.Load3dsFromMemory(&device, file.data(), file.size());
+  archive.Leave();
+  scene.UploadMeshes(&device);
+
+  const uint32_t cameras = scene.keyframer != nullptr ? scene.keyframer->cameraCount : 0;
+  if (request.camera >= 0 && static_cast<uint32_t>(request.camera) >= cameras) {
+    std::fprintf(stderr, "zelk4-inspect scene: --camera %d: the scene has %u camera(s)\n",
+                 request.camera, cameras);
+    return 2;
+  }
+  scene.animate(request.frame);
+  D3DXMATRIX view;
+  if (request.eye.empty() && cameras > 0) {
+    scene.setCameraByIndex(&view, request.camera < 0 ? 0u : static_cast<uint32_t>(request.camera));
+  } else {
+    const D3DXVECTOR3 eye = request.eye.empty() ? D3DXVECTOR3(0.0f, 0.0f, -2.5f)
+                                                : D3DXVECTOR3(request.eye[0], request.eye[1], request.eye[2]);
+    const D3DXVECTOR3 at(0.0f, 0.0f, 0.0f), up(0.0f, 1.0f, 0.0f);
+    D3DXMatrixLookAtLH(&scene.viewMatrix, &eye, &at, &up);
+    scene.fieldOfView = kViewerFieldOfView;
+  }
+
+  device.SetModulateStage0();
+  device.ClearColor(0, 0, 0, 0);
+  device.ClearDepth();
+  device.CullNone();
+  device.DisableLighting();
+  device.EnableDepth();
+  scene.drawScene(&device, 0);
+  device.Present();
+  const d3d8::Frame& frame = d3d8::LastPresentedFrame();
+  if (!WriteFramePng(request.output, frame)) {
+    std::fprintf(stderr, "zelk4-inspect scene: cannot write %s\n", request.output.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 int RunScene(int argc, char** argv) {
   CLI::App app{"Load a 3DS file from disk as the engine does (textures named, not loaded) and list its\n"
                "meshes, materials and keyframer. --at evaluates cameras, targets and lights at a frame\n"
@@ -143,10 +300,30 @@ int RunScene(int argc, char** argv) {
   app.add_option("FILE", input, "3DS file to load")->required();
   app.add_flag("--json", asJson, "print JSON instead of text");
   CLI::Option* at = app.add_option("--at", frame, "frame at which to evaluate the keyframer");
+  RenderRequest render;
+  bool force = false;
+  app.add_option("--render", render.output,
+                 "draw the scene as the demo does at 640x480 and write it to this PNG");
+  app.add_option("--frame", render.frame, "with --render: the frame to animate to (default 0)");
+  app.add_option("--camera", render.camera,
+                 "with --render: the camera to look through (default 0; a scene without cameras is\n"
+                 "seen from (0, 0, -2.5))")
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("--eye", render.eye, "with --render: look at the origin from X Y Z instead")
+      ->expected(3)->excludes("--camera");
+  app.add_option("--textures", render.textures,
+                 "with --render: folder holding the material textures (loaded as graphics\\NAME)")
+      ->check(CLI::ExistingDirectory);
+  app.add_flag("-f,--force", force, "replace the --render file if it exists");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : 2;
+  }
+  if (!render.output.empty() && !force && std::filesystem::exists(render.output)) {
+    std::fprintf(stderr, "zelk4-inspect scene: %s exists (use --force to replace it)\n",
+                 render.output.c_str());
+    return 1;
   }
   std::ifstream in(input, std::ios::binary);
   if (!in) {
@@ -156,6 +333,7 @@ int RunScene(int argc, char** argv) {
   const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
   win::SetMessageBoxesEnabled(false);
+  if (!render.output.empty()) return RenderScene(file, render);
   static D3DDemoEngineScene scene;  // 32 KB of tables: kept off the stack
   scene.SetLoadTextures(0);
   scene.Load3dsFromMemory(nullptr, file.data(), file.size());
@@ -169,6 +347,6 @@ int RunScene(int argc, char** argv) {
 }
 
 bool registered = zelk4::inspect::RegisterCommand(
-    {"scene", "load a 3DS scene: meshes, materials, keyframer; --at FRAME, --json", RunScene});
+    {"scene", "load a 3DS scene: meshes, materials, keyframer; --at FRAME, --json, --render PNG", RunScene});
 
 }  // namespace
