@@ -1,0 +1,150 @@
+// What a capture writes besides the video: PNG pictures, the contact sheet, the WAV sound and
+// the frame hashes.
+#include <openssl/evp.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "capture.h"
+
+namespace capture {
+
+bool WritePng(const std::string& path, uint32_t width, uint32_t height,
+              const std::vector<uint32_t>& pixels, std::string* error) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
+    *error = "cannot write '" + path + "': " + std::strerror(errno);
+    return false;
+  }
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
+  bool ok = png && info;
+  if (ok && setjmp(png_jmpbuf(png))) ok = false;
+  if (ok) {
+    png_init_io(png, file);
+    // Frames are written often; the quickest level keeps the capture's cost in the drawing.
+    png_set_compression_level(png, 1);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (uint32_t y = 0; y < height; ++y) {
+      for (uint32_t x = 0; x < width; ++x) {
+        const uint32_t p = pixels[static_cast<size_t>(y) * width + x];
+        row[3 * x] = static_cast<uint8_t>(p >> 16);
+        row[3 * x + 1] = static_cast<uint8_t>(p >> 8);
+        row[3 * x + 2] = static_cast<uint8_t>(p);
+      }
+      png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+  }
+  png_destroy_write_struct(&png, &info);
+  if (std::fclose(file) != 0) ok = false;
+  if (!ok) *error = "writing '" + path + "' failed";
+  return ok;
+}
+
+ContactSheet::ContactSheet(uint64_t total) : sheet_(static_cast<size_t>(kWidth) * kHeight, 0xFF000000u) {
+  for (uint64_t i = 0; i < 16; ++i) slotFrame_[i] = total > 1 ? i * (total - 1) / 15 : 0;
+}
+
+bool ContactSheet::Wants(uint64_t index) const {
+  return std::find(std::begin(slotFrame_), std::end(slotFrame_), index) != std::end(slotFrame_);
+}
+
+void ContactSheet::Add(uint64_t index, const std::vector<uint32_t>& pixels) {
+  if (pixels.size() != static_cast<size_t>(kWidth) * kHeight) return;
+  constexpr uint32_t kCellW = kWidth / 4;
+  constexpr uint32_t kCellH = kHeight / 4;
+  for (int slot = 0; slot < 16; ++slot) {
+    if (slotFrame_[slot] != index) continue;
+    const uint32_t left = (slot % 4) * kCellW;
+    const uint32_t top = (slot / 4) * kCellH;
+    // Each cell pixel is the mean of a 4x4 block of the frame.
+    for (uint32_t y = 0; y < kCellH; ++y) {
+      for (uint32_t x = 0; x < kCellW; ++x) {
+        uint32_t r = 0, g = 0, b = 0;
+        for (uint32_t dy = 0; dy < 4; ++dy) {
+          for (uint32_t dx = 0; dx < 4; ++dx) {
+            const uint32_t p = pixels[static_cast<size_t>(4 * y + dy) * kWidth + 4 * x + dx];
+            r += (p >> 16) & 0xFF;
+            g += (p >> 8) & 0xFF;
+            b += p & 0xFF;
+          }
+        }
+        sheet_[static_cast<size_t>(top + y) * kWidth + left + x] =
+            0xFF000000u | (r / 16) << 16 | (g / 16) << 8 | (b / 16);
+      }
+    }
+  }
+}
+
+bool ContactSheet::Write(const std::string& path, std::string* error) const {
+  return WritePng(path, kWidth, kHeight, sheet_, error);
+}
+
+namespace {
+void Put(std::FILE* file, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) std::fputc(static_cast<int>((value >> (8 * i)) & 0xFF), file);
+}
+void PutHeader(std::FILE* file, uint64_t frames) {
+  const auto dataBytes = static_cast<uint32_t>(std::min<uint64_t>(frames * 4, 0xFFFFFFFFu - 36));
+  std::fwrite("RIFF", 1, 4, file);
+  Put(file, 36 + dataBytes, 4);
+  std::fwrite("WAVEfmt ", 1, 8, file);
+  Put(file, 16, 4);
+  Put(file, 1, 2);  // PCM
+  Put(file, 2, 2);  // stereo
+  Put(file, kSampleRate, 4);
+  Put(file, kSampleRate * 4, 4);
+  Put(file, 4, 2);
+  Put(file, 16, 2);
+  std::fwrite("data", 1, 4, file);
+  Put(file, dataBytes, 4);
+}
+}  // namespace
+
+bool WavWriter::Open(const std::string& path, std::string* error) {
+  file_ = std::fopen(path.c_str(), "wb");
+  if (!file_) {
+    *error = "cannot write '" + path + "': " + std::strerror(errno);
+    return false;
+  }
+  PutHeader(file_, 0);
+  return true;
+}
+
+void WavWriter::Append(const std::vector<int16_t>& samples) {
+  if (!file_) return;
+  for (int16_t s : samples) Put(file_, static_cast<uint16_t>(s), 2);
+  frames_ += samples.size() / 2;
+}
+
+bool WavWriter::Finish(std::string* error) {
+  if (!file_) return true;
+  std::fseek(file_, 0, SEEK_SET);
+  PutHeader(file_, frames_);
+  const bool ok = !std::ferror(file_);
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (!ok || !closed) *error = "writing the WAV sound failed";
+  return ok && closed;
+}
+
+std::string PixelHash(const std::vector<uint32_t>& pixels) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  EVP_Digest(pixels.data(), pixels.size() * sizeof(uint32_t), digest, &length, EVP_sha256(),
+             nullptr);
+  static const char kHex[] = "0123456789abcdef";
+  std::string text;
+  for (unsigned int i = 0; i < length; ++i) {
+    text += kHex[digest[i] >> 4];
+    text += kHex[digest[i] & 15];
+  }
+  return text;
+}
+
+}  // namespace capture

@@ -1,0 +1,135 @@
+// The capture run: the program's own StartUp and frame loop, with three things stood in: the
+// device presents offscreen, timeGetTime is a clock that the loop steps by whole frames, and
+// the music is pulled from the sound system frame by frame instead of playing on a device.
+//
+// Before frame k is drawn the clock reads k * 1000 / F ms (rounded down to whole ms, as
+// timeGetTime counts) and the music has been pulled up to that time, so a row that starts in
+// (t[k-1], t[k]] is seen by frame k.
+#include <chrono>
+
+#include "app/app.h"
+#include "app/engine_seams.h"
+#include "capture.h"
+#include "music/music.h"
+#include "platform/d3d8/d3d8.h"
+#include "platform/sound/fmod.h"
+#include "platform/sound/output.h"
+#include "platform/win/win.h"
+
+namespace capture {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+struct RunState {
+  RunSettings settings;
+  const FrameHandler* handler = nullptr;
+  RunResult* result = nullptr;
+  void (*partFrame)(float) = nullptr;
+  uint64_t nowUs = 0;            // the fake clock
+  uint64_t samplesPulled = 0;
+  uint64_t frame = 0;            // the frame being drawn
+  bool inLoop = false;
+  std::vector<int16_t> samples;  // the frame's sound
+  SteadyClock::time_point frameStart;
+};
+RunState state;
+
+uint64_t FrameTimeUs(uint64_t frame) { return frame * 1000000u / state.settings.fps; }
+
+// Steps the clock to frame `frame` and pulls the sound that plays up to that time.
+void AdvanceTo(uint64_t frame) {
+  state.nowUs = FrameTimeUs(frame);
+  const uint64_t target = state.nowUs * kSampleRate / 1000000u;
+  const uint64_t count = target - state.samplesPulled;
+  state.samples.assign(2 * count, 0);
+  if (count > 0) sound::Pull(state.samples.data(), count);
+  state.samplesPulled = target;
+}
+
+void NoteSyncEvent(FMUSIC_MODULE* module, unsigned char param) {
+  state.result->syncEvents.push_back({state.frame, FMUSIC_GetTime(module), param});
+  OnSyncEvent(module, param);
+}
+
+// Presented frames reach here; those of the loading screen are not the run's.
+void TakeFrame(const d3d8::Frame& frame) {
+  if (!state.inLoop) return;
+  static const std::vector<uint32_t> kNoPixels;
+  const double ms =
+      std::chrono::duration<double, std::milli>(SteadyClock::now() - state.frameStart).count();
+  state.result->frameMs.push_back(ms);
+  if (state.frame == 0) {
+    state.result->firstFrameAt = SteadyClock::now();
+  }
+  (*state.handler)(state.frame, state.settings.keepPictures ? frame.pixels : kNoPixels,
+                   state.samples);
+}
+
+// The part's frame operation, wrapped: after the part has drawn frame k the clock and the music
+// move on to frame k + 1, and after the last frame a quit is posted, so the loop ends once that
+// frame is presented.
+void CaptureFrame(float dt) {
+  state.frameStart = SteadyClock::now();
+  if (!state.inLoop) {
+    state.inLoop = true;
+    // The song is playing now; every Zxx it reports is noted before the part sees it.
+    FMUSIC_SetZxxCallback(song, NoteSyncEvent);
+  }
+  state.partFrame(dt);
+}
+
+void AfterPresent() {
+  if (!state.inLoop) return;
+  ++state.frame;
+  if (state.frame >= state.settings.frames) {
+    PostQuitMessage(0);
+  } else {
+    AdvanceTo(state.frame);
+  }
+}
+
+uint64_t FakeClockUs() { return state.nowUs; }
+
+}  // namespace
+
+RunResult Run(const RunSettings& settings, const FrameHandler& handler) {
+  RunResult result;
+  state.settings = settings;
+  state.handler = &handler;
+  state.result = &result;
+
+  win::SetMessageBoxesEnabled(false);
+  win::UseHeadlessVideo();
+  win::SetClock([] { return static_cast<DWORD>(state.nowUs / 1000u); });
+  sound::SetOutput(sound::Output::Pull);
+  sound::SetTimeSource(FakeClockUs);
+  if (settings.keepPictures) {
+    d3d8::PresentOffscreen(TakeFrame);
+  } else {
+    d3d8::PresentToNothing();
+  }
+
+  // The frame loop presents through the engine table; the wrapped present notes each frame.
+  static void (*devicePresent)() = nullptr;
+  devicePresent = engine.devicePresent;
+  engine.devicePresent = [] {
+    devicePresent();
+    if (state.inLoop && !state.settings.keepPictures) {
+      d3d8::Frame none;
+      TakeFrame(none);
+    }
+    AfterPresent();
+  };
+  state.partFrame = partTable[0].frame;
+  partTable[0].frame = CaptureFrame;
+
+  if (settings.frames > 0) {
+    StartUp();
+    RunFrameLoop();
+    engine.stopMusic();
+  }
+  return result;
+}
+
+}  // namespace capture
