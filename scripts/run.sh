@@ -13,6 +13,11 @@ fi
 echo "run: no display found (DISPLAY and WAYLAND_DISPLAY are unset): capturing 30 seconds of the demo instead"
 out="$root/out"
 mkdir -p "$out"
-./zelk4-capture --seconds 30 --out "$out/zelk4.mp4"
-echo "run: video: $out/zelk4.mp4"
+# out/ belongs to this script: each run replaces the previous capture.
+./zelk4-capture --seconds 30 --force --out "$out/zelk4.mp4"
+if [ -f "$out/zelk4.mp4" ]; then
+  echo "run: video: $out/zelk4.mp4"
+else
+  echo "run: frames and sound (no ffmpeg): $out/zelk4-frames"
+fi
 echo "run: contact sheet: $out/zelk4-contact.png"
