@@ -57,7 +57,9 @@ struct Scene {
   IDirect3DTexture8* overlay = nullptr;
   D3DXMATRIX meshView, meshProjection, quadView, quadProjection;
 
-  explicit Scene(unsigned threads) {
+  DWORD meshMipFilter = D3DTEXF_LINEAR;
+
+  explicit Scene(unsigned threads, DWORD mipFilter = D3DTEXF_LINEAR) : meshMipFilter(mipFilter) {
     d3d8::PresentToNothing();
     d3d8::SetWorkerThreads(threads);
     direct3d = Direct3DCreate8(D3D_SDK_VERSION);
@@ -160,7 +162,7 @@ struct Scene {
     device->SetTexture(0, meshTexture);
     device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
     device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
-    device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_LINEAR);
+    device->SetTextureStageState(0, D3DTSS_MIPFILTER, meshMipFilter);
     device->BeginScene();
     device->SetStreamSource(0, meshVertices, sizeof(MeshVertex));
     device->SetVertexShader(kMeshFvf);
@@ -196,13 +198,21 @@ struct Scene {
   }
 };
 
+// Arguments: worker threads, then the mesh's mip filter (2: LINEAR between levels, as the
+// engine sets it for mipmapped textures; 1: POINT, bilinear within the nearest level).
 void BM_DemoLikeFrame(benchmark::State& state) {
-  Scene scene(static_cast<unsigned>(state.range(0)));
+  Scene scene(static_cast<unsigned>(state.range(0)), static_cast<DWORD>(state.range(1)));
   for (auto _ : state) scene.Frame();
   state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()),
                                              benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_DemoLikeFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DemoLikeFrame)
+    ->Args({1, D3DTEXF_LINEAR})
+    ->Args({2, D3DTEXF_LINEAR})
+    ->Args({1, D3DTEXF_POINT})
+    ->Args({2, D3DTEXF_POINT})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The two halves of the frame alone, on one thread.
 void BM_MeshOnly(benchmark::State& state) {

@@ -307,6 +307,15 @@ void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, i
   const float tw = kTextured ? static_cast<float>(f.levels[0].width) : 0.0f;
   const float th = kTextured ? static_cast<float>(f.levels[0].height) : 0.0f;
   const int k = 1 + st.texSlot;
+  // Loop-invariant copies, so the loop keeps them in registers.
+  const float q0 = start[0], qStep = step[0];
+  const float u0 = kTextured ? start[k] : 0.0f, uStep = kTextured ? step[k] : 0.0f;
+  const float v0 = kTextured ? start[k + 1] : 0.0f, vStep = kTextured ? step[k + 1] : 0.0f;
+  const float puX = pu[1], puY = pu[2], pvX = pv[1], pvY = pv[2];
+  const float lodBias = st.lodBias;
+  const bool alphaTest = ps.alphaTest, zWrite = ps.zWrite;
+  const DWORD alphaFunc = ps.alphaFunc;
+  const uint32_t alphaRef = static_cast<uint32_t>(ps.alphaRef);
 
   for (int x = x0; x < x1; ++x) {
     const float i = static_cast<float>(x - x0);
@@ -316,7 +325,7 @@ void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, i
       const uint32_t stored = depthRow[x] >> 8;
       if (lessEqual ? depthValue > stored : !Compare(ps.zFunc, depthValue, stored)) continue;
     }
-    const float w = t.affine ? wConst : 1.0f / (start[0] + step[0] * i);
+    const float w = t.affine ? wConst : 1.0f / (q0 + qStep * i);
     uint32_t diffuse = flatDiffuse;
     if (!t.flatColour) {
       diffuse = (static_cast<uint32_t>(ToByte((start[4] + step[4] * i) * w)) << 24) |
@@ -326,14 +335,14 @@ void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, i
     }
     uint32_t colour = diffuse;
     if (kTextured) {
-      const float u = (start[k] + step[k] * i) * w;
-      const float v = (start[k + 1] + step[k + 1] * i) * w;
+      const float u = (u0 + uStep * i) * w;
+      const float v = (v0 + vStep * i) * w;
       float lod = 0.0f;
       if (lodPerPixel) {
-        float dudx = (pu[1] - u * qx) * w * tw, dudy = (pu[2] - u * qy) * w * tw;
-        float dvdx = (pv[1] - v * qx) * w * th, dvdy = (pv[2] - v * qy) * w * th;
+        float dudx = (puX - u * qx) * w * tw, dudy = (puY - u * qy) * w * tw;
+        float dvdx = (pvX - v * qx) * w * th, dvdy = (pvY - v * qy) * w * th;
         float rx = dudx * dudx + dvdx * dvdx, ry = dudy * dudy + dvdy * dvdy;
-        lod = 0.5f * FastLog2(rx > ry ? rx : ry) + st.lodBias;
+        lod = 0.5f * FastLog2(rx > ry ? rx : ry) + lodBias;
       }
       const uint32_t texel = sampler.Sample(st, u, v, lod);
       if (colourFrom == alphaFrom) {
@@ -343,10 +352,8 @@ void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, i
                  (From(alphaFrom, texel, diffuse) & 0xFF000000u);
       }
     }
-    if (ps.alphaTest && !Compare(ps.alphaFunc, colour >> 24, static_cast<uint32_t>(ps.alphaRef))) {
-      continue;
-    }
-    if (kDepth && ps.zWrite) depthRow[x] = (depthValue << 8) | 0xFFu;
+    if (alphaTest && !Compare(alphaFunc, colour >> 24, alphaRef)) continue;
+    if (kDepth && zWrite) depthRow[x] = (depthValue << 8) | 0xFFu;
     if (kBlend == kAlphaBlend) {
       colour = BlendAlphaWord(colour, colourRow[x] | destAlpha, colour >> 24);
     } else if (kBlend == kAnyBlend) {

@@ -144,21 +144,6 @@ uint32_t SampleCube(const StageSetup& st, const float* c, float lod) {
 
 }  // namespace
 
-float FastLog2(float x) {
-  if (!(x > 0.0f)) return -128.0f;
-  if (x > 3.0e38f) return 128.0f;
-  uint32_t bits;
-  std::memcpy(&bits, &x, 4);
-  int exponent = static_cast<int>((bits >> 23) & 255) - 127;
-  bits = (bits & 0x007FFFFFu) | 0x3F800000u;  // mantissa in [1, 2)
-  float m;
-  std::memcpy(&m, &bits, 4);
-  float t = m - 1.0f;
-  // log2(1 + t) on [0, 1): cubic fit, exact at both ends.
-  float poly = t * (1.4425449f + t * (-0.7181452f + t * 0.2756003f));
-  return static_cast<float>(exponent) + poly;
-}
-
 uint32_t SampleStage(const StageSetup& st, const float* coords, float lod) {
   if (st.cube != nullptr) return SampleCube(st, coords, lod);
   const float u = coords[0], v = coords[1];

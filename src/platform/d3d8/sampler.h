@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/d3d8/pipeline.h"
+#include "platform/d3d8/pixel_math.h"
 
 namespace d3d8 {
 
@@ -11,8 +12,5 @@ namespace d3d8 {
 // magnifies.
 uint32_t SampleStage(const StageSetup& stage, const float* coords, float lod);
 
-// Base-2 logarithm by the exponent and a fixed polynomial of the mantissa: the same bits on
-// every machine (error below 0.01).
-float FastLog2(float x);
 
 }  // namespace d3d8
