@@ -55,10 +55,12 @@ void CopyMatch(DecoderState& d, uint32_t distance, uint32_t length) {
   uint32_t src = (pos - distance) & kWindowMask;
   if (pos + length <= kWindowSize && src + length <= kWindowSize) {
     // Neither end wraps: a plain forward copy, byte by byte so an overlap repeats the pattern.
+    // With distance >= length the source is behind and clear of the target, or (distances near
+    // the window size) ahead of it, where a forward copy is what memmove does.
     uint8_t* to = w + pos;
     const uint8_t* from = w + src;
     if (distance >= length) {
-      std::memcpy(to, from, length);
+      std::memmove(to, from, length);
     } else {
       for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
     }
