@@ -92,12 +92,11 @@ Bytes WritePkm(const IndexedPicture& picture, uint8_t shortMarker, uint8_t longM
     out.U8(c.g >> 2);
     out.U8(c.b >> 2);
   }
-  // Extension fields: a screen-size field (type 1) as drawing programs add, then transparency.
+  // Extension fields: a comment (type 1), then the transparent index (type 2, one byte).
   ByteWriter ext;
   ext.U8(1);
-  ext.U8(4);
-  ext.U16(640);
-  ext.U16(480);
+  ext.U8(5);
+  ext.Raw("ZELK4", 5);
   if (transparentIndex >= 0) {
     ext.U8(2);
     ext.U8(1);

@@ -196,9 +196,10 @@ TEST(KitPaletteImages, RunsFollowEachFormatsRules) {
   const Bytes same = PkmStream(WritePkm(markers, 0x07, 0x07, 5));
   EXPECT_EQ(same, (Bytes{0x01, 0x07, 0x07, 0xFF, 0x07, 0x07, 0x2C}));
   const Bytes withTransparency = WritePkm(markers, 0x01, 0x02, 5);
-  EXPECT_EQ(Le16(withTransparency, 778), 9u);  // screen-size field, then the transparency field
-  EXPECT_EQ(withTransparency[780 + 6], 2);
-  EXPECT_EQ(withTransparency[780 + 8], 5);
+  EXPECT_EQ(Le16(withTransparency, 778), 10u);  // a comment field, then the transparency field
+  EXPECT_EQ(withTransparency[780 + 7], 2);
+  EXPECT_EQ(withTransparency[780 + 8], 1);
+  EXPECT_EQ(withTransparency[780 + 9], 5);
   EXPECT_EQ(PkmStream(withTransparency)[0], 0x01);  // pixel 0 has the short marker's colour: a run
   EXPECT_EQ(PkmStream(withTransparency)[1], 0x01);
 
