@@ -112,7 +112,7 @@ XmPattern NewPattern() { return XmPattern(kRows, kChannels); }
 
 XmPattern Intro() {
   XmPattern p = NewPattern();
-  Pads(p, 44);
+  Pads(p, 35);
   Hats(p, false, 24);
   Crash(p, 0, 40);
   Sync(p, 0, kSyncFlash, 0x30);
@@ -124,10 +124,10 @@ XmPattern Intro() {
 
 XmPattern Build() {
   XmPattern p = NewPattern();
-  Pads(p, 48);
+  Pads(p, 38);
   Hats(p, true, 30);
   Kicks(p, 32);
-  Bass(p, 44);
+  Bass(p, 40);
   for (int r = 48; r < kRows; ++r) Play(p, r, kSnare, N(C, 4), kInsSnare, 16 + (r - 48) * 3);  // roll
   Sync(p, 0, kSyncOverlay, 0x12);
   Cameras(p, 0x03, 0x02);
@@ -138,11 +138,11 @@ XmPattern Build() {
 
 XmPattern Groove(bool fill) {
   XmPattern p = NewPattern();
-  Pads(p, 36);
+  Pads(p, 29);
   Kicks(p);
   Snares(p);
   Hats(p, true, 34);
-  Bass(p, 56);
+  Bass(p, 48);
   Crash(p, 0, 44);
   if (fill) {
     for (int r = 56; r < kRows; r += 2) Play(p, r, kSnare, N(C, 4), kInsSnare, 40 + (r - 56) * 3);
@@ -173,7 +173,7 @@ XmPattern GrooveAFill() {
 
 XmPattern MelodyA() {
   XmPattern p = Groove(false);
-  Lead(p, kMelodyA, 0, 48);
+  Lead(p, kMelodyA, 0, 64);
   Sync(p, 0, kSyncFlash, 0x30);
   Sync(p, 0, kSyncOverlay, 0x11);
   Sync(p, 32, kSyncOverlay, 0x12);
@@ -183,7 +183,7 @@ XmPattern MelodyA() {
 
 XmPattern MelodyB() {
   XmPattern p = Groove(true);
-  Lead(p, kMelodyB, 0, 48);
+  Lead(p, kMelodyB, 0, 64);
   Sync(p, 0, kSyncOverlay, 0x13);
   Cameras(p, 0x04, 0x06);
   return p;
@@ -191,8 +191,8 @@ XmPattern MelodyB() {
 
 XmPattern Break() {
   XmPattern p = NewPattern();
-  Pads(p, 52);
-  Lead(p, kMelodyBreak, 0, 40);
+  Pads(p, 42);
+  Lead(p, kMelodyBreak, 0, 54);
   Crash(p, 0, 48);
   Play(p, 0, kBass, N(A, 1), kInsBass, 56);
   Play(p, 14, kBass, kXmNoteOff, 0);
@@ -206,7 +206,7 @@ XmPattern Break() {
 
 XmPattern Peak() {
   XmPattern p = Groove(false);
-  Lead(p, kMelodyA, 12, 40);
+  Lead(p, kMelodyA, 12, 56);
   Crash(p, 32, 40);
   Sync(p, 0, kSyncFlash, 0x30);
   Sync(p, 0, kSyncOverlay, 0x12);
@@ -217,12 +217,12 @@ XmPattern Peak() {
 
 XmPattern Outro() {
   XmPattern p = NewPattern();
-  Pads(p, 40);
+  Pads(p, 32);
   for (int r = 0; r < 32; r += 4) Play(p, r, kKick, N(C, 4), kInsKick, 60 - r);
   Hats(p, false, 20);
   Play(p, 0, kBass, N(A, 1), kInsBass, 50);
   Play(p, 30, kBass, kXmNoteOff, 0);
-  Lead(p, {{0, N(E, 5)}, {8, N(D, 5)}, {16, N(C, 5)}, {32, N(E, 5)}, {48, N(A, 4)}, {60, kXmNoteOff}}, 0, 36);
+  Lead(p, {{0, N(E, 5)}, {8, N(D, 5)}, {16, N(C, 5)}, {32, N(E, 5)}, {48, N(A, 4)}, {60, kXmNoteOff}}, 0, 50);
   for (int v = 0; v < 3; ++v) Play(p, 62, kPad1 + v, kXmNoteOff, 0);
   Sync(p, 0, kSyncFlash, 0x30);
   Sync(p, 0, kSyncOverlay, 0x11);
@@ -270,9 +270,9 @@ XmModule DreamModule() {
                    Drum("snare", SnareDrum(), 44, 120),
                    Drum("hihat", HiHat(), 26, 164),
                    Drum("crash", Crash(), 30, 100),
-                   Tonal("bass", BassCycle(), 54, bass, 3000),
-                   Tonal("lead", LeadLoop(), 38, lead, 900),
-                   Tonal("pad", PadLoop(), 24, pad, 400)};
+                   Tonal("bass", BassCycle(), 46, bass, 3000),
+                   Tonal("lead", LeadLoop(), 60, lead, 900),
+                   Tonal("pad", PadLoop(), 20, pad, 400)};
   XmInstrument& leadIns = m.instruments[5];
   leadIns.vibratoType = 0;
   leadIns.vibratoSweep = 40;
