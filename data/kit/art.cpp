@@ -104,8 +104,8 @@ Colour Scale(Colour c, double k) { return {c.r * k, c.g * k, c.b * k}; }
 // u: light (0 = facing away, 1 = facing the light), base: the material colour at this v.
 uint32_t Lit(Colour base, double u, double highlight) {
   const double light = 0.22 + 0.9 * u;
-  const double spec = highlight * std::pow(u, 14.0) * 255.0;
-  return Argb(255, base.r * light + spec, base.g * light + spec, base.b * light + spec);
+  const double specular = highlight * std::pow(u, 14.0) * 255.0;
+  return Argb(255, base.r * light + specular, base.g * light + specular, base.b * light + specular);
 }
 
 }  // namespace

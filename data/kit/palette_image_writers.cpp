@@ -14,7 +14,7 @@ Bytes WriteTga(const Picture& picture, int bitsPerPixel) {
   out.U8(0);   // no identification field
   out.U8(0);   // no colour map
   out.U8(2);   // uncompressed true colour
-  out.Fill(5, 0);  // colour map specification
+  out.Fill(5, 0);  // colour map fields, unused
   out.U16(0);  // x origin
   out.U16(0);  // y origin
   out.U16(static_cast<uint32_t>(picture.width));
