@@ -139,6 +139,21 @@ void FlatColours(const ClipVertex& first, ClipVertex* v) {
 
 void DrawTriangle(const DrawContext& dc, const ClipVertex& a, const ClipVertex& b,
                   const ClipVertex& c) {
+  unsigned ca = OutCodes(a, dc.vp), cb = OutCodes(b, dc.vp), cc = OutCodes(c, dc.vp);
+  if ((ca & cb & cc) != 0) return;  // wholly outside one plane
+  ScreenVertex s[3 + kPlaneCount];
+  if ((ca | cb | cc) == 0) {
+    // Wholly inside: straight to the screen.
+    if (!Project(a, dc.vp, dc.varyings, &s[0]) || !Project(b, dc.vp, dc.varyings, &s[1]) ||
+        !Project(c, dc.vp, dc.varyings, &s[2])) {
+      return;
+    }
+    if (dc.flat) {
+      for (int i = 0; i < kFirstTexSlot; ++i) s[1].var[i] = s[2].var[i] = s[0].var[i];
+    }
+    dc.rasterizer->AddTriangle(s[0], s[1], s[2], dc.cull);
+    return;
+  }
   ClipVertex polygon[3 + kPlaneCount];
   ClipVertex scratch[3 + kPlaneCount];
   polygon[0] = a;
@@ -147,16 +162,6 @@ void DrawTriangle(const DrawContext& dc, const ClipVertex& a, const ClipVertex& 
   if (dc.flat) {
     FlatColours(a, &polygon[1]);
     FlatColours(a, &polygon[2]);
-  }
-  unsigned ca = OutCodes(a, dc.vp), cb = OutCodes(b, dc.vp), cc = OutCodes(c, dc.vp);
-  if ((ca & cb & cc) != 0) return;  // wholly outside one plane
-  ScreenVertex s[3 + kPlaneCount];
-  if ((ca | cb | cc) == 0) {
-    for (int i = 0; i < 3; ++i) {
-      if (!Project(polygon[i], dc.vp, dc.varyings, &s[i])) return;
-    }
-    dc.rasterizer->AddTriangle(s[0], s[1], s[2], dc.cull);
-    return;
   }
   // Facing from the homogeneous determinant of (x, y, w): clipping keeps it, and it needs no
   // divide. A clockwise triangle on screen has a negative determinant.

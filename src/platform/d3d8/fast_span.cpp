@@ -89,10 +89,8 @@ struct Texel {
         bottom = _mm_or_si128(bottom, alpha);
       }
       // Lanes 0-3: the left texel, 4-7: the right one; weights (256 - wu) and wu.
-      const __m128i weights = _mm_set_epi16(static_cast<short>(wu), static_cast<short>(wu),
-                                            static_cast<short>(wu), static_cast<short>(wu),
-                                            static_cast<short>(256 - wu), static_cast<short>(256 - wu),
-                                            static_cast<short>(256 - wu), static_cast<short>(256 - wu));
+      const __m128i weights = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<short>(256 - wu)),
+                                                 _mm_set1_epi16(static_cast<short>(wu)));
       const __m128i half = _mm_set1_epi16(128);
       __m128i t = _mm_mullo_epi16(top, weights), b = _mm_mullo_epi16(bottom, weights);
       t = _mm_add_epi16(_mm_add_epi16(t, _mm_srli_si128(t, 8)), half);
