@@ -122,8 +122,8 @@ TEST_F(CaptureTool, FramesModeWritesPicturesSoundAndAContactSheet) {
   }
   EXPECT_EQ(pictures, 5);
   EXPECT_TRUE(fs::exists(At("frames/contact.png")));
-  // The sound runs up to the last frame's time, 800 ms: 35280 stereo 16-bit frames.
-  EXPECT_EQ(fs::file_size(At("frames/sound.wav")), 44u + 35280u * 4u);
+  // The sound lasts as long as the five frames: one second of 16-bit stereo at 44100 Hz.
+  EXPECT_EQ(fs::file_size(At("frames/sound.wav")), 44u + 44100u * 4u);
 
   // The folder is not empty now: a second run refuses without --force and leaves it alone.
   std::string errors;

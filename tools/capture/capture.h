@@ -31,7 +31,7 @@ struct RunSettings {
 };
 
 // Called once per drawn frame, in order: the frame's index, its 640x480 0xAARRGGBB pixels (empty
-// when pictures are not kept), and the 16-bit stereo samples that play during it.
+// when pictures are not kept), and the 16-bit stereo samples that play while it is shown.
 using FrameHandler = std::function<void(uint64_t index, const std::vector<uint32_t>& pixels,
                                         const std::vector<int16_t>& samples)>;
 

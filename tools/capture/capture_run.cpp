@@ -2,9 +2,10 @@
 // device presents offscreen, timeGetTime is a clock that the loop steps by whole frames, and
 // the music is pulled from the sound system frame by frame instead of playing on a device.
 //
-// Before frame k is drawn the clock reads k * 1000 / F ms (rounded down to whole ms, as
-// timeGetTime counts) and the music has been pulled up to that time, so a row that starts in
-// (t[k-1], t[k]] is seen by frame k.
+// Before frame k is drawn the clock reads t[k] = k * 1000 / F ms (rounded down to whole ms, as
+// timeGetTime counts) and the music has been pulled up to t[k], so a row that starts in
+// (t[k-1], t[k]] is seen by frame k. The sound handed over with frame k is what plays while it
+// is shown, from t[k] to t[k+1].
 #include <chrono>
 
 #include "app/app.h"
@@ -28,7 +29,7 @@ struct RunState {
   void (*partFrame)(float) = nullptr;
   uint64_t nowUs = 0;            // the fake clock
   uint64_t samplesPulled = 0;
-  uint64_t frame = 0;            // the frame being drawn
+  uint64_t frame = 0;            // the frame being drawn, or next to be
   bool inLoop = false;
   std::vector<int16_t> samples;  // the frame's sound
   SteadyClock::time_point frameStart;
@@ -52,23 +53,7 @@ void NoteSyncEvent(FMUSIC_MODULE* module, unsigned char param) {
   OnSyncEvent(module, param);
 }
 
-// Presented frames reach here; those of the loading screen are not the run's.
-void TakeFrame(const d3d8::Frame& frame) {
-  if (!state.inLoop) return;
-  static const std::vector<uint32_t> kNoPixels;
-  const double ms =
-      std::chrono::duration<double, std::milli>(SteadyClock::now() - state.frameStart).count();
-  state.result->frameMs.push_back(ms);
-  if (state.frame == 0) {
-    state.result->firstFrameAt = SteadyClock::now();
-  }
-  (*state.handler)(state.frame, state.settings.keepPictures ? frame.pixels : kNoPixels,
-                   state.samples);
-}
-
-// The part's frame operation, wrapped: after the part has drawn frame k the clock and the music
-// move on to frame k + 1, and after the last frame a quit is posted, so the loop ends once that
-// frame is presented.
+// The part's frame operation, wrapped to note when the frame starts.
 void CaptureFrame(float dt) {
   state.frameStart = SteadyClock::now();
   if (!state.inLoop) {
@@ -79,14 +64,23 @@ void CaptureFrame(float dt) {
   state.partFrame(dt);
 }
 
+// After frame k is presented: its drawing time is noted, the clock and the music move on to
+// frame k + 1 (the sound pulled is what plays while frame k is shown), the frame goes to the
+// handler, and after the last frame a quit is posted, so the loop ends there.
 void AfterPresent() {
   if (!state.inLoop) return;
-  ++state.frame;
-  if (state.frame >= state.settings.frames) {
-    PostQuitMessage(0);
-  } else {
-    AdvanceTo(state.frame);
-  }
+  const SteadyClock::time_point presented = SteadyClock::now();
+  state.result->frameMs.push_back(
+      std::chrono::duration<double, std::milli>(presented - state.frameStart).count());
+  if (state.frame == 0) state.result->firstFrameAt = presented;
+
+  const uint64_t drawn = state.frame++;
+  AdvanceTo(state.frame);  // Zxx rows met here are seen by the next frame
+  static const std::vector<uint32_t> kNoPixels;
+  (*state.handler)(drawn,
+                   state.settings.keepPictures ? d3d8::LastPresentedFrame().pixels : kNoPixels,
+                   state.samples);
+  if (state.frame >= state.settings.frames) PostQuitMessage(0);
 }
 
 uint64_t FakeClockUs() { return state.nowUs; }
@@ -105,7 +99,7 @@ RunResult Run(const RunSettings& settings, const FrameHandler& handler) {
   sound::SetOutput(sound::Output::Pull);
   sound::SetTimeSource(FakeClockUs);
   if (settings.keepPictures) {
-    d3d8::PresentOffscreen(TakeFrame);
+    d3d8::PresentOffscreen();
   } else {
     d3d8::PresentToNothing();
   }
@@ -115,10 +109,6 @@ RunResult Run(const RunSettings& settings, const FrameHandler& handler) {
   devicePresent = engine.devicePresent;
   engine.devicePresent = [] {
     devicePresent();
-    if (state.inLoop && !state.settings.keepPictures) {
-      d3d8::Frame none;
-      TakeFrame(none);
-    }
     AfterPresent();
   };
   state.partFrame = partTable[0].frame;

@@ -168,7 +168,10 @@ int main(int argc, char** argv) {
   std::string error;
   if (!plan.wav.empty() && !wav.Open(plan.wav, &error)) return Say("%s", error), 1;
   if (plan.video && !video.Open(plan.ffmpeg, plan.videoTemp, o.fps, &error)) return Say("%s", error), 1;
-  if (!o.hashes.empty()) hashes.open(o.hashes, std::ios::trunc);
+  if (!o.hashes.empty()) {
+    hashes.open(o.hashes, std::ios::trunc);
+    if (!hashes) return Say("cannot write '%s'", o.hashes), 1;
+  }
 
   bool writeFailed = false;
   const uint64_t progressStep = std::max<uint64_t>(1, total / 10);
@@ -207,6 +210,7 @@ int main(int argc, char** argv) {
   if (!o.syncLog.empty()) {
     std::ofstream log(o.syncLog, std::ios::trunc);
     for (const capture::SeenSyncEvent& e : result.syncEvents) {
+      if (e.frame >= total) continue;  // met after the last frame, seen by none
       char line[64];
       std::snprintf(line, sizeof line, "%llu %.3f %d Z%02X\n", static_cast<unsigned long long>(e.frame),
                     static_cast<double>(e.frame) * 1000.0 / o.fps, e.rowTimeMs, e.param);
