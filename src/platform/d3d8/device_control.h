@@ -42,6 +42,13 @@ void PresentToWindow(SDL_Window* window);
 void SetWindowResolver(std::function<SDL_Window*(HWND)> resolver);
 PresentTarget CurrentPresentTarget();
 
+// Where the window target puts a width x height picture on an outputWidth x outputHeight
+// display: the largest rectangle of the picture's shape, centred (black bars elsewhere).
+struct ScreenRect {
+  int x, y, width, height;
+};
+ScreenRect LetterboxRect(int outputWidth, int outputHeight, uint32_t width, uint32_t height);
+
 // The last frame handed to the offscreen target (empty before the first).
 const Frame& LastPresentedFrame();
 

@@ -57,6 +57,21 @@ void CopyToFrame(const IDirect3DSurface8& surface, Frame* frame) {
 
 }  // namespace
 
+ScreenRect LetterboxRect(int outputWidth, int outputHeight, uint32_t width, uint32_t height) {
+  ScreenRect r{0, 0, outputWidth, outputHeight};
+  if (width == 0 || height == 0 || outputWidth <= 0 || outputHeight <= 0) return r;
+  const int64_t wide = static_cast<int64_t>(outputWidth) * height;  // compare the two shapes
+  const int64_t tall = static_cast<int64_t>(outputHeight) * width;
+  if (wide > tall) {
+    r.width = static_cast<int>(tall / height);
+    r.x = (outputWidth - r.width) / 2;
+  } else {
+    r.height = static_cast<int>(wide / width);
+    r.y = (outputHeight - r.height) / 2;
+  }
+  return r;
+}
+
 void PresentToNothing() {
   Global().target = PresentTarget::kNothing;
   Global().sink = nullptr;
@@ -120,19 +135,10 @@ struct Presenter::Impl {
       textureHeight = static_cast<int>(frame.height);
     }
     SDL_UpdateTexture(texture, nullptr, frame.pixels.data(), static_cast<int>(frame.width * 4));
-    // The largest rectangle of the picture's shape that fits the output, centred.
     int outW = 0, outH = 0;
     SDL_GetRendererOutputSize(renderer, &outW, &outH);
-    SDL_Rect dest{0, 0, outW, outH};
-    int64_t wide = static_cast<int64_t>(outW) * frame.height;
-    int64_t tall = static_cast<int64_t>(outH) * frame.width;
-    if (wide > tall) {
-      dest.w = static_cast<int>(tall / frame.height);
-      dest.x = (outW - dest.w) / 2;
-    } else {
-      dest.h = static_cast<int>(wide / frame.width);
-      dest.y = (outH - dest.h) / 2;
-    }
+    const ScreenRect r = LetterboxRect(outW, outH, frame.width, frame.height);
+    const SDL_Rect dest{r.x, r.y, r.width, r.height};
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
     SDL_RenderCopy(renderer, texture, nullptr, &dest);

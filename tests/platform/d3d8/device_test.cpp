@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include "platform/d3d8/device_control.h"
@@ -387,6 +388,42 @@ TEST(D3D8Points, PlainPointsCoverThePixelUnderThem) {
   EXPECT_EQ(lit, 2);
   EXPECT_EQ(frame.at(2, 3), 0xFFFF0000u);
   EXPECT_EQ(frame.at(6, 6), 0xFF00FF00u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(D3D8Present, TheWindowPictureKeepsItsShapeCentredOnAnyDisplay) {
+  auto rect = [](int w, int h) {
+    d3d8::ScreenRect r = d3d8::LetterboxRect(w, h, 640, 480);
+    return std::vector<int>{r.x, r.y, r.width, r.height};
+  };
+  EXPECT_EQ(rect(1920, 1080), (std::vector<int>{240, 0, 1440, 1080}));  // bars left and right
+  EXPECT_EQ(rect(1280, 1024), (std::vector<int>{0, 32, 1280, 960}));    // bars above and below
+  EXPECT_EQ(rect(640, 480), (std::vector<int>{0, 0, 640, 480}));
+  EXPECT_EQ(rect(801, 600), (std::vector<int>{0, 0, 800, 600}));        // rounded down, centred
+}
+
+TEST(D3D8Present, TheWindowTargetShowsFramesInAnSdlWindow) {
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  SDL_Window* window = SDL_CreateWindow("test", 0, 0, 800, 600, 0);
+  ASSERT_NE(window, nullptr) << SDL_GetError();
+  {
+    TestDevice d(64, 48);
+    d3d8::PresentToWindow(window);
+    d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0);
+    EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    // No window given: the resolver finds one for the focus window, or frames are dropped.
+    d3d8::PresentToWindow(nullptr);
+    EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    d3d8::SetWindowResolver([window](HWND) { return window; });
+    EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  }
+  SDL_DestroyWindow(window);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 }  // namespace
