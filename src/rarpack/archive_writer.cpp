@@ -65,6 +65,7 @@ PackResult PackArchive(const std::vector<PackFile>& files, const PackOptions& op
   stream.level = options.level;
   stream.audio = options.audio;
   stream.blockSymbols = options.blockSymbols;
+  stream.forceAudioChannels = options.forceAudioChannels;
   const uint8_t method = static_cast<uint8_t>(kMethodStored + options.level);
 
   // Empty files are stored: there is nothing to decode, and no decoder state to carry.
@@ -82,7 +83,14 @@ PackResult PackArchive(const std::vector<PackFile>& files, const PackOptions& op
     for (size_t k = 0; k < index.size(); ++k) {
       // In a solid run every entry is compressed: the next one's tables and matches build on it.
       packed[index[k]] = std::move(streams[k]);
-      data[index[k]] = {&packed[index[k]], method, static_cast<uint16_t>(k > 0 ? kFileSolid : 0)};
+      data[index[k]] = {&packed[index[k]], method, 0};
+    }
+    // Every entry after the first compressed one continues the run, the empty stored ones too:
+    // extractors that see an entry without the flag take the run as ended there.
+    bool inRun = false;
+    for (size_t i = 0; i < files.size(); ++i) {
+      if (inRun) data[i].flags = kFileSolid;
+      if (data[i].packed != nullptr) inRun = true;
     }
   } else if (options.level > 0) {
     for (size_t i = 0; i < files.size(); ++i) {

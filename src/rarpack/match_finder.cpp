@@ -9,18 +9,14 @@ namespace zelk4::rarpack {
 static_assert(std::endian::native == std::endian::little);
 
 MatchFinder::MatchFinder(const uint8_t* data, uint32_t size, uint32_t first)
-    : data_(data), size_(size), inserted_(first), head_(size_t(1) << kHashBits, kNone), prev_(kWindowSize, kNone),
+    : data_(data), size_(size), inserted_(first), head_(size_t(1) << kHashBits, kNone), links_(kWindowSize, Link{kNone, 0}),
       lastPair_(65536, kNone) {}
 
 void MatchFinder::InsertUpTo(uint32_t end) {
   if (end > size_) end = size_;
   for (; inserted_ < end; ++inserted_) {
     const uint32_t pos = inserted_;
-    if (pos + 3 <= size_) {
-      uint32_t& h = head_[Hash3(pos)];
-      prev_[pos & (kWindowSize - 1)] = h;
-      h = pos;
-    }
+    if (pos + 3 <= size_) Enter(pos, head_[Hash3(pos)]);
     if (pos + 2 <= size_) lastPair_[Pair(pos)] = pos;
   }
 }
@@ -43,7 +39,7 @@ uint32_t MatchFinder::MatchLength(uint32_t pos, uint32_t distance, uint32_t maxL
 
 uint32_t MatchFinder::NearestPair(uint32_t pos) const {
   if (pos + 2 > size_) return 0;
-  const uint32_t last = lastPair_[Pair(pos)];
+  const uint32_t last = pos == pairAt_ ? pairBefore_ : lastPair_[Pair(pos)];
   return last != kNone && last < pos ? pos - last : 0;
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "rarpack/format.h"
+
 namespace zelk4::rarpack {
 
 struct MatchCandidate {
@@ -31,11 +33,12 @@ class MatchFinder {
   template <typename Consider>
   void Search(uint32_t pos, uint32_t maxLength, uint32_t chainLength, uint32_t niceLength, Consider consider);
 
-  // The nearest earlier position with the same two bytes as pos, as a distance (0: none).
+  // The nearest earlier position with the same two bytes as pos, as a distance (0: none). Right
+  // after a search at pos, or before pos is entered.
   uint32_t NearestPair(uint32_t pos) const;
 
  private:
-  static constexpr uint32_t kHashBits = 17;
+  static constexpr uint32_t kHashBits = 20;
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
   uint32_t Hash3(uint32_t pos) const {
@@ -43,13 +46,33 @@ class MatchFinder {
     return (v * 2654435761u) >> (32 - kHashBits);
   }
   uint32_t Pair(uint32_t pos) const { return uint32_t(data_[pos]) << 8 | data_[pos + 1]; }
+  // The (up to) four bytes at pos, first byte lowest; zeros past the end.
+  uint32_t Bytes4(uint32_t pos) const {
+    if (pos + 4 <= size_) return uint32_t(data_[pos]) | uint32_t(data_[pos + 1]) << 8 |
+                                 uint32_t(data_[pos + 2]) << 16 | uint32_t(data_[pos + 3]) << 24;
+    uint32_t v = 0;
+    for (uint32_t i = 0; pos + i < size_; ++i) v |= uint32_t(data_[pos + i]) << (8 * i);
+    return v;
+  }
+  void Enter(uint32_t pos, uint32_t& head) {
+    links_[pos & (kWindowSize - 1)] = {head, Bytes4(pos)};
+    head = pos;
+  }
 
   const uint8_t* data_;
   uint32_t size_;
   uint32_t inserted_ = 0;         // positions below this are in the chains
   std::vector<uint32_t> head_;    // latest position per hash
-  std::vector<uint32_t> prev_;    // previous position with the same hash, per window slot
+  // Per window slot: the previous position with the same hash, and the first four bytes at the
+  // slot's position, side by side so one memory fetch tells whether a candidate is worth a look.
+  struct Link {
+    uint32_t prev;
+    uint32_t bytes;
+  };
+  std::vector<Link> links_;
   std::vector<uint32_t> lastPair_;  // latest position per two-byte value
+  uint32_t pairAt_ = kNone;         // the last search's position, and what lastPair_ held for
+  uint32_t pairBefore_ = kNone;     // its two bytes before it was entered
 };
 
 }  // namespace zelk4::rarpack

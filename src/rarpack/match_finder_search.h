@@ -9,21 +9,40 @@ template <typename Consider>
 void MatchFinder::Search(uint32_t pos, uint32_t maxLength, uint32_t chainLength, uint32_t niceLength,
                          Consider consider) {
   InsertUpTo(pos);
+  if (pos + 3 > size_) return;
+  // The next search is most likely one byte on: start fetching its chain head now.
+  if (pos + 4 <= size_) __builtin_prefetch(&head_[Hash3(pos + 1)], 1);
+  uint32_t cand;
+  if (inserted_ == pos) {
+    // Look pos up and enter it in one go.
+    uint32_t& head = head_[Hash3(pos)];
+    cand = head;
+    Enter(pos, head);
+    uint32_t& pair = lastPair_[Pair(pos)];
+    pairBefore_ = pair;
+    pairAt_ = pos;
+    pair = pos;
+    inserted_ = pos + 1;
+  } else {
+    cand = links_[pos & (kWindowSize - 1)].prev;  // searched before: its chain goes on from its link
+  }
+
   if (maxLength > size_ - pos) maxLength = size_ - pos;
   if (maxLength < 3) return;
   const uint32_t lowest = pos > kMaxDistance ? pos - kMaxDistance : 0;
   uint32_t best = 2;
-  uint32_t cand = head_[Hash3(pos)];
   uint32_t previous = kNone;
   const uint8_t* here = data_ + pos;
+  const uint32_t here3 = Bytes4(pos) & 0xFFFFFF;
   while (cand != kNone && chainLength > 0) {
     // A chain link that does not lead further back belongs to a slot reused by a newer position.
     if (previous != kNone && cand >= previous) break;
     previous = cand;
     if (cand < lowest || cand >= pos) break;
     --chainLength;
-    const uint8_t* there = data_ + cand;
-    if (there[best] == here[best] && there[0] == here[0] && there[1] == here[1]) {
+    const Link& link = links_[cand & (kWindowSize - 1)];
+    // Other three bytes under the same hash are turned away without touching the data.
+    if ((link.bytes & 0xFFFFFF) == here3 && data_[cand + best] == here[best]) {
       const uint32_t length = MatchLength(pos, pos - cand, maxLength);
       if (length > best) {
         best = length;
@@ -31,7 +50,7 @@ void MatchFinder::Search(uint32_t pos, uint32_t maxLength, uint32_t chainLength,
         if (length >= niceLength || length >= maxLength) break;
       }
     }
-    cand = prev_[cand & (kWindowSize - 1)];
+    cand = link.prev;
   }
 }
 

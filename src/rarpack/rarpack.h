@@ -52,7 +52,8 @@ struct PackOptions {
   bool solid = false; // one decoder state through all entries
   uint8_t hostOs = 2; // 0 MS-DOS, 2 Win32
   AudioChoice audio = AudioChoice::kAuto;
-  uint32_t blockSymbols = 0;
+  uint32_t forceAudioChannels = 0;  // as in StreamOptions
+  uint32_t blockSymbols = 0;        // as in StreamOptions
 };
 
 // What became of one entry.

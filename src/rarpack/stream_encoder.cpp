@@ -16,15 +16,16 @@ struct LevelParams {
   uint32_t nice;       // a match this long ends the search
   bool lazy;           // look one byte ahead before taking a match
   uint32_t lazyBelow;  // ... only when the match is shorter than this
+  uint32_t good;       // the look ahead past a match this long walks a quarter of the chain
 };
 
 constexpr LevelParams kLevels[6] = {
-    {0, 0, false, 0},       // 0: stored, never coded
-    {4, 24, false, 0},      // 1: fastest
-    {16, 48, true, 24},     // 2
-    {48, 128, true, 64},    // 3: normal
-    {192, 258, true, 160},  // 4
-    {1024, 260, true, 260}, // 5: smallest
+    {0, 0, false, 0, 0},          // 0: stored, never coded
+    {4, 24, false, 0, 0},         // 1: fastest
+    {16, 48, true, 24, 8},        // 2
+    {32, 128, true, 64, 16},      // 3: normal
+    {128, 258, true, 160, 32},    // 4
+    {1024, 260, true, 260, 64},   // 5: smallest
 };
 
 constexpr uint32_t kDefaultBlockSymbols = 32768;
@@ -57,6 +58,7 @@ StreamEncoder::StreamEncoder(const uint8_t* data, uint32_t size, const StreamOpt
   nice_ = p.nice;
   lazy_ = p.lazy;
   lazyBelow_ = p.lazyBelow;
+  good_ = p.good;
   blockSymbols_ = options.blockSymbols > 0 ? options.blockSymbols : kDefaultBlockSymbols;
   finder_ = std::make_unique<MatchFinder>(data, size);
   activeFinder_ = finder_.get();
@@ -169,7 +171,7 @@ uint32_t StreamEncoder::MatchCost(uint32_t length, uint32_t distance) const {
   }
 }
 
-StreamEncoder::Candidate StreamEncoder::FindBest(uint32_t pos, uint32_t end) {
+StreamEncoder::Candidate StreamEncoder::FindBest(uint32_t pos, uint32_t end, uint32_t chain) {
   Candidate best;
   const uint32_t maxLength = std::min(kMaxMatch, end - pos);
   const uint32_t reach = std::min(pos - streamBase_, kMaxDistance);
@@ -192,7 +194,7 @@ StreamEncoder::Candidate StreamEncoder::FindBest(uint32_t pos, uint32_t end) {
       if (d == m_.dist.lastDistance && m_.dist.lastLength < length) consider(m_.dist.lastLength, d);
     }
   }
-  finder.Search(pos, maxLength, chain_, nice_, consider);
+  finder.Search(pos, maxLength, chain, nice_, consider);
   if (best.length < 3 && maxLength >= 2) {
     const uint32_t d = finder.NearestPair(pos);
     if (d > 0 && d <= 256) consider(2, d);
@@ -206,7 +208,7 @@ void StreamEncoder::CodeLZ(uint32_t begin, uint32_t end) {
   bool havePending = false;
   uint32_t pos = begin;
   while (pos < end) {
-    Candidate current = havePending ? pending : FindBest(pos, end);
+    Candidate current = havePending ? pending : FindBest(pos, end, chain_);
     havePending = false;
     if (current.length == 0) {
       AddItem({data_[pos], kTableMain, 0, 0});
@@ -215,7 +217,7 @@ void StreamEncoder::CodeLZ(uint32_t begin, uint32_t end) {
     }
     if (lazy_ && current.length < lazyBelow_ && pos + 1 < end) {
       // A better match one byte on is worth a literal now.
-      pending = FindBest(pos + 1, end);
+      pending = FindBest(pos + 1, end, current.length >= good_ ? chain_ / 4 : chain_);
       if (pending.gain > current.gain) {
         havePending = true;
         AddItem({data_[pos], kTableMain, 0, 0});
@@ -243,8 +245,10 @@ void StreamEncoder::CodeAudio(uint32_t begin, uint32_t end, uint32_t channels) {
   for (uint32_t pos = begin; pos < end; ++pos) {
     const uint32_t c = a.currentChannel;
     const uint32_t s = AudioEncodeByte(a.channels[c], a.channelDelta, data_[pos]);
-    AddItem({static_cast<uint16_t>(s), static_cast<uint8_t>(kTableAudio + c), 0, 0});
+    // The channel moves on before the item goes in: a block that ends with it must know the
+    // channel the decoder is at when it reads a "new tables" symbol.
     if (++a.currentChannel >= channels) a.currentChannel = 0;
+    AddItem({static_cast<uint16_t>(s), static_cast<uint8_t>(kTableAudio + c), 0, 0});
   }
   // Later LZ segments may match into the sound.
   activeFinder_->InsertUpTo(end);

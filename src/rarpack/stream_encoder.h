@@ -65,7 +65,7 @@ class StreamEncoder {
   void RunPlan(const std::vector<Segment>& plan);
   void CodeLZ(uint32_t begin, uint32_t end);
   void CodeAudio(uint32_t begin, uint32_t end, uint32_t channels);
-  Candidate FindBest(uint32_t pos, uint32_t end);
+  Candidate FindBest(uint32_t pos, uint32_t end, uint32_t chain);
   uint32_t MatchCost(uint32_t length, uint32_t distance) const;
   void StartBlock(uint32_t channels);
   void AddItem(const Item& item);
@@ -77,7 +77,7 @@ class StreamEncoder {
   const uint8_t* data_;
   uint32_t size_;
   StreamOptions options_;
-  uint32_t chain_, nice_, lazyBelow_;
+  uint32_t chain_, nice_, lazyBelow_, good_;
   bool lazy_;
   uint32_t blockSymbols_;
 
