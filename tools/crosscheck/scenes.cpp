@@ -1,0 +1,770 @@
+// The scene set. Together the scenes set every state the engine's named device operations can
+// set: each blend set-up, stage set-up, alpha test, depth mode and cull mode, point lights (one
+// to eight) with materials, ambient and specular, sphere maps, cube reflections, point sprites,
+// render targets, the R5G6B5 back buffer, textured and coloured quads, and a 3DS mesh.
+#include <cmath>
+#include <fstream>
+#include <iterator>
+
+#include "crosscheck/scene.h"
+#include "scene/scene.h"
+
+namespace crosscheck {
+namespace {
+
+constexpr float kPi = 3.14159265f;
+constexpr DWORD kQuadFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+constexpr DWORD kScreenFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+constexpr DWORD kMeshFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
+
+Draw Clear(uint32_t colour, int target = -1) {
+  Draw d;
+  d.clear = true;
+  d.clearColour = colour;
+  d.target = target;
+  return d;
+}
+
+// A draw with the camera at (0, 0, -3) looking at the origin.
+Draw Camera(const Scene& s) {
+  Draw d;
+  d.world = Identity();
+  d.view = LookAtLH(0, 0, -3, 0, 0, 0);
+  d.projection = PerspectiveFovLH(kPi / 4, static_cast<float>(s.width) / static_cast<float>(s.height),
+                                  0.1f, 10.0f);
+  for (Stage& st : d.stages) st.transform = Identity();
+  return d;
+}
+
+Stage DefaultStage0(int texture) {
+  Stage st;
+  st.colorOp = D3DTOP_MODULATE;
+  st.colorArg1 = D3DTA_TEXTURE;
+  st.colorArg2 = D3DTA_CURRENT;
+  st.alphaOp = D3DTOP_SELECTARG1;
+  st.alphaArg1 = D3DTA_TEXTURE;
+  st.texture = texture;
+  st.transform = Identity();
+  return st;
+}
+
+Stage ModulateStage0(int texture) {
+  Stage st = DefaultStage0(texture);
+  st.colorArg2 = D3DTA_DIFFUSE;
+  st.alphaOp = D3DTOP_MODULATE;
+  st.alphaArg2 = D3DTA_DIFFUSE;
+  return st;
+}
+
+Stage DiffuseOnly() {
+  Stage st;
+  st.colorOp = D3DTOP_SELECTARG1;
+  st.colorArg1 = D3DTA_DIFFUSE;
+  st.alphaOp = D3DTOP_SELECTARG1;
+  st.alphaArg1 = D3DTA_DIFFUSE;
+  st.transform = Identity();
+  return st;
+}
+
+// A quad in the z = z plane from (x0, y0) to (x1, y1), clockwise as seen by the camera, as two
+// triangles of the engine's quad vertex.
+void AddQuad(Draw* d, float x0, float y0, float x1, float y1, float z, uint32_t c0, uint32_t c1,
+             uint32_t c2, uint32_t c3) {
+  Vertex a, b, c, e;
+  a.x = x0; a.y = y1; a.z = z; a.diffuse = c0; a.u = 0; a.v = 0;
+  b.x = x1; b.y = y1; b.z = z; b.diffuse = c1; b.u = 1; b.v = 0;
+  c.x = x1; c.y = y0; c.z = z; c.diffuse = c2; c.u = 1; c.v = 1;
+  e.x = x0; e.y = y0; e.z = z; e.diffuse = c3; e.u = 0; e.v = 1;
+  for (Vertex* v : {&a, &b, &c, &e}) {
+    v->u1 = v->u * 2.0f;
+    v->v1 = v->v * 2.0f;
+  }
+  d->vertices.insert(d->vertices.end(), {a, b, c, a, c, e});
+  d->fvf = kQuadFvf | D3DFVF_TEX2;
+  d->fvf &= ~D3DFVF_TEX1;
+}
+
+void AddScreenQuad(Draw* d, float x0, float y0, float x1, float y1, float z, uint32_t colour) {
+  Vertex a, b, c, e;
+  a.x = x0; a.y = y0; a.u = 0; a.v = 0;
+  b.x = x1; b.y = y0; b.u = 1; b.v = 0;
+  c.x = x1; c.y = y1; c.u = 1; c.v = 1;
+  e.x = x0; e.y = y1; e.u = 0; e.v = 1;
+  for (Vertex* v : {&a, &b, &c, &e}) {
+    v->z = z;
+    v->rhw = 1.0f;
+    v->diffuse = colour;
+  }
+  d->vertices.insert(d->vertices.end(), {a, b, c, a, c, e});
+  d->fvf = kScreenFvf;
+}
+
+// A latitude-longitude sphere with unit normals (scaled by normalScale) and mapping coordinates.
+void AddSphere(Draw* d, float radius, int slices, int stacks, float normalScale = 1.0f) {
+  d->fvf = kMeshFvf;
+  d->type = D3DPT_TRIANGLELIST;
+  uint16_t base = static_cast<uint16_t>(d->vertices.size());
+  for (int i = 0; i <= stacks; ++i) {
+    float phi = kPi * static_cast<float>(i) / static_cast<float>(stacks);
+    for (int j = 0; j <= slices; ++j) {
+      float theta = 2.0f * kPi * static_cast<float>(j) / static_cast<float>(slices);
+      Vertex v;
+      v.nx = std::sin(phi) * std::cos(theta);
+      v.ny = std::cos(phi);
+      v.nz = std::sin(phi) * std::sin(theta);
+      v.x = radius * v.nx;
+      v.y = radius * v.ny;
+      v.z = radius * v.nz;
+      v.nx *= normalScale;
+      v.ny *= normalScale;
+      v.nz *= normalScale;
+      v.u = static_cast<float>(j) / static_cast<float>(slices);
+      v.v = static_cast<float>(i) / static_cast<float>(stacks);
+      d->vertices.push_back(v);
+    }
+  }
+  int row = slices + 1;
+  for (int i = 0; i < stacks; ++i) {
+    for (int j = 0; j < slices; ++j) {
+      uint16_t a = static_cast<uint16_t>(base + i * row + j), b = static_cast<uint16_t>(a + 1),
+               c = static_cast<uint16_t>(a + row), e = static_cast<uint16_t>(c + 1);
+      d->indices.insert(d->indices.end(), {a, b, c, b, e, c});
+    }
+  }
+}
+
+TextureDesc Checker(uint32_t size, uint32_t c0, uint32_t c1, uint32_t cell) {
+  TextureDesc t;
+  t.size = size;
+  t.faces[0].resize(static_cast<size_t>(size) * size);
+  for (uint32_t y = 0; y < size; ++y) {
+    for (uint32_t x = 0; x < size; ++x) {
+      t.faces[0][y * size + x] = ((x / cell + y / cell) % 2) != 0 ? c1 : c0;
+    }
+  }
+  return t;
+}
+
+// Colour ramps across, alpha ramps down.
+TextureDesc Gradient(uint32_t size) {
+  TextureDesc t;
+  t.size = size;
+  t.faces[0].resize(static_cast<size_t>(size) * size);
+  for (uint32_t y = 0; y < size; ++y) {
+    for (uint32_t x = 0; x < size; ++x) {
+      uint32_t r = x * 255 / (size - 1), g = 255 - r, b = (x * y * 4) & 255;
+      uint32_t a = y * 255 / (size - 1);
+      t.faces[0][y * size + x] = (a << 24) | (r << 16) | (g << 8) | b;
+    }
+  }
+  return t;
+}
+
+// Each face its own colour with a darker grid, so face choice and orientation both show.
+TextureDesc CubeFaces(uint32_t size) {
+  static constexpr uint32_t kColours[6] = {0xFFE04040, 0xFF40E040, 0xFF4040E0,
+                                           0xFFE0E040, 0xFF40E0E0, 0xFFE040E0};
+  TextureDesc t;
+  t.size = size;
+  t.cube = true;
+  for (int f = 0; f < 6; ++f) {
+    t.faces[f].resize(static_cast<size_t>(size) * size);
+    for (uint32_t y = 0; y < size; ++y) {
+      for (uint32_t x = 0; x < size; ++x) {
+        uint32_t c = kColours[f];
+        bool line = (x % 8) == 0 || (y % 8) == 0 || (x < size / 4 && y < size / 4);
+        t.faces[f][y * size + x] = line ? (c & 0xFF7F7F7F) : c;
+      }
+    }
+  }
+  return t;
+}
+
+Light PointLight(float x, float y, float z, float r, float g, float b) {
+  Light l;
+  l.x = x;
+  l.y = y;
+  l.z = z;
+  l.diffuse = {r, g, b, 0};
+  l.specular = {1, 1, 1, 0};
+  return l;
+}
+
+D3DMATERIAL8 Material(float ar, float ag, float ab, float dr, float dg, float db, float s,
+                      float power) {
+  D3DMATERIAL8 m{};
+  m.Ambient = {ar, ag, ab, 1};
+  m.Diffuse = {dr, dg, db, 1};
+  m.Specular = {s, s, s, 1};
+  m.Power = power;
+  return m;
+}
+
+Scene Blends() {
+  Scene s{"blend-setups", "each blend set-up and the default stage over a textured quad", 96, 96};
+  s.textures.push_back(Checker(32, 0xFF204080, 0xFFC0A060, 4));
+  s.textures.push_back(Gradient(32));
+  s.draws.push_back(Clear(0xFF303030));
+  Draw back = Camera(s);
+  back.stages[0] = DefaultStage0(0);
+  AddQuad(&back, -1.1f, -1.1f, 1.1f, 1.1f, 0.5f, ~0u, ~0u, ~0u, ~0u);
+  s.draws.push_back(back);
+  const DWORD blends[4][2] = {{D3DBLEND_SRCCOLOR, D3DBLEND_ONE},
+                              {D3DBLEND_SRCCOLOR, D3DBLEND_INVSRCCOLOR},
+                              {D3DBLEND_SRCALPHA, D3DBLEND_ONE},
+                              {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA}};
+  for (int i = 0; i < 4; ++i) {
+    Draw d = Camera(s);
+    d.blend = true;
+    d.srcBlend = blends[i][0];
+    d.destBlend = blends[i][1];
+    d.stages[0] = i % 2 == 0 ? ModulateStage0(1) : DefaultStage0(1);
+    float x = -1.0f + static_cast<float>(i % 2) * 1.05f, y = -1.0f + static_cast<float>(i / 2) * 1.05f;
+    AddQuad(&d, x, y, x + 0.95f, y + 0.95f, 0.0f, 0xC0FF8040, 0x80FFFFFF, 0x4040C0FF, 0xFF80FF80);
+    s.draws.push_back(d);
+  }
+  return s;
+}
+
+Scene StageSetups() {
+  Scene s{"stage-setups", "modulate, add, modulate-on-stage, blend-alpha and modulate-alpha stages",
+          128, 96};
+  s.textures.push_back(Checker(16, 0xFF4060A0, 0x80E0C080, 2));
+  s.textures.push_back(Gradient(32));
+  s.draws.push_back(Clear(0xFF102030));
+  struct Setup {
+    Stage s0, s1;
+  };
+  std::vector<Setup> setups;
+  setups.push_back({ModulateStage0(0), Stage{}});
+  Stage add = DefaultStage0(1);
+  add.colorOp = D3DTOP_ADD;
+  add.alphaOp = D3DTOP_DISABLE;
+  add.texCoordIndex = 1;
+  setups.push_back({ModulateStage0(0), add});
+  Stage modulate = add;
+  modulate.colorOp = D3DTOP_MODULATE;
+  modulate.filter = D3DTEXF_LINEAR;
+  setups.push_back({ModulateStage0(0), modulate});
+  Stage blendAlpha = DefaultStage0(1);
+  blendAlpha.colorOp = D3DTOP_BLENDCURRENTALPHA;
+  blendAlpha.alphaOp = D3DTOP_ADD;
+  blendAlpha.alphaArg1 = D3DTA_CURRENT;
+  blendAlpha.alphaArg2 = D3DTA_TEXTURE;
+  blendAlpha.texCoordIndex = 1;
+  setups.push_back({ModulateStage0(0), blendAlpha});
+  Stage modulateAlpha = blendAlpha;
+  modulateAlpha.alphaOp = D3DTOP_MODULATE;
+  setups.push_back({ModulateStage0(0), modulateAlpha});
+  Stage linear = DefaultStage0(1);
+  linear.filter = D3DTEXF_LINEAR;
+  linear.address = D3DTADDRESS_CLAMP;
+  setups.push_back({linear, Stage{}});
+  for (size_t i = 0; i < setups.size(); ++i) {
+    Draw d = Camera(s);
+    d.stages[0] = setups[i].s0;
+    d.stages[1] = setups[i].s1;
+    d.stages[1].transform = Identity();
+    // Blended so the stage alpha shows as well.
+    d.blend = true;
+    d.srcBlend = D3DBLEND_SRCALPHA;
+    d.destBlend = D3DBLEND_INVSRCALPHA;
+    float x = -1.4f + static_cast<float>(i % 3) * 0.95f, y = -0.95f + static_cast<float>(i / 3) * 0.98f;
+    AddQuad(&d, x, y, x + 0.9f, y + 0.9f, 0.0f, 0xFFFFFFFF, 0xC0FF8080, 0x80808080, 0xE080FFFF);
+    s.draws.push_back(d);
+  }
+  return s;
+}
+
+Scene AlphaTest() {
+  Scene s{"alpha-test", "alpha test at references 1, 128 and 200, with and without blending", 96, 96};
+  s.textures.push_back(Gradient(32));
+  s.draws.push_back(Clear(0xFF402020));
+  const DWORD refs[3] = {1, 128, 200};
+  for (int i = 0; i < 3; ++i) {
+    Draw d = Camera(s);
+    d.stages[0] = DefaultStage0(0);
+    d.alphaTest = true;
+    d.alphaRef = refs[i];
+    d.blend = i == 2;
+    d.srcBlend = D3DBLEND_SRCALPHA;
+    d.destBlend = D3DBLEND_INVSRCALPHA;
+    float x = -1.1f + static_cast<float>(i) * 0.75f;
+    AddQuad(&d, x, -1.0f, x + 0.7f, 1.0f, 0.0f, ~0u, ~0u, ~0u, ~0u);
+    s.draws.push_back(d);
+  }
+  return s;
+}
+
+// Two quads crossing in depth, drawn with each depth mode, and each cull mode over three
+// triangles of both windings.
+Scene DepthAndCull() {
+  Scene s{"depth-cull", "depth on, depth test only, depth off; cull none, clockwise, counter-clockwise",
+          128, 96};
+  s.draws.push_back(Clear(0xFF000000));
+  for (int mode = 0; mode < 3; ++mode) {
+    float x = -1.5f + static_cast<float>(mode) * 1.0f;
+    Draw a = Camera(s);
+    a.stages[0] = DiffuseOnly();
+    a.zEnable = true;
+    a.zWrite = true;
+    Vertex p[4];
+    const float zs[4] = {-0.5f, 0.5f, 0.5f, -0.5f};
+    const float xs[4] = {x, x + 0.9f, x + 0.9f, x};
+    const float ys[4] = {0.2f, 0.2f, -0.2f, -0.2f};
+    for (int i = 0; i < 4; ++i) {
+      p[i].x = xs[i];
+      p[i].y = ys[i] + 0.3f;
+      p[i].z = zs[i];
+      p[i].diffuse = 0xFFE04040;
+    }
+    a.vertices = {p[0], p[1], p[2], p[0], p[2], p[3]};
+    a.fvf = kQuadFvf;
+    s.draws.push_back(a);
+    Draw b = a;
+    b.zEnable = mode != 2;
+    b.zWrite = mode == 0;
+    for (Vertex& v : b.vertices) {
+      v.z = -v.z;
+      v.y -= 0.25f;
+      v.diffuse = 0xFF40E040;
+    }
+    s.draws.push_back(b);
+    // A third quad through both, visible where it is in front of what depth kept.
+    Draw c = b;
+    c.zEnable = true;
+    c.zWrite = false;
+    for (Vertex& v : c.vertices) {
+      v.z = 0.1f;
+      v.y -= 0.1f;
+      v.diffuse = 0xFF4040E0;
+    }
+    s.draws.push_back(c);
+  }
+  const DWORD culls[3] = {D3DCULL_NONE, D3DCULL_CW, D3DCULL_CCW};
+  for (int mode = 0; mode < 3; ++mode) {
+    Draw d = Camera(s);
+    d.cull = culls[mode];
+    d.stages[0] = DiffuseOnly();
+    d.fvf = kQuadFvf;
+    float x = -1.5f + static_cast<float>(mode) * 1.0f;
+    Vertex v[3];
+    v[0].x = x; v[0].y = -0.3f;
+    v[1].x = x + 0.4f; v[1].y = -0.3f;
+    v[2].x = x; v[2].y = -1.0f;
+    v[0].diffuse = 0xFFFFFF00; v[1].diffuse = 0xFF00FFFF; v[2].diffuse = 0xFFFF00FF;
+    d.vertices = {v[0], v[1], v[2]};  // clockwise on screen
+    for (Vertex& w : v) w.x += 0.45f;
+    d.vertices.insert(d.vertices.end(), {v[0], v[2], v[1]});  // counter-clockwise
+    s.draws.push_back(d);
+  }
+  return s;
+}
+
+Scene Lights(int count) {
+  Scene s{"lights-" + std::to_string(count),
+          std::to_string(count) + " point light(s): ambient, diffuse, specular, attenuation", 96, 96};
+  s.draws.push_back(Clear(0xFF000020));
+  Draw d = Camera(s);
+  d.lighting = true;
+  d.specularEnable = true;
+  d.zEnable = d.zWrite = true;
+  d.cull = D3DCULL_CCW;
+  d.ambient = 0xFF101820;
+  d.material = Material(0.5f, 0.5f, 0.5f, 0.8f, 0.7f, 0.6f, 0.6f, 12.0f);
+  d.stages[0] = DiffuseOnly();
+  // Light colours are kept low enough that no sum passes 1: Direct3D clamps the ambient,
+  // diffuse and specular sums one by one, OpenGL only their total.
+  const float scale = 1.0f / static_cast<float>(count);
+  for (int i = 0; i < count; ++i) {
+    float a = 2.0f * kPi * static_cast<float>(i) / static_cast<float>(count) + 0.4f;
+    Light l = PointLight(2.0f * std::cos(a), 1.2f * std::sin(a) + 0.5f, -1.5f,
+                         scale * (0.6f + 0.4f * std::cos(a)), scale * 0.7f,
+                         scale * (0.6f + 0.4f * std::sin(a)));
+    l.specular = {scale * 0.8f, scale * 0.8f, scale * 0.8f, 0};
+    l.ambient = {0.05f * scale, 0.05f * scale, 0.05f * scale, 0};
+    l.att1 = i % 2 == 0 ? 0.1f : 0.0f;
+    l.att2 = i % 3 == 0 ? 0.05f : 0.0f;
+    d.lights.push_back(l);
+  }
+  AddSphere(&d, 1.0f, 24, 16);
+  s.draws.push_back(d);
+  if (count == 1) {
+    // Normals twice as long, put right by NORMALIZENORMALS.
+    Draw n = d;
+    n.vertices.clear();
+    n.indices.clear();
+    n.normalizeNormals = true;
+    n.world = Multiply(Scaling(0.3f, 0.3f, 0.3f), Translation(0.9f, -0.8f, -0.9f));
+    AddSphere(&n, 1.0f, 16, 10, 2.0f);
+    s.draws.push_back(n);
+  }
+  return s;
+}
+
+Scene SphereMap() {
+  Scene s{"sphere-map", "camera-space normals through the sphere-map texture transform", 96, 96};
+  s.textures.push_back(Checker(32, 0xFFF0D080, 0xFF3050A0, 4));
+  s.draws.push_back(Clear(0xFF000000));
+  Draw d = Camera(s);
+  d.zEnable = d.zWrite = true;
+  d.cull = D3DCULL_CCW;
+  d.world = RotationY(0.6f);
+  Stage st = DefaultStage0(0);
+  st.texCoordIndex = D3DTSS_TCI_CAMERASPACENORMAL;
+  st.transformFlags = D3DTTFF_COUNT2;
+  st.transform = Identity();
+  st.transform._11 = 0.5f;
+  st.transform._22 = -0.5f;
+  st.transform._41 = 0.5f;
+  st.transform._42 = 0.5f;
+  d.stages[0] = st;
+  AddSphere(&d, 1.0f, 32, 20);
+  s.draws.push_back(d);
+  return s;
+}
+
+Scene CubeReflection() {
+  Scene s{"cube-reflection", "reflection vectors into a cube texture, linear filter", 96, 96};
+  s.textures.push_back(CubeFaces(32));
+  s.draws.push_back(Clear(0xFF000000));
+  Draw d = Camera(s);
+  d.zEnable = d.zWrite = true;
+  d.cull = D3DCULL_CCW;
+  d.normalizeNormals = true;
+  d.world = Multiply(RotationX(0.3f), RotationY(0.5f));
+  Stage st = DefaultStage0(0);
+  st.texCoordIndex = D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR;
+  st.transformFlags = D3DTTFF_COUNT3;
+  st.transform = Identity();
+  st.filter = D3DTEXF_LINEAR;
+  d.stages[0] = st;
+  AddSphere(&d, 1.0f, 32, 20, 1.5f);
+  s.draws.push_back(d);
+  // And the normal straight into the cube.
+  Draw n = d;
+  n.vertices.clear();
+  n.indices.clear();
+  n.world = Multiply(Scaling(0.35f, 0.35f, 0.35f), Translation(-0.9f, 0.85f, -0.9f));
+  n.stages[0].texCoordIndex = D3DTSS_TCI_CAMERASPACENORMAL;
+  AddSphere(&n, 1.0f, 16, 10);
+  s.draws.push_back(n);
+  return s;
+}
+
+Scene PointSprites() {
+  Scene s{"point-sprites", "point sprites scaled by A, B, C with the minimum clamp; plain points", 128, 96};
+  s.textures.push_back(Gradient(16));
+  s.draws.push_back(Clear(0xFF202020));
+  Draw d = Camera(s);
+  d.type = D3DPT_POINTLIST;
+  d.fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+  d.pointSprite = d.pointScale = true;
+  d.pointSize = 0.1f;
+  d.pointSizeMin = 6.0f;
+  d.scaleA = 0.0f;
+  d.scaleB = 0.0f;
+  d.scaleC = 1.0f;
+  d.blend = true;
+  d.srcBlend = D3DBLEND_SRCALPHA;
+  d.destBlend = D3DBLEND_INVSRCALPHA;
+  d.stages[0] = ModulateStage0(0);
+  for (int i = 0; i < 12; ++i) {
+    Vertex v;
+    v.x = -1.3f + 0.23f * static_cast<float>(i);
+    v.y = 0.45f * std::sin(static_cast<float>(i));
+    v.z = -1.5f + 0.45f * static_cast<float>(i);
+    v.diffuse = 0xFF000000u | (0x10u * static_cast<uint32_t>(i) << 16) | 0xC0C0u;
+    d.vertices.push_back(v);
+  }
+  s.draws.push_back(d);
+  Draw b = d;
+  b.scaleA = 1.0f;
+  b.scaleB = 0.5f;
+  b.scaleC = 0.0f;
+  b.pointSizeMin = 0.0f;
+  for (Vertex& v : b.vertices) v.y -= 0.75f;
+  s.draws.push_back(b);
+  Draw plain = Camera(s);
+  plain.type = D3DPT_POINTLIST;
+  plain.fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+  plain.pointSize = 3.0f;
+  plain.stages[0] = DiffuseOnly();
+  for (int i = 0; i < 10; ++i) {
+    Vertex v;
+    v.x = -1.2f + 0.27f * static_cast<float>(i);
+    v.y = 0.85f;
+    v.diffuse = 0xFFFFFF00;
+    plain.vertices.push_back(v);
+  }
+  s.draws.push_back(plain);
+  return s;
+}
+
+Scene RenderTarget() {
+  Scene s{"render-target", "a lit sphere drawn into a render-target texture, then used on quads", 96, 96};
+  s.textures.push_back(Checker(16, 0xFF808080, 0xFFFFFFFF, 2));
+  TextureDesc rt;
+  rt.size = 64;
+  rt.renderTarget = true;
+  s.textures.push_back(rt);
+  s.draws.push_back(Clear(0xFF204060, 1));
+  Draw sphere = Camera(s);
+  sphere.target = 1;
+  sphere.projection = PerspectiveFovLH(kPi / 4, 1.0f, 0.1f, 10.0f);
+  sphere.lighting = true;
+  sphere.zEnable = sphere.zWrite = true;
+  sphere.cull = D3DCULL_CCW;
+  sphere.material = Material(0.2f, 0.2f, 0.2f, 0.9f, 0.6f, 0.3f, 0, 0);
+  sphere.ambient = 0xFF404040;
+  sphere.lights.push_back(PointLight(-2, 2, -2, 1, 1, 1));
+  sphere.stages[0] = DefaultStage0(0);
+  sphere.stages[0].colorArg2 = D3DTA_DIFFUSE;
+  AddSphere(&sphere, 1.0f, 20, 12);
+  sphere.indices.resize(sphere.indices.size() - 60);  // an open bottom shows the winding flip
+  s.draws.push_back(sphere);
+  s.draws.push_back(Clear(0xFF000000));
+  Draw quad = Camera(s);
+  quad.stages[0] = DefaultStage0(1);
+  quad.stages[0].filter = D3DTEXF_LINEAR;
+  AddQuad(&quad, -1.1f, -1.1f, 0.3f, 0.3f, 0.2f, ~0u, ~0u, ~0u, ~0u);
+  s.draws.push_back(quad);
+  Draw small = Camera(s);
+  small.stages[0] = DefaultStage0(1);
+  small.world = RotationY(0.7f);
+  AddQuad(&small, 0.2f, 0.2f, 1.0f, 1.0f, 0.0f, ~0u, ~0u, ~0u, ~0u);
+  s.draws.push_back(small);
+  return s;
+}
+
+Scene StripsFansLines() {
+  Scene s{"strips-fans-lines", "triangle strip and fan, indexed list, line list and line strip", 96, 96};
+  s.draws.push_back(Clear(0xFF101010));
+  Draw strip = Camera(s);
+  strip.type = D3DPT_TRIANGLESTRIP;
+  strip.fvf = kQuadFvf;
+  strip.cull = D3DCULL_CCW;
+  strip.stages[0] = DiffuseOnly();
+  for (int i = 0; i < 8; ++i) {
+    Vertex v;
+    v.x = -1.1f + 0.3f * static_cast<float>(i / 2);
+    v.y = (i % 2 == 0) ? 1.0f : 0.4f + 0.1f * static_cast<float>(i % 3);
+    v.diffuse = 0xFF000000u | (static_cast<uint32_t>(i * 30) << 16) | 0x8040u;
+    strip.vertices.push_back(v);
+  }
+  s.draws.push_back(strip);
+  Draw fan = Camera(s);
+  fan.type = D3DPT_TRIANGLEFAN;
+  fan.fvf = kQuadFvf;
+  fan.cull = D3DCULL_CCW;
+  fan.stages[0] = DiffuseOnly();
+  Vertex centre;
+  centre.x = 0.6f;
+  centre.y = 0.5f;
+  centre.diffuse = 0xFFFFFFFF;
+  fan.vertices.push_back(centre);
+  for (int i = 0; i <= 6; ++i) {
+    float a = -static_cast<float>(i) * kPi / 4.0f;  // clockwise on screen
+    Vertex v;
+    v.x = 0.6f + 0.45f * std::cos(a);
+    v.y = 0.5f + 0.45f * std::sin(a);
+    v.diffuse = 0xFF000000u | (static_cast<uint32_t>(i * 40) << 8) | 0xC00000u;
+    fan.vertices.push_back(v);
+  }
+  s.draws.push_back(fan);
+  Draw lines = Camera(s);
+  lines.type = D3DPT_LINELIST;
+  lines.fvf = kQuadFvf;
+  lines.stages[0] = DiffuseOnly();
+  for (int i = 0; i < 6; ++i) {
+    Vertex a, b;
+    a.x = -1.1f;
+    a.y = -0.15f - 0.1f * static_cast<float>(i);
+    b.x = -0.1f;
+    b.y = -0.1f - 0.17f * static_cast<float>(i);
+    a.diffuse = 0xFFFF4040;
+    b.diffuse = 0xFF40FF40;
+    lines.vertices.insert(lines.vertices.end(), {a, b});
+  }
+  s.draws.push_back(lines);
+  Draw lineStrip = Camera(s);
+  lineStrip.type = D3DPT_LINESTRIP;
+  lineStrip.fvf = kQuadFvf;
+  lineStrip.stages[0] = DiffuseOnly();
+  for (int i = 0; i < 7; ++i) {
+    Vertex v;
+    float a = static_cast<float>(i) * 0.9f;
+    v.x = 0.55f + 0.45f * std::cos(a);
+    v.y = -0.6f + 0.4f * std::sin(a);
+    v.diffuse = 0xFF4080FF;
+    lineStrip.vertices.push_back(v);
+  }
+  s.draws.push_back(lineStrip);
+  return s;
+}
+
+Scene Rgb565() {
+  Scene s{"r5g6b5", "textured, blended and lit drawing into an R5G6B5 back buffer", 96, 96,
+          D3DFMT_R5G6B5};
+  s.textures.push_back(Checker(32, 0xFF2050A0, 0xFFE0C090, 4));
+  s.draws.push_back(Clear(0xFF336699));
+  Draw lit = Camera(s);
+  lit.lighting = true;
+  lit.zEnable = lit.zWrite = true;
+  lit.cull = D3DCULL_CCW;
+  lit.material = Material(0.3f, 0.3f, 0.3f, 0.9f, 0.9f, 0.9f, 0, 0);
+  lit.lights.push_back(PointLight(1, 2, -3, 1, 1, 1));
+  lit.stages[0] = DefaultStage0(0);
+  lit.stages[0].colorArg2 = D3DTA_DIFFUSE;
+  lit.world = Translation(0.3f, 0.2f, 0.5f);
+  AddSphere(&lit, 0.9f, 24, 14);
+  s.draws.push_back(lit);
+  Draw quad = Camera(s);
+  quad.blend = true;
+  quad.srcBlend = D3DBLEND_SRCALPHA;
+  quad.destBlend = D3DBLEND_INVSRCALPHA;
+  quad.stages[0] = ModulateStage0(0);
+  AddQuad(&quad, -1.1f, -1.1f, 0.2f, 0.0f, -0.5f, 0x80FF0000, 0x8000FF00, 0x800000FF, 0xFFFFFFFF);
+  s.draws.push_back(quad);
+  return s;
+}
+
+Scene ScreenQuads() {
+  Scene s{"screen-quads", "pre-transformed textured and coloured quads (overlay and flash)", 96, 96};
+  s.textures.push_back(Gradient(32));
+  s.draws.push_back(Clear(0xFF405060));
+  Draw a;
+  a.stages[0] = DefaultStage0(0);
+  a.stages[1].transform = Identity();
+  AddScreenQuad(&a, 4.5f, 4.5f, 60.5f, 60.5f, 0.5f, 0xFFFFFFFF);
+  s.draws.push_back(a);
+  Draw b;
+  b.blend = true;
+  b.srcBlend = D3DBLEND_SRCALPHA;
+  b.destBlend = D3DBLEND_INVSRCALPHA;
+  b.stages[0] = DiffuseOnly();
+  AddScreenQuad(&b, 30.0f, 30.0f, 90.0f, 80.0f, 0.5f, 0x80FFE0A0);
+  s.draws.push_back(b);
+  Draw c;
+  c.blend = true;
+  c.srcBlend = D3DBLEND_SRCALPHA;
+  c.destBlend = D3DBLEND_ONE;
+  c.stages[0] = ModulateStage0(0);
+  c.stages[0].filter = D3DTEXF_LINEAR;
+  AddScreenQuad(&c, 10.0f, 50.0f, 70.0f, 94.0f, 0.5f, 0xC0FFFFFF);
+  s.draws.push_back(c);
+  return s;
+}
+
+std::vector<uint8_t> ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The meshes of a 3DS file as indexed lists (positions, normals, mapping), drawn lit and
+// textured with the camera on the unit sphere the loader scales them into.
+void AddMeshes(Scene* s, const std::vector<uint8_t>& bytes, const Draw& base) {
+  D3DDemoEngineScene scene;
+  scene.SetLoadTextures(0);
+  scene.Load3dsFromMemory(nullptr, bytes.data(), bytes.size());
+  for (uint32_t m = 0; m < scene.meshCount; ++m) {
+    const MeshObj& mesh = *scene.meshes[m];
+    if (mesh.vertexCount == 0 || mesh.faceCount == 0 || mesh.vertexCount > 65535) continue;
+    Draw d = base;
+    d.fvf = kMeshFvf;
+    for (uint32_t i = 0; i < mesh.vertexCount; ++i) {
+      Vertex v;
+      v.x = mesh.vertices[i].x;
+      v.y = mesh.vertices[i].y;
+      v.z = mesh.vertices[i].z;
+      v.nx = mesh.vertexNormals[i].x;
+      v.ny = mesh.vertexNormals[i].y;
+      v.nz = mesh.vertexNormals[i].z;
+      if (mesh.texCoords != nullptr) {
+        v.u = mesh.texCoords[i].u;
+        v.v = mesh.texCoords[i].v;
+      }
+      d.vertices.push_back(v);
+    }
+    for (uint32_t f = 0; f < mesh.faceCount; ++f) {
+      const MeshFace& face = mesh.faces[f];
+      if (face.a >= mesh.vertexCount || face.b >= mesh.vertexCount || face.c >= mesh.vertexCount) continue;
+      d.indices.insert(d.indices.end(), {face.a, face.b, face.c});
+    }
+    s->draws.push_back(d);
+  }
+}
+
+Draw MeshBase(const Scene& s) {
+  Draw d = Camera(s);
+  d.view = LookAtLH(1.6f, 0.9f, -1.9f, 0, 0, 0);
+  d.projection = PerspectiveFovLH(0.7853982f, static_cast<float>(s.width) / static_cast<float>(s.height),
+                                  0.0001f, 4.0f);
+  d.lighting = true;
+  d.specularEnable = true;
+  d.zEnable = d.zWrite = true;
+  d.cull = D3DCULL_NONE;
+  d.material = Material(0.4f, 0.4f, 0.4f, 0.8f, 0.8f, 0.8f, 0.3f, 20.0f);
+  d.ambient = 0xFF202020;
+  d.lights.push_back(PointLight(2.0f, 3.0f, -2.0f, 0.7f, 0.65f, 0.6f));
+  d.lights.back().specular = {0.4f, 0.4f, 0.4f, 0};
+  d.lights.push_back(PointLight(-3.0f, 1.0f, -1.0f, 0.2f, 0.25f, 0.35f));
+  d.lights.back().specular = {0.2f, 0.2f, 0.2f, 0};
+  d.stages[0] = DefaultStage0(0);
+  d.stages[0].colorArg2 = D3DTA_DIFFUSE;
+  d.stages[0].filter = D3DTEXF_LINEAR;
+  return d;
+}
+
+}  // namespace
+
+Scene JeepScene(const std::filesystem::path& corpus3ds, uint32_t width, uint32_t height) {
+  Scene s{"jeep", "the jeep from the corpus, lit and textured, with three blended overlay quads",
+          width, height};
+  std::vector<uint8_t> bytes = ReadAll(corpus3ds / "jeep1.3ds");
+  if (bytes.empty()) return Scene{};
+  s.textures.push_back(Checker(256, 0xFF6B7045, 0xFF8F9460, 16));
+  s.textures.push_back(Gradient(64));
+  s.draws.push_back(Clear(0xFF1A2030));
+  AddMeshes(&s, bytes, MeshBase(s));
+  // The three quads: a textured overlay, a coloured flash and a veil.
+  const float fw = static_cast<float>(width), fh = static_cast<float>(height);
+  Draw overlay;
+  overlay.blend = true;
+  overlay.srcBlend = D3DBLEND_SRCALPHA;
+  overlay.destBlend = D3DBLEND_INVSRCALPHA;
+  overlay.stages[0] = ModulateStage0(1);
+  overlay.stages[0].filter = D3DTEXF_LINEAR;
+  AddScreenQuad(&overlay, fw * 0.05f, fh * 0.7f, fw * 0.45f, fh * 0.95f, 0.0f, 0xE0FFFFFF);
+  s.draws.push_back(overlay);
+  Draw flash = overlay;
+  flash.vertices.clear();
+  flash.destBlend = D3DBLEND_ONE;
+  flash.stages[0] = DiffuseOnly();
+  AddScreenQuad(&flash, -0.5f, -0.5f, fw - 0.5f, fh - 0.5f, 0.0f, 0x30FFF0E0);
+  s.draws.push_back(flash);
+  Draw veil = flash;
+  veil.vertices.clear();
+  veil.destBlend = D3DBLEND_INVSRCALPHA;
+  AddScreenQuad(&veil, -0.5f, fh * 0.85f, fw - 0.5f, fh - 0.5f, 0.0f, 0x60000000);
+  s.draws.push_back(veil);
+  return s;
+}
+
+std::vector<Scene> AllScenes(const std::filesystem::path& corpus3ds) {
+  std::vector<Scene> scenes = {Blends(),        StageSetups(),     AlphaTest(), DepthAndCull(),
+                               Lights(1),       Lights(3),         Lights(8),   SphereMap(),
+                               CubeReflection(), PointSprites(),   RenderTarget(), StripsFansLines(),
+                               Rgb565(),        ScreenQuads()};
+  if (!corpus3ds.empty()) {
+    Scene jeep = JeepScene(corpus3ds, 160, 120);
+    if (!jeep.name.empty()) {
+      jeep.name = "jeep-small";
+      scenes.push_back(std::move(jeep));
+    }
+  }
+  return scenes;
+}
+
+}  // namespace crosscheck
