@@ -315,7 +315,7 @@ const CameraPath kCameras[] = {
     {"Dutch", [](double p) { return Vec3{float(2.5 * std::sin(p)), -4.4f, 1.2f}; },
      [](double p) { return Vec3{float(1.25 * std::sin(p)), 0, 0.9f}; }, [](double p) { return 18 + 5 * std::sin(2 * p); },
      [](double) { return 52.0; }},
-    {"Tele", [](double p) { return Vec3{float(14 * std::cos(p + 1)), float(14 * std::sin(p + 1)), 3.0f}; },
+    {"Tele", [](double p) { return Vec3{float(14 * std::cos(p + 1)), float(14 * std::sin(p + 1)), 5.5f}; },
      [](double) { return Vec3{0, 0, 0.9f}; }, [](double) { return 0.0; },
      [](double p) { return 22 + 4 * std::sin(3 * p); }},
     {"Wheel", [](double p) { return Vec3{float(2.5 + 0.4 * std::sin(p)), 2.3f, 0.55f}; },
@@ -450,7 +450,7 @@ TdsScene VwScene() {
   }
 
   // Chrome ring behind the car: it spins once about the vertical.
-  const Vec3 ringCentre{-6.0f, 0, 3.0f};
+  const Vec3 ringCentre{-10.0f, 0, 3.2f};  // beyond the orbiting camera
   MeshBuilder ring("Ring", "CHROME", ringCentre);
   BuildTorus(ring, ringCentre, 2.2, 0.22);
   TdsMeshNode ringNode = Still(ringCentre);
