@@ -25,11 +25,14 @@ Draw Clear(uint32_t colour, int target = -1) {
   return d;
 }
 
-// A draw with the camera at (0, 0, -3) looking at the origin.
+// A draw with the camera three units in front of the origin, looking along +z. It is set off
+// the origin by a fraction of a pixel so that no edge or texel boundary of the scenes' round
+// coordinates lands exactly on a pixel centre: there the two pipelines may legitimately break
+// the tie differently.
 Draw Camera(const Scene& s) {
   Draw d;
   d.world = Identity();
-  d.view = LookAtLH(0, 0, -3, 0, 0, 0);
+  d.view = LookAtLH(0.0123f, 0.0071f, -3, 0.0123f, 0.0071f, 0);
   d.projection = PerspectiveFovLH(kPi / 4, static_cast<float>(s.width) / static_cast<float>(s.height),
                                   0.1f, 10.0f);
   for (Stage& st : d.stages) st.transform = Identity();
@@ -643,7 +646,7 @@ Scene ScreenQuads() {
   b.srcBlend = D3DBLEND_SRCALPHA;
   b.destBlend = D3DBLEND_INVSRCALPHA;
   b.stages[0] = DiffuseOnly();
-  AddScreenQuad(&b, 30.0f, 30.0f, 90.0f, 80.0f, 0.5f, 0x80FFE0A0);
+  AddScreenQuad(&b, 29.5f, 29.5f, 89.5f, 79.5f, 0.5f, 0x80FFE0A0);
   s.draws.push_back(b);
   Draw c;
   c.blend = true;
@@ -651,7 +654,7 @@ Scene ScreenQuads() {
   c.destBlend = D3DBLEND_ONE;
   c.stages[0] = ModulateStage0(0);
   c.stages[0].filter = D3DTEXF_LINEAR;
-  AddScreenQuad(&c, 10.0f, 50.0f, 70.0f, 94.0f, 0.5f, 0xC0FFFFFF);
+  AddScreenQuad(&c, 9.5f, 49.5f, 69.5f, 93.5f, 0.5f, 0xC0FFFFFF);
   s.draws.push_back(c);
   return s;
 }
@@ -736,7 +739,10 @@ Scene JeepScene(const std::filesystem::path& corpus3ds, uint32_t width, uint32_t
   overlay.destBlend = D3DBLEND_INVSRCALPHA;
   overlay.stages[0] = ModulateStage0(1);
   overlay.stages[0].filter = D3DTEXF_LINEAR;
-  AddScreenQuad(&overlay, fw * 0.05f, fh * 0.7f, fw * 0.45f, fh * 0.95f, 0.0f, 0xE0FFFFFF);
+  // Edges on pixel boundaries, as Direct3D programs place screen quads.
+  auto edge = [](float v) { return std::floor(v) - 0.5f; };
+  AddScreenQuad(&overlay, edge(fw * 0.05f), edge(fh * 0.7f), edge(fw * 0.45f), edge(fh * 0.95f), 0.0f,
+                0xE0FFFFFF);
   s.draws.push_back(overlay);
   Draw flash = overlay;
   flash.vertices.clear();
@@ -747,7 +753,7 @@ Scene JeepScene(const std::filesystem::path& corpus3ds, uint32_t width, uint32_t
   Draw veil = flash;
   veil.vertices.clear();
   veil.destBlend = D3DBLEND_INVSRCALPHA;
-  AddScreenQuad(&veil, -0.5f, fh * 0.85f, fw - 0.5f, fh - 0.5f, 0.0f, 0x60000000);
+  AddScreenQuad(&veil, -0.5f, edge(fh * 0.85f), fw - 0.5f, fh - 0.5f, 0.0f, 0x60000000);
   s.draws.push_back(veil);
   return s;
 }

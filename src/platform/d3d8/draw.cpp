@@ -16,6 +16,7 @@
 #include "platform/d3d8/pipeline.h"
 #include "platform/d3d8/pixel_state.h"
 #include "platform/d3d8/rasterizer.h"
+#include "platform/d3d8/triangle.h"
 #include "platform/d3d8/vertex_stage.h"
 
 namespace d3d8 {
@@ -236,6 +237,54 @@ void DrawPoint(const DrawContext& dc, const ClipVertex& v, float vertexSize) {
   dc.rasterizer->AddTriangle(corner[1], corner[3], corner[2], CullRule::kKeepAll);
 }
 
+// A line is a band one pixel wide across its major axis, drawn as two triangles: its long
+// edges lie half a pixel either side of the line, so the top-left rule lights one pixel per
+// column (or row) from the first end up to the last, and the last one only with LASTPIXEL.
+void DrawLine(const DrawContext& dc, ClipVertex a, ClipVertex b) {
+  if (dc.flat) FlatColours(a, &b);
+  for (int plane = 0; plane < kPlaneCount; ++plane) {
+    float da = PlaneDistance(a, plane, dc.vp), db = PlaneDistance(b, plane, dc.vp);
+    bool aIn = da >= 0.0f, bIn = db >= 0.0f;
+    if (!aIn && !bIn) return;
+    if (aIn == bIn) continue;
+    if (!std::isfinite(da) || !std::isfinite(db)) return;
+    ClipVertex cut;
+    if (aIn) {
+      Lerp(a, b, da / (da - db), dc.varyings, &cut);
+      b = cut;
+    } else {
+      Lerp(b, a, db / (db - da), dc.varyings, &cut);
+      a = cut;
+    }
+  }
+  ScreenVertex s[2];
+  if (!Project(a, dc.vp, dc.varyings, &s[0]) || !Project(b, dc.vp, dc.varyings, &s[1])) return;
+  float dx = s[1].x - s[0].x, dy = s[1].y - s[0].y;
+  const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+  const float major = xMajor ? dx : dy;
+  if (major == 0.0f) return;
+  if (dc.state->rs(D3DRS_LASTPIXEL) != FALSE) {
+    float step = 1.0f / std::fabs(major);
+    s[1].x += dx * step;
+    s[1].y += dy * step;
+  }
+  // Going up or left, the band's included edge would be the last end: a step of one snapping
+  // unit keeps the first end's pixel in and the last one out.
+  if (major < 0.0f) {
+    const float nudge = 1.0f / static_cast<float>(kSubPixel);
+    for (ScreenVertex& v : s) (xMajor ? v.x : v.y) += nudge;
+  }
+  ScreenVertex c[4] = {s[0], s[1], s[1], s[0]};
+  float* across[4] = {xMajor ? &c[0].y : &c[0].x, xMajor ? &c[1].y : &c[1].x,
+                      xMajor ? &c[2].y : &c[2].x, xMajor ? &c[3].y : &c[3].x};
+  *across[0] -= 0.5f;
+  *across[1] -= 0.5f;
+  *across[2] += 0.5f;
+  *across[3] += 0.5f;
+  dc.rasterizer->AddTriangle(c[0], c[1], c[2], CullRule::kKeepAll);
+  dc.rasterizer->AddTriangle(c[0], c[2], c[3], CullRule::kKeepAll);
+}
+
 UINT VerticesFor(D3DPRIMITIVETYPE type, UINT primitives) {
   switch (type) {
     case D3DPT_POINTLIST: return primitives;
@@ -342,8 +391,14 @@ HRESULT Draw(DeviceCore& core, D3DPRIMITIVETYPE type, UINT primitives, const Sou
       }
       break;
     }
+    case D3DPT_LINELIST:
+      for (UINT l = 0; l < primitives; ++l) DrawLine(dc, at(2 * l), at(2 * l + 1));
+      break;
+    case D3DPT_LINESTRIP:
+      for (UINT l = 0; l < primitives; ++l) DrawLine(dc, at(l), at(l + 1));
+      break;
     default:
-      break;  // lines are accepted and not drawn
+      break;
   }
   return D3D_OK;
 }
