@@ -456,18 +456,18 @@ void GlRenderer::Impl::DrawOne(size_t index, int target) {
   } else {
     glDisable(GL_POINT_SPRITE);
   }
+  glPointParameterf(GL_POINT_SIZE_MIN, d.pointSizeMin);
+  glPointParameterf(GL_POINT_SIZE_MAX, d.pointSizeMax);
+  float attenuation[3] = {1, 0, 0};
+  float size = d.pointSize;
   if (d.pointScale && !screen) {
-    float att[3] = {d.scaleA, d.scaleB, d.scaleC};
-    glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, att);
-    glPointParameterf(GL_POINT_SIZE_MIN, d.pointSizeMin);
-    glPointParameterf(GL_POINT_SIZE_MAX, d.pointSizeMax);
-    glPointSize(d.pointSize * static_cast<float>(h));
-  } else {
-    float att[3] = {1, 0, 0};
-    glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, att);
-    float size = d.pointSize < d.pointSizeMin ? d.pointSizeMin : d.pointSize;
-    glPointSize(size > d.pointSizeMax ? d.pointSizeMax : size);
+    attenuation[0] = d.scaleA;
+    attenuation[1] = d.scaleB;
+    attenuation[2] = d.scaleC;
+    size *= static_cast<float>(h);
   }
+  glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, attenuation);
+  glPointSize(size);
   SetStages(d, screen);
 
   glVertexPointer(4, GL_FLOAT, 0, a.position.data());

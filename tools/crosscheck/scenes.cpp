@@ -455,16 +455,20 @@ Scene CubeReflection() {
   return s;
 }
 
+// Mesa measures a point's distance from the eye as |z| in eye space where Direct3D takes the
+// full distance, so the scaled sprites sit in a narrow view cone where the two agree closely.
 Scene PointSprites() {
-  Scene s{"point-sprites", "point sprites scaled by A, B, C with the minimum clamp; plain points", 128, 96};
+  Scene s("point-sprites", "point sprites scaled by A, B, C with the minimum clamp; plain points",
+          128, 96);
   s.textures.push_back(Gradient(16));
   s.draws.push_back(Clear(0xFF202020));
   Draw d = Camera(s);
+  d.projection = PerspectiveFovLH(0.3f, 128.0f / 96.0f, 0.1f, 20.0f);
   d.type = D3DPT_POINTLIST;
   d.fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
   d.pointSprite = d.pointScale = true;
-  d.pointSize = 0.1f;
-  d.pointSizeMin = 6.0f;
+  d.pointSize = 0.25f;
+  d.pointSizeMin = 7.0f;
   d.scaleA = 0.0f;
   d.scaleB = 0.0f;
   d.scaleC = 1.0f;
@@ -474,9 +478,10 @@ Scene PointSprites() {
   d.stages[0] = ModulateStage0(0);
   for (int i = 0; i < 12; ++i) {
     Vertex v;
-    v.x = -1.3f + 0.23f * static_cast<float>(i);
-    v.y = 0.45f * std::sin(static_cast<float>(i));
-    v.z = -1.5f + 0.45f * static_cast<float>(i);
+    float depth = 4.0f + 0.5f * static_cast<float>(i);  // 7 to 12.5 from the eye
+    v.x = (-0.14f + 0.023f * static_cast<float>(i)) * depth;
+    v.y = 0.03f * std::sin(static_cast<float>(i)) * depth + 0.04f * depth;
+    v.z = depth - 3.0f;
     v.diffuse = 0xFF000000u | (0x10u * static_cast<uint32_t>(i) << 16) | 0xC0C0u;
     d.vertices.push_back(v);
   }
@@ -484,9 +489,10 @@ Scene PointSprites() {
   Draw b = d;
   b.scaleA = 1.0f;
   b.scaleB = 0.5f;
-  b.scaleC = 0.0f;
+  b.scaleC = 0.02f;
   b.pointSizeMin = 0.0f;
-  for (Vertex& v : b.vertices) v.y -= 0.75f;
+  b.pointSizeMax = 12.0f;
+  for (Vertex& v : b.vertices) v.y -= 0.07f * (v.z + 3.0f);
   s.draws.push_back(b);
   Draw plain = Camera(s);
   plain.type = D3DPT_POINTLIST;
@@ -639,7 +645,7 @@ Scene ScreenQuads() {
   Draw a;
   a.stages[0] = DefaultStage0(0);
   a.stages[1].transform = Identity();
-  AddScreenQuad(&a, 4.5f, 4.5f, 60.5f, 60.5f, 0.5f, 0xFFFFFFFF);
+  AddScreenQuad(&a, 4.5f, 4.5f, 68.5f, 68.5f, 0.5f, 0xFFFFFFFF);  // two pixels a texel
   s.draws.push_back(a);
   Draw b;
   b.blend = true;
