@@ -66,6 +66,7 @@ PackResult PackArchive(const std::vector<PackFile>& files, const PackOptions& op
   stream.audio = options.audio;
   stream.blockSymbols = options.blockSymbols;
   stream.forceAudioChannels = options.forceAudioChannels;
+  stream.stats = options.stats;
   const uint8_t method = static_cast<uint8_t>(kMethodStored + options.level);
 
   // Empty files are stored: there is nothing to decode, and no decoder state to carry.

@@ -21,6 +21,19 @@ enum class AudioChoice {
   kNever,  // LZ only
 };
 
+// What the coder sent, for tests, tools and tuning: how often each symbol and table read came up.
+struct StreamStats {
+  uint64_t mainSymbols[298] = {};     // literals 0..255, 256 last match, 257..260 recent distances,
+                                      // 261..268 short matches, 269 new tables, 270..297 lengths
+  uint64_t distanceSymbols[48] = {};
+  uint64_t audioSymbols = 0;          // audio-mode bytes
+  uint64_t audioNewTables = 0;        // audio symbol 256
+  uint64_t tableReads = 0;            // every table read, the first ones of fresh entries included
+  uint64_t audioTableReads = 0;
+  uint64_t deltaTableReads = 0;       // table reads that send changes to the old lengths
+  uint64_t entryEndTableReads = 0;    // tables sent after an entry's last byte, for the next entry
+};
+
 struct StreamOptions {
   int level = 3;  // 1 (fastest) .. 5 (smallest)
   AudioChoice audio = AudioChoice::kAuto;
@@ -29,6 +42,7 @@ struct StreamOptions {
   uint32_t forceAudioChannels = 0;
   // Symbols per block; each block may bring new code tables. 0: the packer's choice.
   uint32_t blockSymbols = 0;
+  StreamStats* stats = nullptr;  // when set, counts are added to it
 };
 
 // The packed streams of entries that share one decoder state, in order: the first starts fresh,
@@ -54,6 +68,7 @@ struct PackOptions {
   AudioChoice audio = AudioChoice::kAuto;
   uint32_t forceAudioChannels = 0;  // as in StreamOptions
   uint32_t blockSymbols = 0;        // as in StreamOptions
+  StreamStats* stats = nullptr;     // as in StreamOptions
 };
 
 // What became of one entry.

@@ -338,6 +338,13 @@ void StreamEncoder::FlushBlock() {
     BitSink& sink = (t.present && atEntryStart_ && continues_) ? previous : out;
     if (t.present) WriteSwitchSymbol(sink);
     WriteTables(plan, audio, channels, sink);
+    if (StreamStats* st = Stats()) {
+      if (t.present) ++(t.audio ? st->audioNewTables : st->mainSymbols[kSymNewTables]);
+      ++st->tableReads;
+      st->audioTableReads += audio;
+      st->deltaTableReads += plan.keepOld;
+      st->entryEndTableReads += &sink == &previous;
+    }
     t.present = true;
     t.audio = audio;
     t.channels = channels;
@@ -350,6 +357,13 @@ void StreamEncoder::FlushBlock() {
     const uint32_t index = TableOffset(item.table) + item.symbol;
     out.Put(t.codes[index], t.lengths[index]);
     out.Put(item.extra, item.extraBits);
+  }
+  if (StreamStats* st = Stats()) {
+    for (const Item& item : block_) {
+      if (item.table == kTableMain) ++st->mainSymbols[item.symbol];
+      if (item.table == kTableDistance) ++st->distanceSymbols[item.symbol];
+      if (item.table >= kTableAudio) ++st->audioSymbols;
+    }
   }
   if (!block_.empty()) atEntryStart_ = false;
   if (!audio) UpdateCosts(freq);

@@ -73,6 +73,8 @@ class StreamEncoder {
   void WriteSwitchSymbol(BitSink& sink);
   void UpdateCosts(const uint32_t* freq);
   static void DefaultCosts(CostModel& c);
+  // Counts go to the caller's record in real runs only, never in trials.
+  StreamStats* Stats() const { return out_ != nullptr ? options_.stats : nullptr; }
 
   const uint8_t* data_;
   uint32_t size_;
