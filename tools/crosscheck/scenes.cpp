@@ -557,7 +557,7 @@ Scene StripsFansLines() {
   for (int i = 0; i < 8; ++i) {
     Vertex v;
     v.x = -1.1f + 0.3f * static_cast<float>(i / 2);
-    v.y = (i % 2 == 0) ? 1.0f : 0.4f + 0.1f * static_cast<float>(i % 3);
+    v.y = (i % 2 == 1) ? 1.0f : 0.4f + 0.1f * static_cast<float>(i % 3);  // clockwise first
     v.diffuse = 0xFF000000u | (static_cast<uint32_t>(i * 30) << 16) | 0x8040u;
     strip.vertices.push_back(v);
   }
@@ -581,31 +581,41 @@ Scene StripsFansLines() {
     fan.vertices.push_back(v);
   }
   s.draws.push_back(fan);
-  Draw lines = Camera(s);
+  // Lines are drawn pre-transformed with their ends near pixel centres: Direct3D 8 draws
+  // lines by GDI's rules (the first pixel always, the last with LASTPIXEL), OpenGL by the
+  // diamond-exit rule, and the two agree on which pixels a line lights except where an end
+  // lies far from a pixel centre.
+  Draw lines;
   lines.type = D3DPT_LINELIST;
-  lines.fvf = kQuadFvf;
+  lines.fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
   lines.stages[0] = DiffuseOnly();
   for (int i = 0; i < 6; ++i) {
     Vertex a, b;
-    a.x = -1.1f;
-    a.y = -0.15f - 0.1f * static_cast<float>(i);
-    b.x = -0.1f;
-    b.y = -0.1f - 0.17f * static_cast<float>(i);
+    a.x = 5.1f;
+    a.y = 55.05f + 4.0f * static_cast<float>(i);
+    b.x = 44.05f;
+    b.y = 52.1f + 7.0f * static_cast<float>(i);
     a.diffuse = 0xFFFF4040;
     b.diffuse = 0xFF40FF40;
     lines.vertices.insert(lines.vertices.end(), {a, b});
   }
+  Vertex steep0, steep1;  // a y-major line, drawn upwards
+  steep0.x = 48.1f;
+  steep0.y = 92.05f;
+  steep1.x = 58.05f;
+  steep1.y = 50.1f;
+  lines.vertices.insert(lines.vertices.end(), {steep0, steep1});
   s.draws.push_back(lines);
-  Draw lineStrip = Camera(s);
+  Draw lineStrip;
   lineStrip.type = D3DPT_LINESTRIP;
-  lineStrip.fvf = kQuadFvf;
+  lineStrip.fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
   lineStrip.stages[0] = DiffuseOnly();
   for (int i = 0; i < 7; ++i) {
     Vertex v;
     float a = static_cast<float>(i) * 0.9f;
-    v.x = 0.55f + 0.45f * std::cos(a);
-    v.y = -0.6f + 0.4f * std::sin(a);
-    v.diffuse = 0xFF4080FF;
+    v.x = std::round(74.0f + 18.0f * std::cos(a)) + 0.05f;
+    v.y = std::round(72.0f + 16.0f * std::sin(a)) - 0.1f;
+    v.diffuse = 0xFF4080FF - static_cast<uint32_t>(i) * 0x200000u;
     lineStrip.vertices.push_back(v);
   }
   s.draws.push_back(lineStrip);

@@ -16,7 +16,6 @@
 #include "platform/d3d8/pipeline.h"
 #include "platform/d3d8/pixel_state.h"
 #include "platform/d3d8/rasterizer.h"
-#include "platform/d3d8/triangle.h"
 #include "platform/d3d8/vertex_stage.h"
 
 namespace d3d8 {
@@ -237,9 +236,26 @@ void DrawPoint(const DrawContext& dc, const ClipVertex& v, float vertexSize) {
   dc.rasterizer->AddTriangle(corner[1], corner[3], corner[2], CullRule::kKeepAll);
 }
 
-// A line is a band one pixel wide across its major axis, drawn as two triangles: its long
-// edges lie half a pixel either side of the line, so the top-left rule lights one pixel per
-// column (or row) from the first end up to the last, and the last one only with LASTPIXEL.
+// Moves a projected line end by t times the line's own length (t < 0: back past the start),
+// carrying the varyings along as perspective-correct interpolation would.
+ScreenVertex AlongLine(const ScreenVertex& a, const ScreenVertex& b, float t, int varyings) {
+  ScreenVertex v = a;
+  v.x = a.x + (b.x - a.x) * t;
+  v.y = a.y + (b.y - a.y) * t;
+  v.z = a.z + (b.z - a.z) * t;
+  v.q = a.q + (b.q - a.q) * t;
+  if (!(v.q > 0.0f)) return a;
+  for (int i = 0; i < varyings; ++i) {
+    v.var[i] = (a.var[i] * a.q + (b.var[i] * b.q - a.var[i] * a.q) * t) / v.q;
+  }
+  return v;
+}
+
+// A line lights the pixels whose diamonds (|dx| + |dy| < 1/2 around the centre) it leaves: one
+// per column of an x-major line (per row of a y-major one), from the column nearest the first
+// end up to the one before the column nearest the last end, which LASTPIXEL adds. It is drawn
+// as a band one pixel wide across the major axis, its ends moved half a pixel back along the
+// line, as two triangles under the top-left rule.
 void DrawLine(const DrawContext& dc, ClipVertex a, ClipVertex b) {
   if (dc.flat) FlatColours(a, &b);
   for (int plane = 0; plane < kPlaneCount; ++plane) {
@@ -257,30 +273,18 @@ void DrawLine(const DrawContext& dc, ClipVertex a, ClipVertex b) {
       a = cut;
     }
   }
-  ScreenVertex s[2];
-  if (!Project(a, dc.vp, dc.varyings, &s[0]) || !Project(b, dc.vp, dc.varyings, &s[1])) return;
-  float dx = s[1].x - s[0].x, dy = s[1].y - s[0].y;
+  ScreenVertex s0, s1;
+  if (!Project(a, dc.vp, dc.varyings, &s0) || !Project(b, dc.vp, dc.varyings, &s1)) return;
+  const float dx = s1.x - s0.x, dy = s1.y - s0.y;
   const bool xMajor = std::fabs(dx) >= std::fabs(dy);
-  const float major = xMajor ? dx : dy;
-  if (major == 0.0f) return;
-  if (dc.state->rs(D3DRS_LASTPIXEL) != FALSE) {
-    float step = 1.0f / std::fabs(major);
-    s[1].x += dx * step;
-    s[1].y += dy * step;
-  }
-  // Going up or left, the band's included edge would be the last end: a step of one snapping
-  // unit keeps the first end's pixel in and the last one out.
-  if (major < 0.0f) {
-    const float nudge = 1.0f / static_cast<float>(kSubPixel);
-    for (ScreenVertex& v : s) (xMajor ? v.x : v.y) += nudge;
-  }
-  ScreenVertex c[4] = {s[0], s[1], s[1], s[0]};
-  float* across[4] = {xMajor ? &c[0].y : &c[0].x, xMajor ? &c[1].y : &c[1].x,
-                      xMajor ? &c[2].y : &c[2].x, xMajor ? &c[3].y : &c[3].x};
-  *across[0] -= 0.5f;
-  *across[1] -= 0.5f;
-  *across[2] += 0.5f;
-  *across[3] += 0.5f;
+  const float length = std::fabs(xMajor ? dx : dy);
+  if (!(length > 0.0f)) return;
+  const float half = 0.5f / length;
+  const float last = dc.state->rs(D3DRS_LASTPIXEL) != FALSE ? 1.0f : 0.0f;
+  ScreenVertex from = AlongLine(s0, s1, -half, dc.varyings);
+  ScreenVertex to = AlongLine(s0, s1, 1.0f - half + last / length, dc.varyings);
+  ScreenVertex c[4] = {from, to, to, from};
+  for (int i = 0; i < 4; ++i) (xMajor ? c[i].y : c[i].x) += i < 2 ? -0.5f : 0.5f;
   dc.rasterizer->AddTriangle(c[0], c[1], c[2], CullRule::kKeepAll);
   dc.rasterizer->AddTriangle(c[0], c[2], c[3], CullRule::kKeepAll);
 }
