@@ -25,6 +25,19 @@ Bytes RepeatsAt(uint32_t distance, uint32_t length, uint32_t period, uint32_t co
   return out;
 }
 
+// Noise followed by copies of every length from 2 to 260, each from a different place before it
+// and followed by a byte that ends it: every length code with every extra-bits value.
+Bytes EveryLength(uint32_t seed) {
+  Bytes out = Noise(40000, seed);
+  const Bytes fresh = Noise(300, seed + 1);
+  for (uint32_t length = 2; length <= 260; ++length) {
+    const size_t from = out.size() - 200 - (length * 97) % 30000;
+    for (uint32_t i = 0; i < length; ++i) out.push_back(out[from + i]);
+    out.push_back(fresh[length]);
+  }
+  return out;
+}
+
 // Text over a tiny alphabet: two- and three-byte matches at every short distance.
 Bytes SmallAlphabet(size_t size, uint32_t seed) {
   Bytes out = Noise(size, seed);
@@ -100,7 +113,8 @@ std::vector<SetArchive> ReferenceSet() {
                   {"d257.bin", RepeatsAt(257, 3, 300, 50, 31)},
                   {"d2000.bin", Join({RepeatsAt(0x1FFF, 4, 0x2400, 8, 32), RepeatsAt(0x2000, 4, 0x2400, 8, 33)})},
                   {"d40000.bin", Join({RepeatsAt(0x3FFFF, 5, 300, 1, 34), RepeatsAt(0x40000, 260, 300, 1, 35)})},
-                  {"far.bin", RepeatsAt(0xFFE00, 300, 400, 1, 36)}},
+                  {"far.bin", RepeatsAt(0xFFE00, 300, 400, 1, 36)},
+                  {"lengths.bin", EveryLength(37)}},
                  Options(3, false)});
 
   // Past the window: one entry larger than 1 MiB, and a solid run across it.
