@@ -8,8 +8,8 @@
 
 #include <png.h>
 
-#include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,6 +20,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include "app/fatal_error.h"
 #include "command.h"
 #include "kit/rar_store_writer.h"
 #include "platform/d3d8/d3d8.h"
@@ -158,6 +159,15 @@ struct RenderRequest {
   std::string textures;              // folder of material textures, or empty
 };
 
+// The temporary texture folder, removed also when loading ends the process with a fatal error.
+std::filesystem::path temporaryFolder;
+
+[[noreturn]] void RemoveTemporaryFolderAndEnd(const char*, const char*) {
+  std::error_code ec;
+  if (!temporaryFolder.empty()) std::filesystem::remove_all(temporaryFolder, ec);
+  std::exit(1);
+}
+
 // The engine reads material textures from "Data.rar" in the working directory. This packs every
 // file of a folder as "graphics\NAME" into a stored archive in a fresh temporary folder, which is
 // the working directory while the scene loads; the previous one comes back and the folder goes
@@ -185,6 +195,8 @@ class TextureArchive {
       return false;
     }
     folder_ = pattern;
+    temporaryFolder = folder_;
+    SetFatalErrorHook(RemoveTemporaryFolderAndEnd);
     try {
       const zelk4::kit::Bytes rar = zelk4::kit::WriteStoredRar(entries);
       std::ofstream out(folder_ / "Data.rar", std::ios::binary);
@@ -206,6 +218,8 @@ class TextureArchive {
     Leave();
     std::error_code ec;
     if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
+    SetFatalErrorHook(nullptr);
+    temporaryFolder.clear();
   }
 
  private:
