@@ -130,30 +130,53 @@ struct DrawContext {
   bool flat;
   const PixelState* pixels;
   const DeviceState* state;
+  // Per processed vertex: its clip codes (kNotProjectable when inside the clip volume but
+  // without a finite screen position) and, when inside, its screen position.
+  const unsigned* codes = nullptr;
+  const ScreenVertex* screen = nullptr;
 };
+
+constexpr unsigned kNotProjectable = 1u << kPlaneCount;
+
+// Work buffers reused from draw to draw (draw calls come from one thread).
+struct Scratch {
+  std::vector<uint32_t> corners;
+  std::vector<ClipVertex> processed;
+  std::vector<unsigned> codes;
+  std::vector<ScreenVertex> screen;
+};
+
+Scratch& DrawScratch() {
+  static Scratch scratch;
+  return scratch;
+}
 
 // Flat shading: every vertex takes the colours of the primitive's first vertex.
 void FlatColours(const ClipVertex& first, ClipVertex* v) {
   for (int i = 0; i < kFirstTexSlot; ++i) v->var[i] = first.var[i];
 }
 
-void DrawTriangle(const DrawContext& dc, const ClipVertex& a, const ClipVertex& b,
-                  const ClipVertex& c) {
-  unsigned ca = OutCodes(a, dc.vp), cb = OutCodes(b, dc.vp), cc = OutCodes(c, dc.vp);
+// Draws the triangle of processed vertices ia, ib, ic.
+void DrawTriangle(const DrawContext& dc, const ClipVertex* vertices, uint32_t ia, uint32_t ib,
+                  uint32_t ic) {
+  const unsigned ca = dc.codes[ia], cb = dc.codes[ib], cc = dc.codes[ic];
   if ((ca & cb & cc) != 0) return;  // wholly outside one plane
-  ScreenVertex s[3 + kPlaneCount];
+  if (((ca | cb | cc) & kNotProjectable) != 0) return;
   if ((ca | cb | cc) == 0) {
-    // Wholly inside: straight to the screen.
-    if (!Project(a, dc.vp, dc.varyings, &s[0]) || !Project(b, dc.vp, dc.varyings, &s[1]) ||
-        !Project(c, dc.vp, dc.varyings, &s[2])) {
+    // Wholly inside: the vertices' screen positions as they are.
+    if (!dc.flat) {
+      dc.rasterizer->AddTriangle(dc.screen[ia], dc.screen[ib], dc.screen[ic], dc.cull);
       return;
     }
-    if (dc.flat) {
-      for (int i = 0; i < kFirstTexSlot; ++i) s[1].var[i] = s[2].var[i] = s[0].var[i];
-    }
-    dc.rasterizer->AddTriangle(s[0], s[1], s[2], dc.cull);
+    ScreenVertex b = dc.screen[ib], c = dc.screen[ic];
+    for (int i = 0; i < kFirstTexSlot; ++i) b.var[i] = c.var[i] = dc.screen[ia].var[i];
+    dc.rasterizer->AddTriangle(dc.screen[ia], b, c, dc.cull);
     return;
   }
+  const ClipVertex& a = vertices[ia];
+  const ClipVertex& b = vertices[ib];
+  const ClipVertex& c = vertices[ic];
+  ScreenVertex s[3 + kPlaneCount];
   ClipVertex polygon[3 + kPlaneCount];
   ClipVertex scratch[3 + kPlaneCount];
   polygon[0] = a;
@@ -328,7 +351,9 @@ HRESULT Draw(DeviceCore& core, D3DPRIMITIVETYPE type, UINT primitives, const Sou
                            : (src.vertexBytes - layout.stride) / src.stride + 1;
 
   // The vertex number of each primitive corner, checked against the buffers.
-  std::vector<uint32_t> corners(vertexCount);
+  Scratch& scratch = DrawScratch();
+  std::vector<uint32_t>& corners = scratch.corners;
+  corners.resize(vertexCount);
   uint64_t lo = UINT64_MAX, hi = 0;
   for (UINT k = 0; k < vertexCount; ++k) {
     uint64_t vertex;
@@ -357,31 +382,48 @@ HRESULT Draw(DeviceCore& core, D3DPRIMITIVETYPE type, UINT primitives, const Sou
   BuildPixelState(core, &pixels);
   if (pixels.clipX0 >= pixels.clipX1 || pixels.clipY0 >= pixels.clipY1) return D3D_OK;
 
-  std::vector<ClipVertex> processed(static_cast<size_t>(hi - lo + 1));
-  ProcessVertices(s, layout, pixels, src.vertices + lo * src.stride, src.stride, processed.size(),
+  const size_t count = static_cast<size_t>(hi - lo + 1);
+  std::vector<ClipVertex>& processed = scratch.processed;
+  processed.resize(count);
+  ProcessVertices(s, layout, pixels, src.vertices + lo * src.stride, src.stride, count,
                   processed.data());
   for (uint32_t& corner : corners) corner -= static_cast<uint32_t>(lo);
 
+  // Clip codes and screen positions once per vertex, not once per triangle corner.
+  const Viewport vp = MakeViewport(s.viewport);
+  scratch.codes.resize(count);
+  scratch.screen.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    unsigned codes = OutCodes(processed[i], vp);
+    if (codes == 0 && !Project(processed[i], vp, pixels.varyingCount, &scratch.screen[i])) {
+      codes = kNotProjectable;
+    }
+    scratch.codes[i] = codes;
+  }
+
   core.rasterizer->BeginDraw(pixels);
-  DrawContext dc{core.rasterizer.get(), MakeViewport(s.viewport), pixels.varyingCount,
-                 CullFor(s.rs(D3DRS_CULLMODE)), pixels.flatShade, &pixels, &s};
+  DrawContext dc{core.rasterizer.get(), vp, pixels.varyingCount,
+                 CullFor(s.rs(D3DRS_CULLMODE)), pixels.flatShade, &pixels, &s,
+                 scratch.codes.data(), scratch.screen.data()};
+  const ClipVertex* v = processed.data();
   auto at = [&](UINT k) -> const ClipVertex& { return processed[corners[k]]; };
+  const uint32_t* k = corners.data();
   switch (type) {
     case D3DPT_TRIANGLELIST:
-      for (UINT t = 0; t < primitives; ++t) DrawTriangle(dc, at(3 * t), at(3 * t + 1), at(3 * t + 2));
+      for (UINT t = 0; t < primitives; ++t) DrawTriangle(dc, v, k[3 * t], k[3 * t + 1], k[3 * t + 2]);
       break;
     case D3DPT_TRIANGLESTRIP:
       // Every other triangle is reversed so a consistently wound strip keeps one facing.
       for (UINT t = 0; t < primitives; ++t) {
         if (t % 2 == 0) {
-          DrawTriangle(dc, at(t), at(t + 1), at(t + 2));
+          DrawTriangle(dc, v, k[t], k[t + 1], k[t + 2]);
         } else {
-          DrawTriangle(dc, at(t), at(t + 2), at(t + 1));
+          DrawTriangle(dc, v, k[t], k[t + 2], k[t + 1]);
         }
       }
       break;
     case D3DPT_TRIANGLEFAN:
-      for (UINT t = 0; t < primitives; ++t) DrawTriangle(dc, at(t + 1), at(t + 2), at(0));
+      for (UINT t = 0; t < primitives; ++t) DrawTriangle(dc, v, k[t + 1], k[t + 2], k[0]);
       break;
     case D3DPT_POINTLIST: {
       float stateSize = FloatState(s, D3DRS_POINTSIZE);

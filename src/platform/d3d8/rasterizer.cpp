@@ -25,9 +25,12 @@ constexpr int kBandShift = 4;  // rows are dealt to threads in bands of 16
 constexpr size_t kQueueLimit = 1 << 16;  // triangles queued before the queue is run
 constexpr float kMaxScreen = 1 << 20;   // snapped positions stay well inside 32-bit 24.8
 
-int64_t FloorDiv(int64_t n, int64_t d) {  // d > 0
-  int64_t q = n / d;
-  if ((n % d) != 0 && n < 0) --q;
+// floor(n / d) for d > 0 and |n|, d below 2^50. The quotient in double is within one of the
+// true one; the integer checks make it exact (cheaper than a 64-bit division).
+int64_t FloorDiv(int64_t n, int64_t d) {
+  int64_t q = static_cast<int64_t>(std::floor(static_cast<double>(n) / static_cast<double>(d)));
+  if (q * d > n) --q;
+  if ((q + 1) * d <= n) ++q;
   return q;
 }
 
