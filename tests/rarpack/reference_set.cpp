@@ -56,7 +56,9 @@ zelk4::rarpack::PackOptions Options(int level, bool solid, uint32_t blockSymbols
 
 }  // namespace
 
-std::vector<SetArchive> ReferenceSet() {
+namespace {
+
+std::vector<SetArchive> MakeReferenceSet() {
   std::vector<SetArchive> set;
   std::vector<std::pair<std::string, Bytes>> tiny;
   for (size_t size : {0, 1, 2, 3, 4, 17, 100})
@@ -125,6 +127,13 @@ std::vector<SetArchive> ReferenceSet() {
                   {"part2.bin", Bytes(big.begin() + 900000, big.end())}},
                  Options(2, true)});
   return set;
+}
+
+}  // namespace
+
+const std::vector<SetArchive>& ReferenceSet() {
+  static const std::vector<SetArchive> made = MakeReferenceSet();
+  return made;
 }
 
 zelk4::rarpack::PackResult PackSetArchive(const SetArchive& a) {

@@ -37,7 +37,7 @@ struct SetArchive {
 // The archives that both our reader and the outside reference decoders must extract intact:
 // noise, text, binary records and PCM sound, from 0 bytes to past the 1 MiB window, stored,
 // LZ and audio mode, solid and not, many small blocks, and matches at every distance class.
-std::vector<SetArchive> ReferenceSet();
+const std::vector<SetArchive>& ReferenceSet();  // made once, on first use
 
 zelk4::rarpack::PackResult PackSetArchive(const SetArchive& a);
 

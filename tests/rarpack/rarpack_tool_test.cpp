@@ -1,0 +1,71 @@
+// zelk4-archive a: the command line as a person uses it, and the archive it leaves.
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "archive/archive.h"
+#include "support/corpus.h"
+#include "test_data.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using rarpack_test::Bytes;
+
+int RunTool(const std::string& arguments, const fs::path& folder) {
+  const std::string command = "cd '" + folder.string() + "' && '" ZELK4_ARCHIVE_TOOL "' " + arguments + " > /dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void Write(const fs::path& path, const Bytes& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes Get(const fs::path& archive, const char* name) {
+  uint8_t* data = nullptr;
+  uint32_t size = 0;
+  if (!ArchiveGetFile(&data, &size, name, archive.c_str(), "")) return {0xDE, 0xAD};
+  Bytes out(data, data + size);
+  std::free(data);
+  return out;
+}
+
+TEST(RarpackTool, PacksFilesAndFoldersUnderTheirRelativeNames) {
+  const fs::path dir = zelk4::test::TestOutputDir() / "rarpack_tool";
+  fs::remove_all(dir);
+  const Bytes text = rarpack_test::Text(30000, 1), wav = rarpack_test::Wav(5000, 16, 2, 2);
+  Write(dir / "graphics" / "sub" / "notes.txt", text);
+  Write(dir / "sound.wav", wav);
+  Write(dir / "empty.bin", {});
+
+  ASSERT_EQ(RunTool("a -s -m5 data.rar graphics ./sound.wav empty.bin", dir), 0);
+  EXPECT_EQ(Get(dir / "data.rar", "graphics\\sub\\notes.txt"), text);
+  EXPECT_EQ(Get(dir / "data.rar", "sound.wav"), wav);
+  EXPECT_EQ(Get(dir / "data.rar", "empty.bin"), Bytes{});
+  EXPECT_EQ(RunTool("t data.rar", dir), 0);
+
+  // An existing archive stays unless -f says otherwise.
+  const auto before = fs::file_size(dir / "data.rar");
+  EXPECT_EQ(RunTool("a -m0 data.rar sound.wav", dir), 1);
+  EXPECT_EQ(fs::file_size(dir / "data.rar"), before);
+  EXPECT_EQ(RunTool("a -f -m0 data.rar sound.wav", dir), 0);
+  EXPECT_EQ(fs::file_size(dir / "data.rar"), wav.size() + 7 + 13 + 32 + 9 + 7);
+
+  // Usage errors, and names an extractor would have to write outside its folder.
+  EXPECT_EQ(RunTool("a -m6 other.rar sound.wav", dir), 2);
+  EXPECT_EQ(RunTool("a other.rar", dir), 2);
+  EXPECT_EQ(RunTool("a other.rar ../rarpack_tool/sound.wav", dir), 1);
+  EXPECT_EQ(RunTool("a other.rar missing.txt", dir), 1);
+  EXPECT_FALSE(fs::exists(dir / "other.rar"));
+  EXPECT_FALSE(fs::exists(dir / "other.rar.part"));
+  fs::remove_all(dir);
+}
+
+}  // namespace
