@@ -37,18 +37,25 @@ int OpSource(DWORD op, DWORD arg1, DWORD arg2) {
   }
 }
 
+// x wrapped into [0, size), as the general sampler's WRAP does.
+inline uint32_t WrapIndex(int x, uint32_t size, bool powerOfTwo) {
+  if (powerOfTwo) return static_cast<uint32_t>(x) & (size - 1);
+  int m = x % static_cast<int>(size);
+  return static_cast<uint32_t>(m < 0 ? m + static_cast<int>(size) : m);
+}
+
 struct Texel {
   const FastSetup& f;
 
   [[gnu::always_inline]] uint32_t Fetch(const FastLevel& l, int x, int y) const {
     uint32_t ux, uy;
     if (f.wrapU) {
-      ux = static_cast<uint32_t>(x) & (l.width - 1);
+      ux = WrapIndex(x, l.width, l.powerOfTwo);
     } else {
       ux = x < 0 ? 0 : (static_cast<uint32_t>(x) >= l.width ? l.width - 1 : static_cast<uint32_t>(x));
     }
     if (f.wrapV) {
-      uy = static_cast<uint32_t>(y) & (l.height - 1);
+      uy = WrapIndex(y, l.height, l.powerOfTwo);
     } else {
       uy = y < 0 ? 0 : (static_cast<uint32_t>(y) >= l.height ? l.height - 1 : static_cast<uint32_t>(y));
     }
@@ -72,8 +79,8 @@ struct Texel {
     if (wu > 255) wu = 255;
     if (wv > 255) wv = 255;
     // Wrapping first makes every texel pair but the one across the seam a neighbour in memory.
-    if (f.wrapU) x0 = static_cast<int>(static_cast<uint32_t>(x0) & (l.width - 1));
-    if (f.wrapV) y0 = static_cast<int>(static_cast<uint32_t>(y0) & (l.height - 1));
+    if (f.wrapU) x0 = static_cast<int>(WrapIndex(x0, l.width, l.powerOfTwo));
+    if (f.wrapV) y0 = static_cast<int>(WrapIndex(y0, l.height, l.powerOfTwo));
     if (x0 >= 0 && y0 >= 0 && static_cast<uint32_t>(x0) + 1 < l.width &&
         static_cast<uint32_t>(y0) + 1 < l.height) {
       // All four texels inside: two rows of two neighbours, blended in 16-bit lanes. Each lane
@@ -197,9 +204,10 @@ void PrepareFastSetup(PixelState* ps) {
       f.opaqueTexels = format == D3DFMT_X8R8G8B8;
       for (int i = 0; i < st.levelCount; ++i) {
         const IDirect3DSurface8& s = *st.levels[i];
-        if (s.format_ != format || !IsPowerOfTwo(s.width_) || !IsPowerOfTwo(s.height_)) return;
+        if (s.format_ != format) return;
         f.levels[i] = FastLevel{reinterpret_cast<const uint32_t*>(s.bits_.data()), s.width_,
-                                s.height_, static_cast<uint32_t>(s.pitch_ / 4)};
+                                s.height_, static_cast<uint32_t>(s.pitch_ / 4),
+                                IsPowerOfTwo(s.width_) && IsPowerOfTwo(s.height_)};
       }
       f.textured = true;
     } else if (f.colourFrom != 1 || f.alphaFrom != 1) {

@@ -67,11 +67,12 @@ struct StageSetup {
 };
 
 // What the fast span code needs, worked out once per draw (see fast_span.cpp for when it
-// applies). Texel rows are 32-bit words; sizes are powers of two.
+// applies). Texel rows are 32-bit words.
 struct FastLevel {
   const uint32_t* texels = nullptr;
   uint32_t width = 0, height = 0;
   uint32_t pitchWords = 0;
+  bool powerOfTwo = false;  // both sizes: wrapping is a mask
 };
 
 struct FastSetup {
