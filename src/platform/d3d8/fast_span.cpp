@@ -40,6 +40,7 @@ int OpSource(DWORD op, DWORD arg1, DWORD arg2) {
 // x wrapped into [0, size), as the general sampler's WRAP does.
 inline uint32_t WrapIndex(int x, uint32_t size, bool powerOfTwo) {
   if (powerOfTwo) return static_cast<uint32_t>(x) & (size - 1);
+  if (static_cast<uint32_t>(x) < size) return static_cast<uint32_t>(x);  // already inside
   int m = x % static_cast<int>(size);
   return static_cast<uint32_t>(m < 0 ? m + static_cast<int>(size) : m);
 }

@@ -353,6 +353,16 @@ Picture Scene(unsigned threads, D3DFORMAT target) {
   d->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
   d->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
   d.DrawRect(5.5f, 3.25f, 80.75f, 50.5f, 0.3f, 0xC0FFFFFF);
+  // A texture whose sizes are not powers of two, wrapped, over part of it.
+  std::vector<uint32_t> odd(24 * 20);
+  for (size_t i = 0; i < odd.size(); ++i) odd[i] = static_cast<uint32_t>(i * 2246822519u);
+  IDirect3DTexture8* oddTexture = d.MakeTexture(24, 20, {odd});
+  d->SetTexture(0, oddTexture);
+  d->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_WRAP);
+  d->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_NONE);
+  d.DrawRect(30.25f, 20.5f, 90.0f, 58.75f, 0.2f, 0xF0FFFFFF);
+  d->SetTexture(0, nullptr);
+  oddTexture->Release();
   d->SetTexture(0, nullptr);
   d->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
   d->SetRenderState(D3DRS_ZENABLE, FALSE);
