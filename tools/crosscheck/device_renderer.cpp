@@ -112,7 +112,8 @@ bool DeviceRenderer::Impl::MakeTexture(const TextureDesc& t) {
   IDirect3DTexture8* texture = nullptr;
   DWORD usage = t.renderTarget ? D3DUSAGE_RENDERTARGET : 0;
   D3DPOOL pool = t.renderTarget ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED;
-  if (device->CreateTexture(t.size, t.size, 1, usage, t.format, pool, &texture) != D3D_OK) {
+  UINT levels = 1 + static_cast<UINT>(t.mips.size());
+  if (device->CreateTexture(t.size, t.size, levels, usage, t.format, pool, &texture) != D3D_OK) {
     return false;
   }
   textures.push_back(texture);
@@ -124,6 +125,16 @@ bool DeviceRenderer::Impl::MakeTexture(const TextureDesc& t) {
     if (texture->LockRect(0, &r, nullptr, 0) != D3D_OK) return false;
     fill(r, t.faces[0]);
     texture->UnlockRect(0);
+    for (UINT level = 1; level < levels; ++level) {
+      const std::vector<uint32_t>& texels = t.mips[level - 1];
+      UINT size = t.size >> level;
+      if (texture->LockRect(level, &r, nullptr, 0) != D3D_OK) return false;
+      for (UINT y = 0; y < size && texels.size() >= static_cast<size_t>(size) * size; ++y) {
+        std::memcpy(static_cast<uint8_t*>(r.pBits) + static_cast<size_t>(y) * r.Pitch,
+                    texels.data() + static_cast<size_t>(y) * size, size * 4);
+      }
+      texture->UnlockRect(level);
+    }
   }
   targets.push_back(level);
   return true;
@@ -238,7 +249,7 @@ void DeviceRenderer::Impl::DrawOne(size_t index) {
     dev->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + i), &st.transform);
     dev->SetTextureStageState(i, D3DTSS_MAGFILTER, st.filter);
     dev->SetTextureStageState(i, D3DTSS_MINFILTER, st.filter);
-    dev->SetTextureStageState(i, D3DTSS_MIPFILTER, D3DTEXF_NONE);
+    dev->SetTextureStageState(i, D3DTSS_MIPFILTER, st.mipFilter);
     dev->SetTextureStageState(i, D3DTSS_ADDRESSU, st.address);
     dev->SetTextureStageState(i, D3DTSS_ADDRESSV, st.address);
   }

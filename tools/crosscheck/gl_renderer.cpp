@@ -245,6 +245,12 @@ bool GlRenderer::Impl::Setup(unsigned threads) {
       glBindTexture(GL_TEXTURE_2D, name);
       glTexImage2D(GL_TEXTURE_2D, 0, internal, size, size, 0, GL_BGRA, GL_UNSIGNED_BYTE,
                    t.renderTarget ? nullptr : t.faces[0].data());
+      for (size_t level = 0; level < t.mips.size(); ++level) {
+        GLsizei s = size >> (level + 1);
+        glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(level + 1), internal, s, s, 0, GL_BGRA,
+                     GL_UNSIGNED_BYTE, t.mips[level].data());
+      }
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(t.mips.size()));
     }
   }
   for (const Draw& d : scene.draws) arrays.push_back(MakeArrays(d));
@@ -329,7 +335,13 @@ void GlRenderer::Impl::SetStages(const Draw& d, bool screen) {
     glBindTexture(target, st.texture >= 0 ? textures[static_cast<size_t>(st.texture)] : white);
     GLint filter = st.filter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST;
     glTexParameteri(target, GL_TEXTURE_MAG_FILTER, filter);
-    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, filter);
+    GLint minFilter = filter;
+    if (st.mipFilter == D3DTEXF_POINT) {
+      minFilter = filter == GL_LINEAR ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+    } else if (st.mipFilter == D3DTEXF_LINEAR) {
+      minFilter = filter == GL_LINEAR ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+    }
+    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, minFilter);
     GLint wrap = st.address == D3DTADDRESS_CLAMP ? GL_CLAMP_TO_EDGE
                  : st.address == D3DTADDRESS_MIRROR ? GL_MIRRORED_REPEAT : GL_REPEAT;
     glTexParameteri(target, GL_TEXTURE_WRAP_S, wrap);

@@ -35,6 +35,7 @@ struct TextureDesc {
   bool renderTarget = false;  // A8R8G8B8 render target, drawn by earlier draws
   D3DFORMAT format = D3DFMT_A8R8G8B8;  // A8R8G8B8 or X8R8G8B8
   std::array<std::vector<uint32_t>, 6> faces;  // 0xAARRGGBB, top row first; face 0 for 2D
+  std::vector<std::vector<uint32_t>> mips;  // 2D: the levels below the top, each half the last
 };
 
 struct Stage {
@@ -45,6 +46,7 @@ struct Stage {
   DWORD transformFlags = D3DTTFF_DISABLE;
   D3DMATRIX transform{};  // used when transformFlags is not DISABLE
   DWORD filter = D3DTEXF_POINT;  // MAG and MIN
+  DWORD mipFilter = D3DTEXF_NONE;
   DWORD address = D3DTADDRESS_WRAP;
 };
 

@@ -148,6 +148,29 @@ TextureDesc Checker(uint32_t size, uint32_t c0, uint32_t c1, uint32_t cell) {
   return t;
 }
 
+// The full chain below the top level, each texel the rounded mean of the 2 x 2 above it.
+void AddMips(TextureDesc* t) {
+  const std::vector<uint32_t>* above = &t->faces[0];
+  for (uint32_t size = t->size / 2; size >= 1; size /= 2) {
+    std::vector<uint32_t> level(static_cast<size_t>(size) * size);
+    for (uint32_t y = 0; y < size; ++y) {
+      for (uint32_t x = 0; x < size; ++x) {
+        uint32_t out = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+          uint32_t sum = 0;
+          for (uint32_t j = 0; j < 4; ++j) {
+            sum += ((*above)[(2 * y + j / 2) * size * 2 + 2 * x + j % 2] >> shift) & 255;
+          }
+          out |= ((sum + 2) / 4) << shift;
+        }
+        level[y * size + x] = out;
+      }
+    }
+    t->mips.push_back(std::move(level));
+    above = &t->mips.back();
+  }
+}
+
 // Colour ramps across, alpha ramps down.
 TextureDesc Gradient(uint32_t size) {
   TextureDesc t;
@@ -622,6 +645,38 @@ Scene StripsFansLines() {
   return s;
 }
 
+// A floor running away from the camera, blending mip levels under point and linear sampling.
+// The nearest-level mip filter is left to the device's own tests: llvmpipe picks one level of
+// detail per 2 x 2 pixels, our device per pixel, so where the level steps to the grey average
+// the step can land a row apart (Direct3D 8 does not fix the level-of-detail computation).
+Scene Mipmaps() {
+  Scene s("mipmaps", "linear mip filter under point and linear sampling on a receding floor",
+          128, 96);
+  TextureDesc t = Checker(64, 0xFFE0D0A0, 0xFF304070, 4);
+  for (uint32_t y = 0; y < 64; ++y) t.faces[0][y * 64 + (y * 7) % 64] = 0xFFFF2020;
+  AddMips(&t);
+  s.textures.push_back(std::move(t));
+  s.draws.push_back(Clear(0xFF000000));
+  const DWORD filters[2][2] = {{D3DTEXF_POINT, D3DTEXF_LINEAR}, {D3DTEXF_LINEAR, D3DTEXF_LINEAR}};
+  for (int i = 0; i < 2; ++i) {
+    Draw d = Camera(s);
+    d.view = LookAtLH(0.0123f, 1.0f, -3, 0.0123f, 0.0f, 2);
+    d.stages[0] = DefaultStage0(0);
+    d.stages[0].filter = filters[i][0];
+    d.stages[0].mipFilter = filters[i][1];
+    float x0 = i == 0 ? -3.0f : 0.05f, x1 = i == 0 ? -0.05f : 3.0f;
+    Vertex a, b, c, e;
+    a.x = x0; a.z = 12; a.u = 0; a.v = 0;
+    b.x = x1; b.z = 12; b.u = 4; b.v = 0;
+    c.x = x1; c.z = -1; c.u = 4; c.v = 16;
+    e.x = x0; e.z = -1; e.u = 0; e.v = 16;
+    d.vertices = {a, b, c, a, c, e};
+    d.fvf = kQuadFvf;
+    s.draws.push_back(d);
+  }
+  return s;
+}
+
 Scene Rgb565() {
   Scene s{"r5g6b5", "textured, blended and lit drawing into an R5G6B5 back buffer", 96, 96,
           D3DFMT_R5G6B5};
@@ -777,7 +832,7 @@ Scene JeepScene(const std::filesystem::path& corpus3ds, uint32_t width, uint32_t
 std::vector<Scene> AllScenes(const std::filesystem::path& corpus3ds) {
   std::vector<Scene> scenes = {Blends(),        StageSetups(),     AlphaTest(), DepthAndCull(),
                                Lights(1),       Lights(3),         Lights(8),   SphereMap(),
-                               CubeReflection(), PointSprites(),   RenderTarget(), StripsFansLines(),
+                               CubeReflection(), PointSprites(),   RenderTarget(), StripsFansLines(), Mipmaps(),
                                Rgb565(),        ScreenQuads()};
   if (!corpus3ds.empty()) {
     Scene jeep = JeepScene(corpus3ds, 160, 120);
