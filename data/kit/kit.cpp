@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "rarpack/rarpack.h"
+
 namespace zelk4::kit {
 namespace {
 
@@ -53,6 +55,16 @@ std::vector<ArchiveEntry> BuildKitFiles(const std::function<void(const std::stri
   return files;
 }
 
-Bytes BuildDataArchive(const std::vector<ArchiveEntry>& files) { return WriteStoredRar(files); }
+// Compressed entry by entry (not solid): each lookup of the demo then decodes only the entry it
+// wants, where a solid archive would make every lookup decode all the entries before it as well.
+Bytes BuildDataArchive(const std::vector<ArchiveEntry>& files) {
+  std::vector<rarpack::PackFile> pack;
+  for (const ArchiveEntry& e : files) pack.push_back({e.name, e.data, kKitDosTime});
+  rarpack::PackOptions options;
+  options.hostOs = 0;  // MS-DOS, as the kit has always written
+  rarpack::PackResult packed = rarpack::PackArchive(pack, options);
+  if (!packed.ok) throw std::invalid_argument(packed.error);
+  return std::move(packed.archive);
+}
 
 }  // namespace zelk4::kit
