@@ -54,7 +54,7 @@ TEST(CrosscheckScenes, PicturesAreNotBlank) {
 TEST(CrosscheckScenes, MeshSceneFromTheCorpus) {
   ZELK4_REQUIRE_CORPUS("3ds");
   bool found = false;
-  for (const auto& s : Scenes()) found = found || s.name == "jeep-small";
+  for (const auto& s : Scenes()) found = found || s.name == "jeep-lit";
   EXPECT_TRUE(found);
 }
 

@@ -113,9 +113,11 @@ struct Image {
 // The scene set. corpus3ds is the folder of 3DS files (the mesh scenes are left out when it is
 // empty or the file is missing).
 std::vector<Scene> AllScenes(const std::filesystem::path& corpus3ds);
-// The demo-scale frame: the jeep at 640x480, lit, with the three overlay quads. Empty name when
-// the file cannot be read.
-Scene JeepScene(const std::filesystem::path& corpus3ds, uint32_t width = 640, uint32_t height = 480);
+// The demo-scale frame: the jeep at 640x480 (textured, unlit, with depth, as the demo draws its
+// scene; or lit by two point lights) under the three full-screen quads. Empty name when the
+// file cannot be read.
+Scene JeepScene(const std::filesystem::path& corpus3ds, uint32_t width = 640, uint32_t height = 480,
+                bool lit = false);
 
 // Identity, and the D3DX-style helpers the scenes are built with.
 D3DMATRIX Identity();

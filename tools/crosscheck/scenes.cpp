@@ -793,38 +793,46 @@ Draw MeshBase(const Scene& s) {
 
 }  // namespace
 
-Scene JeepScene(const std::filesystem::path& corpus3ds, uint32_t width, uint32_t height) {
-  Scene s{"jeep", "the jeep from the corpus, lit and textured, with three blended overlay quads",
-          width, height};
+Scene JeepScene(const std::filesystem::path& corpus3ds, uint32_t width, uint32_t height, bool lit) {
+  Scene s("jeep",
+          lit ? "the jeep from the corpus, lit by two point lights with specular, textured, under "
+                "the overlay, flash and veil"
+              : "the demo's frame: the jeep textured and unlit, then the overlay, flash and veil",
+          width, height);
   std::vector<uint8_t> bytes = ReadAll(corpus3ds / "jeep1.3ds");
   if (bytes.empty()) return Scene{};
   s.textures.push_back(Checker(256, 0xFF6B7045, 0xFF8F9460, 16));
   s.textures.push_back(Gradient(64));
   s.draws.push_back(Clear(0xFF1A2030));
-  AddMeshes(&s, bytes, MeshBase(s));
-  // The three quads: a textured overlay, a coloured flash and a veil.
+  Draw mesh = MeshBase(s);
+  if (!lit) {
+    mesh.lighting = false;
+    mesh.specularEnable = false;
+    mesh.lights.clear();
+  }
+  AddMeshes(&s, bytes, mesh);
+  // The three full-screen quads, as the demo draws them: the overlay picture under the alpha
+  // test, then a white flash and a faint white veil, all alpha-blended.
   const float fw = static_cast<float>(width), fh = static_cast<float>(height);
   Draw overlay;
   overlay.blend = true;
   overlay.srcBlend = D3DBLEND_SRCALPHA;
   overlay.destBlend = D3DBLEND_INVSRCALPHA;
-  overlay.stages[0] = ModulateStage0(1);
+  overlay.alphaTest = true;
+  overlay.alphaRef = 200;
+  overlay.stages[0] = DefaultStage0(1);
   overlay.stages[0].filter = D3DTEXF_LINEAR;
-  // Edges on pixel boundaries, as Direct3D programs place screen quads.
-  auto edge = [](float v) { return std::floor(v) - 0.5f; };
-  AddScreenQuad(&overlay, edge(fw * 0.05f), edge(fh * 0.7f), edge(fw * 0.45f), edge(fh * 0.95f), 0.0f,
-                0xE0FFFFFF);
+  AddScreenQuad(&overlay, -0.5f, -0.5f, fw - 0.5f, fh - 0.5f, 0.0f, 0xFFFFFFFF);
   s.draws.push_back(overlay);
   Draw flash = overlay;
   flash.vertices.clear();
-  flash.destBlend = D3DBLEND_ONE;
+  flash.alphaTest = false;
   flash.stages[0] = DiffuseOnly();
-  AddScreenQuad(&flash, -0.5f, -0.5f, fw - 0.5f, fh - 0.5f, 0.0f, 0x30FFF0E0);
+  AddScreenQuad(&flash, -0.5f, -0.5f, fw - 0.5f, fh - 0.5f, 0.0f, 0x60FFFFFF);
   s.draws.push_back(flash);
   Draw veil = flash;
   veil.vertices.clear();
-  veil.destBlend = D3DBLEND_INVSRCALPHA;
-  AddScreenQuad(&veil, -0.5f, edge(fh * 0.85f), fw - 0.5f, fh - 0.5f, 0.0f, 0x60000000);
+  AddScreenQuad(&veil, -0.5f, -0.5f, fw - 0.5f, fh - 0.5f, 0.0f, 0x1FFFFFFF);
   s.draws.push_back(veil);
   return s;
 }
@@ -835,9 +843,10 @@ std::vector<Scene> AllScenes(const std::filesystem::path& corpus3ds) {
                                CubeReflection(), PointSprites(),   RenderTarget(), StripsFansLines(), Mipmaps(),
                                Rgb565(),        ScreenQuads()};
   if (!corpus3ds.empty()) {
-    Scene jeep = JeepScene(corpus3ds, 160, 120);
-    if (!jeep.name.empty()) {
-      jeep.name = "jeep-small";
+    for (bool lit : {false, true}) {
+      Scene jeep = JeepScene(corpus3ds, 160, 120, lit);
+      if (jeep.name.empty()) continue;
+      jeep.name = lit ? "jeep-lit" : "jeep-demo";
       scenes.push_back(std::move(jeep));
     }
   }
