@@ -122,7 +122,7 @@ TEST_F(DemoPartFrame, StartsWithAFullFlashFadingOutIn408MsAndAJitterSettlingWith
 
 TEST_F(DemoPartFrame, FlashRestartsFrom128AndTheJitterFromFullStrength) {
   Run(1, 5000.0f);  // settled: no flash, overlay at 1/30, meshes at 50
-  syncFlash = 1;
+  OnSyncEvent(nullptr, 0x21);
   Run(1, 10.0f);
   EXPECT_EQ(syncFlash, 0);
   EXPECT_FLOAT_EQ(partState.flashAlpha, 128.0f - 6.25f);
@@ -138,8 +138,7 @@ TEST_F(DemoPartFrame, FlashRestartsFrom128AndTheJitterFromFullStrength) {
 
 TEST_F(DemoPartFrame, RestartReplaysTheMeshesFromFrameZeroOver400Ms) {
   Run(1, 5000.0f);
-  syncRestart = 1;
-  syncFlash = 1;  // Z30 sets both
+  OnSyncEvent(nullptr, 0x30);
   Run(1, 8.0f);
   EXPECT_EQ(syncRestart, 0);
   EXPECT_EQ(partState.meshFrame, 1.0f);
@@ -177,9 +176,9 @@ TEST_F(DemoPartFrame, JitterIsDrawnFromTheRuntimeGeneratorOnceMoreThan10MsGather
 }
 
 TEST_F(DemoPartFrame, CameraNumberWrapsAtTheCameraCount) {
-  syncCamera = 4;  // Z05 with three cameras
+  OnSyncEvent(nullptr, 0x05);  // camera number 4, with three cameras
   Run(1, 10.0f);
-  syncCamera = 2;
+  OnSyncEvent(nullptr, 0x03);
   Run(1, 10.0f);
   EXPECT_EQ(record.cameraIndices, (std::vector<uint32_t>{1, 2}));
 }
@@ -211,13 +210,13 @@ std::vector<int> Rgb(uint32_t p) {
 TEST_F(DemoPartFrame, OverlayFollowsTheLowTwoBitsUnderTheVeilAndTheAlphaTestDropsFaintPixels) {
   Run(1, 5000.0f);  // the flash is gone
   // The veil (white at alpha 31) lightens everything: 255 stays 255, 0 becomes 31.
-  syncOverlay = -17;  // Z00: the fourth overlay
+  OnSyncEvent(nullptr, 0x00);  // the fourth overlay
   PartFrame(10.0f);
   EXPECT_EQ(Rgb(CentrePixel()), (std::vector<int>{255, 255, 31}));
   syncOverlay = 0;
   PartFrame(10.0f);
   EXPECT_EQ(Rgb(CentrePixel()), (std::vector<int>{255, 31, 31}));
-  syncOverlay = 5;  // Z16
+  OnSyncEvent(nullptr, 0x16);  // overlay number 5: the low two bits pick the second
   PartFrame(10.0f);
   EXPECT_EQ(Rgb(CentrePixel()), (std::vector<int>{31, 255, 31}));
   syncOverlay = 2;  // alpha 150 fails the test against 200: only the black clear shows
