@@ -102,8 +102,25 @@ void ResetPresentControls() {
   Global() = Controls{};
 }
 
+namespace {
+// Full screen on the desktop's own mode. The window is first made borderless and stretched over
+// the whole display, which is all a bare X server without a window manager understands; then full
+// screen is asked for, which a window manager honours.
+void MakeFullScreen(SDL_Window* window) {
+  SDL_DisplayMode mode;
+  const int display = SDL_GetWindowDisplayIndex(window);
+  if (display >= 0 && SDL_GetDesktopDisplayMode(display, &mode) == 0) {
+    SDL_SetWindowBordered(window, SDL_FALSE);
+    SDL_SetWindowPosition(window, 0, 0);
+    SDL_SetWindowSize(window, mode.w, mode.h);
+  }
+  SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+}  // namespace
+
 struct Presenter::Impl {
   HWND focus = nullptr;
+  bool fullScreen = false;
   SDL_Window* window = nullptr;  // the window the renderer below belongs to
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
@@ -121,6 +138,8 @@ struct Presenter::Impl {
   bool ShowInWindow(SDL_Window* target, const Frame& frame) {
     if (target != window) {
       DropWindow();
+      if (fullScreen) MakeFullScreen(target);
+      SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
       renderer = SDL_CreateRenderer(target, -1, 0);
       if (renderer == nullptr) return false;
       window = target;
@@ -147,8 +166,9 @@ struct Presenter::Impl {
   }
 };
 
-Presenter::Presenter(HWND focusWindow) : impl_(std::make_unique<Impl>()) {
+Presenter::Presenter(HWND focusWindow, bool fullScreen) : impl_(std::make_unique<Impl>()) {
   impl_->focus = focusWindow;
+  impl_->fullScreen = fullScreen;
 }
 
 Presenter::~Presenter() { impl_->DropWindow(); }

@@ -9,7 +9,9 @@ namespace d3d8 {
 
 class Presenter {
  public:
-  explicit Presenter(HWND focusWindow);
+  // A full-screen device (Windowed FALSE) turns the window it shows in to full screen on the
+  // desktop's own mode; the picture is then scaled up with its shape kept.
+  Presenter(HWND focusWindow, bool fullScreen);
   ~Presenter();
   Presenter(const Presenter&) = delete;
   Presenter& operator=(const Presenter&) = delete;
