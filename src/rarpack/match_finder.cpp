@@ -1,5 +1,6 @@
 #include "rarpack/match_finder.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -8,9 +9,20 @@ namespace zelk4::rarpack {
 // MatchLength finds the first differing byte from the lowest set bit of two little-endian words.
 static_assert(std::endian::native == std::endian::little);
 
+namespace {
+
+uint32_t TableSpan(uint32_t size) {
+  uint32_t span = 1;
+  while (span < size && span < kWindowSize) span <<= 1;
+  return span;
+}
+
+}  // namespace
+
 MatchFinder::MatchFinder(const uint8_t* data, uint32_t size, uint32_t first)
-    : data_(data), size_(size), inserted_(first), head_(size_t(1) << kHashBits, kNone), links_(kWindowSize, Link{kNone, 0}),
-      lastPair_(65536, kNone) {}
+    : data_(data), size_(size), linkMask_(TableSpan(size) - 1),
+      hashBits_(std::clamp<uint32_t>(std::bit_width(TableSpan(size)), 10, 20)), inserted_(first),
+      head_(size_t(1) << hashBits_, kNone), links_(size_t(linkMask_) + 1, Link{kNone, 0}), lastPair_(65536, kNone) {}
 
 void MatchFinder::InsertUpTo(uint32_t end) {
   if (end > size_) end = size_;

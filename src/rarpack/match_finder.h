@@ -38,12 +38,11 @@ class MatchFinder {
   uint32_t NearestPair(uint32_t pos) const;
 
  private:
-  static constexpr uint32_t kHashBits = 20;
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
   uint32_t Hash3(uint32_t pos) const {
     const uint32_t v = uint32_t(data_[pos]) << 16 | uint32_t(data_[pos + 1]) << 8 | data_[pos + 2];
-    return (v * 2654435761u) >> (32 - kHashBits);
+    return (v * 2654435761u) >> (32 - hashBits_);
   }
   uint32_t Pair(uint32_t pos) const { return uint32_t(data_[pos]) << 8 | data_[pos + 1]; }
   // The (up to) four bytes at pos, first byte lowest; zeros past the end.
@@ -55,12 +54,16 @@ class MatchFinder {
     return v;
   }
   void Enter(uint32_t pos, uint32_t& head) {
-    links_[pos & (kWindowSize - 1)] = {head, Bytes4(pos)};
+    links_[pos & linkMask_] = {head, Bytes4(pos)};
     head = pos;
   }
 
   const uint8_t* data_;
   uint32_t size_;
+  // Small streams get small tables: a slot per position up to the window's size, and twice as
+  // many hash values as slots (at most 2^20).
+  uint32_t linkMask_;
+  uint32_t hashBits_;
   uint32_t inserted_ = 0;         // positions below this are in the chains
   std::vector<uint32_t> head_;    // latest position per hash
   // Per window slot: the previous position with the same hash, and the first four bytes at the

@@ -24,7 +24,7 @@ void MatchFinder::Search(uint32_t pos, uint32_t maxLength, uint32_t chainLength,
     pair = pos;
     inserted_ = pos + 1;
   } else {
-    cand = links_[pos & (kWindowSize - 1)].prev;  // searched before: its chain goes on from its link
+    cand = links_[pos & linkMask_].prev;  // searched before: its chain goes on from its link
   }
 
   if (maxLength > size_ - pos) maxLength = size_ - pos;
@@ -40,7 +40,7 @@ void MatchFinder::Search(uint32_t pos, uint32_t maxLength, uint32_t chainLength,
     previous = cand;
     if (cand < lowest || cand >= pos) break;
     --chainLength;
-    const Link& link = links_[cand & (kWindowSize - 1)];
+    const Link& link = links_[cand & linkMask_];
     // Other three bytes under the same hash are turned away without touching the data.
     if ((link.bytes & 0xFFFFFF) == here3 && data_[cand + best] == here[best]) {
       const uint32_t length = MatchLength(pos, pos - cand, maxLength);

@@ -35,7 +35,10 @@ std::vector<Item> CheapestPath(const uint8_t* lengths, uint32_t count, const uin
       }
     };
     for (uint32_t n = 3; n <= std::min<uint32_t>(10, zeros[i]); ++n) consider(kBitShortZeros, 3, n, 3);
-    for (uint32_t n = 11; n <= std::min<uint32_t>(138, zeros[i]); ++n) consider(kBitLongZeros, 7, n, 11);
+    // Of the long runs only the longest few: a shorter one pays only when it leaves a remainder
+    // that a short run can take.
+    const uint32_t longest = std::min<uint32_t>(138, zeros[i]);
+    for (uint32_t n = longest; n >= 11 && n + 10 >= longest; --n) consider(kBitLongZeros, 7, n, 11);
     // A repeat needs a previous length: never at the first position (some decoders refuse it).
     for (uint32_t n = 3; n <= std::min<uint32_t>(6, same[i]); ++n) consider(kBitRepeatPrevious, 2, n, 3);
     best[i] = b;
