@@ -188,6 +188,12 @@ DeviceRenderer::Impl::~Impl() {
 void DeviceRenderer::Impl::DrawOne(size_t index) {
   const Draw& d = scene.draws[index];
   IDirect3DDevice8* dev = device;
+  D3DVIEWPORT8 vp = d.viewport;
+  if (vp.Width == 0) {
+    vp = {0, 0, d.target < 0 ? scene.width : scene.textures[static_cast<size_t>(d.target)].size,
+          d.target < 0 ? scene.height : scene.textures[static_cast<size_t>(d.target)].size, 0, 1};
+  }
+  dev->SetViewport(&vp);
   if (d.clear) {
     dev->Clear(0, nullptr, d.clearFlags, d.clearColour, 1.0f, 0);
     return;

@@ -387,7 +387,14 @@ void GlRenderer::Impl::DrawOne(size_t index, int target) {
   const Draw& d = scene.draws[index];
   const GlArrays& a = arrays[index];
   const bool rt = target >= 0;
-  const uint32_t w = TargetWidth(target), h = TargetHeight(target);
+  const uint32_t targetH = TargetHeight(target);
+  D3DVIEWPORT8 vp = d.viewport;
+  if (vp.Width == 0) vp = {0, 0, TargetWidth(target), targetH, 0, 1};
+  const uint32_t w = vp.Width, h = vp.Height;
+  // The viewport rectangle in OpenGL's rows, which run bottom-up (a render-target pass is
+  // upside down already).
+  const GLint glX = static_cast<GLint>(vp.X);
+  const GLint glY = rt ? static_cast<GLint>(vp.Y) : static_cast<GLint>(targetH - vp.Y - vp.Height);
   if (d.clear) {
     uint8_t c[4];
     Rgba(d.clearColour, c);
@@ -396,7 +403,7 @@ void GlRenderer::Impl::DrawOne(size_t index, int target) {
     glDepthMask(GL_TRUE);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glEnable(GL_SCISSOR_TEST);
-    glScissor(0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
+    glScissor(glX, glY, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
     GLbitfield bits = 0;
     if (d.clearFlags & D3DCLEAR_TARGET) bits |= GL_COLOR_BUFFER_BIT;
     if (d.clearFlags & D3DCLEAR_ZBUFFER) bits |= GL_DEPTH_BUFFER_BIT;
@@ -409,11 +416,13 @@ void GlRenderer::Impl::DrawOne(size_t index, int target) {
   glMatrixMode(GL_PROJECTION);
   if (screen) {
     // Pixels (centres at integers) and 0..1 depth straight to OpenGL's clip space.
+    const float fw = static_cast<float>(w), fh = static_cast<float>(h);
+    const float fx = static_cast<float>(vp.X), fy = static_cast<float>(vp.Y);
     float m[16] = {};
-    m[0] = 2.0f / static_cast<float>(w);
-    m[12] = 1.0f / static_cast<float>(w) - 1.0f;
-    m[5] = (rt ? 2.0f : -2.0f) / static_cast<float>(h);
-    m[13] = rt ? (1.0f / static_cast<float>(h) - 1.0f) : (1.0f - 1.0f / static_cast<float>(h));
+    m[0] = 2.0f / fw;
+    m[12] = (1.0f - 2.0f * fx) / fw - 1.0f;
+    m[5] = (rt ? 2.0f : -2.0f) / fh;
+    m[13] = rt ? (1.0f - 2.0f * fy) / fh - 1.0f : 1.0f + (2.0f * fy - 1.0f) / fh;
     m[10] = 2.0f;
     m[14] = -1.0f;
     m[15] = 1.0f;
@@ -427,7 +436,13 @@ void GlRenderer::Impl::DrawOne(size_t index, int target) {
     D3DMATRIX worldView = Multiply(d.world, d.view);
     glLoadMatrixf(&worldView._11);
   }
-  glViewport(0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
+  glViewport(glX, glY, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
+  // Pre-transformed depth is final; transformed depth is mapped into MinZ..MaxZ.
+  if (screen) {
+    glDepthRange(0.0, 1.0);
+  } else {
+    glDepthRange(vp.MinZ, vp.MaxZ);
+  }
   glFrontFace(rt ? GL_CCW : GL_CW);
   if (d.cull == D3DCULL_NONE) {
     glDisable(GL_CULL_FACE);

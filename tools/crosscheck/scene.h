@@ -60,6 +60,7 @@ struct Light {
 // One draw call with the complete state it is drawn with; or, when clear is set, a Clear.
 struct Draw {
   int target = -1;  // -1: the back buffer; otherwise a render-target texture's index
+  D3DVIEWPORT8 viewport{};  // Width 0: the whole target, depth 0..1
   bool clear = false;
   DWORD clearFlags = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
   uint32_t clearColour = 0;

@@ -677,6 +677,33 @@ Scene Mipmaps() {
   return s;
 }
 
+// A viewport inside the frame with a narrowed depth range: the clear, the projection and the
+// depth all follow it.
+Scene Viewport() {
+  Scene s("viewport", "a sub-rectangle viewport with MinZ 0.3 and MaxZ 0.7", 96, 96);
+  s.textures.push_back(Checker(16, 0xFFC08040, 0xFF4080C0, 2));
+  s.draws.push_back(Clear(0xFF101010));
+  const D3DVIEWPORT8 vp{20, 12, 64, 48, 0.3f, 0.7f};
+  Draw clear = Clear(0xFF302050);
+  clear.viewport = vp;
+  s.draws.push_back(clear);
+  Draw sphere = Camera(s);
+  sphere.viewport = vp;
+  sphere.projection = PerspectiveFovLH(kPi / 4, 64.0f / 48.0f, 2.0f, 4.0f);
+  sphere.zEnable = sphere.zWrite = true;
+  sphere.cull = D3DCULL_CCW;
+  sphere.stages[0] = DefaultStage0(0);
+  AddSphere(&sphere, 1.1f, 24, 14);
+  s.draws.push_back(sphere);
+  // A screen-space quad at depth 0.5 cuts the sphere where its depth passes 0.5.
+  Draw cut;
+  cut.zEnable = true;
+  cut.stages[0] = DiffuseOnly();
+  AddScreenQuad(&cut, 9.5f, 29.5f, 90.5f, 49.5f, 0.5f, 0xFF20C040);
+  s.draws.push_back(cut);
+  return s;
+}
+
 Scene Rgb565() {
   Scene s{"r5g6b5", "textured, blended and lit drawing into an R5G6B5 back buffer", 96, 96,
           D3DFMT_R5G6B5};
@@ -840,7 +867,7 @@ Scene JeepScene(const std::filesystem::path& corpus3ds, uint32_t width, uint32_t
 std::vector<Scene> AllScenes(const std::filesystem::path& corpus3ds) {
   std::vector<Scene> scenes = {Blends(),        StageSetups(),     AlphaTest(), DepthAndCull(),
                                Lights(1),       Lights(3),         Lights(8),   SphereMap(),
-                               CubeReflection(), PointSprites(),   RenderTarget(), StripsFansLines(), Mipmaps(),
+                               CubeReflection(), PointSprites(),   RenderTarget(), StripsFansLines(), Mipmaps(), Viewport(),
                                Rgb565(),        ScreenQuads()};
   if (!corpus3ds.empty()) {
     for (bool lit : {false, true}) {
