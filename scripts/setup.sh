@@ -15,7 +15,6 @@ packages=(
   xvfb xauth x11-apps imagemagick     # virtual display for window tests and screenshots
   xdotool                             # keys into the demo window under Xvfb (window test)
   libosmesa6-dev libgl1-mesa-dri      # independent software renderer for cross-checks
-  nodejs npm                          # independent RAR decoders (WebAssembly) for packer checks
 )
 
 missing=()
@@ -24,6 +23,13 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+
+# Node.js with npm runs the independent RAR decoders (WebAssembly) that check our packer. Machines
+# may carry their own Node.js build, which conflicts with Debian's npm package: ask for the
+# commands, not the packages.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+  missing+=(nodejs npm)
+fi
 
 if [ ${#missing[@]} -eq 0 ]; then
   echo "setup: all ${#packages[@]} packages present"
