@@ -484,6 +484,32 @@ TEST(D3D8Lines, ClippedAtTheNearPlane) {
   EXPECT_EQ(lit.back().first, 13);
 }
 
+// Lines through wild coordinates are dropped or clipped, never drawn out of bounds.
+TEST(D3D8Lines, WildEndsAreClippedOrDropped) {
+  TestDevice device(16, 16);
+  device->SetRenderState(D3DRS_LIGHTING, FALSE);
+  const float inf = INFINITY, nan = NAN;
+  struct V {
+    float x, y, z;
+    D3DCOLOR c;
+  };
+  const V ends[][2] = {{{nan, 0, 0.5f, ~0u}, {0.5f, 0, 0.5f, ~0u}},
+                       {{-inf, 0, 0.5f, ~0u}, {0.5f, 0, 0.5f, ~0u}},
+                       {{-1e30f, 0.2f, 0.5f, ~0u}, {1e30f, 0.3f, 0.5f, ~0u}},
+                       {{0, 0, 1e-30f, ~0u}, {0, 0, 2.0f, ~0u}},
+                       {{0.25f, 0.25f, 0.5f, ~0u}, {0.25f, 0.25f, 0.5f, ~0u}}};
+  device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+  for (const auto& line : ends) {
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, sizeof(V)), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_LINESTRIP, 1, line, sizeof(V)), D3D_OK);
+  }
+  // A long line across the frame is cut to it: one pixel in every column.
+  const V across[2] = {{-1e4f, 0.2f, 0.5f, ~0u}, {1e4f, 0.3f, 0.5f, ~0u}};
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+  device->DrawPrimitiveUP(D3DPT_LINELIST, 1, across, sizeof(V));
+  EXPECT_EQ(Lit(device.Frame(), 0xFFFFFFFF).size(), 16u);
+}
+
 // A strip and a fan wound clockwise keep every triangle under counter-clockwise culling.
 TEST(D3D8Assembly, StripsAndFansKeepOneFacing) {
   TestDevice device(16, 16);
