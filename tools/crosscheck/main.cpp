@@ -1,7 +1,9 @@
 // zelk4-crosscheck: draws each cross-check scene with our software Direct3D 8 device and with
 // Mesa's OpenGL (llvmpipe through OSMesa), compares the pictures and writes each pair and their
 // difference as PNGs; with --bench, times both on the demo-scale frame.
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -62,7 +64,11 @@ int main(int argc, char** argv) {
   app.add_flag("--force", force, "replace pictures already in the output folder");
   app.add_flag("--bench", bench, "time both renderers on the demo-scale frame (640x480)");
   app.add_option("--frames", frames, "frames timed per renderer with --bench")->check(CLI::Range(1, 10000));
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : 2;  // --help is 0, anything else a usage error
+  }
 
   if (bench) return Bench(corpus, threads, frames);
   std::vector<crosscheck::Scene> scenes = crosscheck::AllScenes(corpus);
