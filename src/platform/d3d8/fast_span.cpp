@@ -11,6 +11,7 @@
 
 #include "platform/d3d8/pixel_math.h"
 #include "platform/d3d8/sampler.h"
+#include "platform/d3d8/span_lanes.h"
 
 namespace d3d8 {
 namespace {
@@ -79,6 +80,12 @@ struct Texel {
     uint32_t wv = static_cast<uint32_t>((fv - flv) * 256.0f);
     if (wu > 255) wu = 255;
     if (wv > 255) wv = 255;
+    return BilinearAt(l, x0, y0, wu, wv);
+  }
+
+  // The filter from the top-left texel (x0, y0) and the weights, as Bilinear works them out.
+  [[gnu::always_inline]] uint32_t BilinearAt(const FastLevel& l, int x0, int y0, uint32_t wu,
+                                             uint32_t wv) const {
     // Wrapping first makes every texel pair but the one across the seam a neighbour in memory.
     if (f.wrapU) x0 = static_cast<int>(WrapIndex(x0, l.width, l.powerOfTwo));
     if (f.wrapV) y0 = static_cast<int>(WrapIndex(y0, l.height, l.powerOfTwo));
@@ -239,11 +246,32 @@ inline uint32_t BlendAny(const PixelState& ps, uint32_t colour, uint32_t dest) {
 }
 
 // A span of one constant colour alpha-blended over the target: the overlay veils and flashes.
+// Four pixels at a time in 16-bit lanes: s * a + d * (255 - a) <= 255 * 255 and the rounding
+// division adds at most 128 + 254, so no lane overflows and each lane is BlendAlphaWord's.
 void ConstantAlphaSpan(uint32_t* row, int x0, int x1, uint32_t colour, bool opaqueTarget) {
   const uint32_t a = colour >> 24, ia = 255 - a;
+  // Alpha 0 gives round(d * 255 / 255) = d in every channel: nothing changes. (An X8R8G8B8
+  // target still has its unused byte written as 255, so it goes the long way.)
+  if (a == 0 && !opaqueTarget) return;
   const uint32_t srb = (colour & 0x00FF00FFu) * a, sag = ((colour >> 8) & 0x00FF00FFu) * a;
   const uint32_t destAlpha = opaqueTarget ? 0xFF000000u : 0;
-  for (int x = x0; x < x1; ++x) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i source = _mm_mullo_epi16(
+      _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(colour)), zero), _mm_set1_epi16(static_cast<short>(a)));
+  const __m128i inverse = _mm_set1_epi16(static_cast<short>(ia));
+  const __m128i half = _mm_set1_epi16(128);
+  const __m128i alphaBits = _mm_set1_epi32(static_cast<int>(destAlpha));
+  auto blend = [&](__m128i d) {
+    __m128i v = _mm_add_epi16(_mm_add_epi16(source, _mm_mullo_epi16(d, inverse)), half);
+    return _mm_srli_epi16(_mm_add_epi16(v, _mm_srli_epi16(v, 8)), 8);
+  };
+  int x = x0;
+  for (; x + 4 <= x1; x += 4) {
+    __m128i* p = reinterpret_cast<__m128i*>(row + x);
+    const __m128i d = _mm_or_si128(_mm_loadu_si128(p), alphaBits);
+    _mm_storeu_si128(p, _mm_packus_epi16(blend(_mm_unpacklo_epi8(d, zero)), blend(_mm_unpackhi_epi8(d, zero))));
+  }
+  for (; x < x1; ++x) {
     const uint32_t d = row[x] | destAlpha;
     const uint32_t rb = srb + (d & 0x00FF00FFu) * ia;
     const uint32_t ag = sag + ((d >> 8) & 0x00FF00FFu) * ia;
@@ -324,49 +352,102 @@ void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, i
   const DWORD alphaFunc = ps.alphaFunc;
   const uint32_t alphaRef = static_cast<uint32_t>(ps.alphaRef);
 
-  for (int x = x0; x < x1; ++x) {
-    const float i = static_cast<float>(x - x0);
-    uint32_t depthValue = 0;
-    if (kDepth) {
-      depthValue = QuantizeDepth(zStart + t.zdx * static_cast<double>(x - x0), depthMax);
-      const uint32_t stored = depthRow[x] >> 8;
-      if (lessEqual ? depthValue > stored : !Compare(ps.zFunc, depthValue, stored)) continue;
-    }
-    const float w = t.affine ? wConst : 1.0f / (q0 + qStep * i);
-    uint32_t diffuse = flatDiffuse;
-    if (!t.flatColour) {
-      diffuse = (static_cast<uint32_t>(ToByte((start[4] + step[4] * i) * w)) << 24) |
-                (static_cast<uint32_t>(ToByte((start[1] + step[1] * i) * w)) << 16) |
-                (static_cast<uint32_t>(ToByte((start[2] + step[2] * i) * w)) << 8) |
-                static_cast<uint32_t>(ToByte((start[3] + step[3] * i) * w));
-    }
-    uint32_t colour = diffuse;
-    if (kTextured) {
-      const float u = (u0 + uStep * i) * w;
-      const float v = (v0 + vStep * i) * w;
-      float lod = 0.0f;
-      if (lodPerPixel) {
-        float dudx = (puX - u * qx) * w * tw, dudy = (puY - u * qy) * w * tw;
-        float dvdx = (pvX - v * qx) * w * th, dvdy = (pvY - v * qy) * w * th;
-        float rx = dudx * dudx + dvdx * dvdx, ry = dudy * dudy + dvdy * dvdy;
-        lod = 0.5f * FastLog2(rx > ry ? rx : ry) + lodBias;
+  // The arithmetic per pixel is done first, four lanes at a time, for a run of pixels; the
+  // tests, sampling and writes follow pixel by pixel.
+  constexpr int kRun = 64;
+  alignas(16) uint32_t depthRun[kRun];
+  alignas(16) float wRun[kRun], uRun[kRun], vRun[kRun], lodRun[kRun];
+  // Where every pixel reads the top level through the bilinear filter, its texel positions and
+  // weights are worked out with the rest.
+  auto bilinear = [](DWORD filter) { return filter != D3DTEXF_POINT && filter != D3DTEXF_NONE; };
+  const bool topBilinear =
+      kTextured && (lodPerPixel ? st.levelCount <= 1 && bilinear(st.minFilter) && bilinear(st.magFilter)
+                                : bilinear(st.magFilter));
+  alignas(16) int32_t xRun[kRun], yRun[kRun], wuRun[kRun], wvRun[kRun];
+  for (int runStart = x0; runStart < x1; runStart += kRun) {
+    const int runEnd = x1 - runStart < kRun ? x1 : runStart + kRun;
+    const int first = runStart - x0;
+    for (int j = 0; j < runEnd - runStart; j += 4) {
+      const __m128i index = _mm_add_epi32(_mm_set1_epi32(first + j), _mm_setr_epi32(0, 1, 2, 3));
+      const __m128 fi = _mm_cvtepi32_ps(index);
+      if (kDepth) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(depthRun + j),
+                        QuantizeDepthLanes(zStart, t.zdx, first + j, depthMax));
       }
-      const uint32_t texel = sampler.Sample(st, u, v, lod);
-      if (colourFrom == alphaFrom) {
-        colour = From(colourFrom, texel, diffuse);
-      } else {
-        colour = (From(colourFrom, texel, diffuse) & 0x00FFFFFFu) |
-                 (From(alphaFrom, texel, diffuse) & 0xFF000000u);
+      const __m128 w = t.affine ? _mm_set1_ps(wConst)
+                                : _mm_div_ps(_mm_set1_ps(1.0f),
+                                             _mm_add_ps(_mm_set1_ps(q0), _mm_mul_ps(_mm_set1_ps(qStep), fi)));
+      _mm_store_ps(wRun + j, w);
+      if (kTextured) {
+        const __m128 u = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(u0), _mm_mul_ps(_mm_set1_ps(uStep), fi)), w);
+        const __m128 v = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(v0), _mm_mul_ps(_mm_set1_ps(vStep), fi)), w);
+        _mm_store_ps(uRun + j, u);
+        _mm_store_ps(vRun + j, v);
+        if (topBilinear) {
+          __m128i position, weight;
+          BilinearLanes(u, tw, &position, &weight);
+          _mm_store_si128(reinterpret_cast<__m128i*>(xRun + j), position);
+          _mm_store_si128(reinterpret_cast<__m128i*>(wuRun + j), weight);
+          BilinearLanes(v, th, &position, &weight);
+          _mm_store_si128(reinterpret_cast<__m128i*>(yRun + j), position);
+          _mm_store_si128(reinterpret_cast<__m128i*>(wvRun + j), weight);
+        }
+        if (lodPerPixel) {
+          const __m128 tw4 = _mm_set1_ps(tw), th4 = _mm_set1_ps(th);
+          const __m128 qx4 = _mm_set1_ps(qx), qy4 = _mm_set1_ps(qy);
+          auto d = [&](float p, __m128 c, __m128 q, __m128 size) {
+            return _mm_mul_ps(_mm_mul_ps(_mm_sub_ps(_mm_set1_ps(p), _mm_mul_ps(c, q)), w), size);
+          };
+          const __m128 dudx = d(puX, u, qx4, tw4), dudy = d(puY, u, qy4, tw4);
+          const __m128 dvdx = d(pvX, v, qx4, th4), dvdy = d(pvY, v, qy4, th4);
+          const __m128 rx = _mm_add_ps(_mm_mul_ps(dudx, dudx), _mm_mul_ps(dvdx, dvdx));
+          const __m128 ry = _mm_add_ps(_mm_mul_ps(dudy, dudy), _mm_mul_ps(dvdy, dvdy));
+          // max_ps(rx, ry) is rx > ry ? rx : ry, NaN included.
+          const __m128 lod = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(0.5f), FastLog2Lanes(_mm_max_ps(rx, ry))),
+                                        _mm_set1_ps(lodBias));
+          _mm_store_ps(lodRun + j, lod);
+        }
       }
     }
-    if (alphaTest && !Compare(alphaFunc, colour >> 24, alphaRef)) continue;
-    if (kDepth && zWrite) depthRow[x] = (depthValue << 8) | 0xFFu;
-    if (kBlend == kAlphaBlend) {
-      colour = BlendAlphaWord(colour, colourRow[x] | destAlpha, colour >> 24);
-    } else if (kBlend == kAnyBlend) {
-      colour = BlendAny(ps, colour, colourRow[x] | destAlpha);
+    for (int x = runStart; x < runEnd; ++x) {
+      const int j = x - runStart;
+      uint32_t depthValue = 0;
+      if (kDepth) {
+        depthValue = depthRun[j];
+        const uint32_t stored = depthRow[x] >> 8;
+        if (lessEqual ? depthValue > stored : !Compare(ps.zFunc, depthValue, stored)) continue;
+      }
+      const float w = wRun[j];
+      uint32_t diffuse = flatDiffuse;
+      if (!t.flatColour) {
+        const float i = static_cast<float>(x - x0);
+        diffuse = (static_cast<uint32_t>(ToByte((start[4] + step[4] * i) * w)) << 24) |
+                  (static_cast<uint32_t>(ToByte((start[1] + step[1] * i) * w)) << 16) |
+                  (static_cast<uint32_t>(ToByte((start[2] + step[2] * i) * w)) << 8) |
+                  static_cast<uint32_t>(ToByte((start[3] + step[3] * i) * w));
+      }
+      uint32_t colour = diffuse;
+      if (kTextured) {
+        const uint32_t texel =
+            topBilinear ? sampler.BilinearAt(f.levels[0], xRun[j], yRun[j], static_cast<uint32_t>(wuRun[j]),
+                                             static_cast<uint32_t>(wvRun[j]))
+                        : sampler.Sample(st, uRun[j], vRun[j], lodPerPixel ? lodRun[j] : 0.0f);
+        if (colourFrom == alphaFrom) {
+          colour = From(colourFrom, texel, diffuse);
+        } else {
+          colour = (From(colourFrom, texel, diffuse) & 0x00FFFFFFu) |
+                   (From(alphaFrom, texel, diffuse) & 0xFF000000u);
+        }
+      }
+      if (alphaTest && !Compare(alphaFunc, colour >> 24, alphaRef)) continue;
+      if (kDepth && zWrite) depthRow[x] = (depthValue << 8) | 0xFFu;
+      if (kBlend == kAlphaBlend) {
+        colour = BlendAlphaWord(colour, colourRow[x] | destAlpha, colour >> 24);
+      } else if (kBlend == kAnyBlend) {
+        colour = BlendAny(ps, colour, colourRow[x] | destAlpha);
+      }
+      colourRow[x] = colour;
     }
-    colourRow[x] = colour;
   }
 }
 

@@ -1,0 +1,68 @@
+// The fast span code's shortcuts give the general code's pixels: constant-colour blends over a
+// varied destination (alpha 0 leaving it as it was, alpha 255 replacing it, runs of every
+// length modulo four) and textured spans over the same destination.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/d3d8/fast_span.h"
+#include "test_device.h"
+
+namespace {
+
+using d3d8test::TestDevice;
+using zelk4::test::Picture;
+
+Picture ConstantBlends(D3DFORMAT target, unsigned threads) {
+  TestDevice d(53, 29, target, D3DFMT_D24X8, threads);
+  d->SetRenderState(D3DRS_LIGHTING, FALSE);
+  d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  d->SetRenderState(D3DRS_ZENABLE, FALSE);
+  // A destination whose every channel, alpha included, varies from pixel to pixel.
+  std::vector<uint32_t> texels(16 * 16);
+  for (size_t i = 0; i < texels.size(); ++i) texels[i] = static_cast<uint32_t>(i * 2654435761u);
+  IDirect3DTexture8* texture = d.MakeTexture(16, 16, {texels});
+  d->SetTexture(0, texture);
+  d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+  d.DrawRect(0, 0, 53, 29, 0.5f, 0xFFFFFFFF);
+  // Overlay-like: the texture modulated by white, alpha-tested and blended, clamped.
+  d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+  d->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
+  d->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
+  d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  d->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+  d->SetRenderState(D3DRS_ALPHAREF, 120);
+  d->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+  d.DrawRect(1.5f, 2.25f, 50.75f, 27.5f, 0.5f, 0xFFFFFFFF);
+  d->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+  d->SetTexture(0, nullptr);
+  // Spans of 1 to 8 pixels and longer ones, at alphas 0, 255 and between.
+  const D3DCOLOR colours[] = {0x00FFFFFF, 0xFF3366CC, 0x1FFFFFFF, 0x80FF8000, 0x01000000};
+  for (int i = 0; i < 5; ++i) {
+    for (int width = 1; width <= 8; ++width) {
+      float x = static_cast<float>(width * (width - 1) / 2), y = static_cast<float>(i * 3);
+      d.DrawRect(x, y, x + width, y + 2, 0.0f, colours[i]);
+    }
+    d.DrawRect(3, 16.0f + i, 50, 17.0f + i, 0.0f, colours[i]);
+  }
+  d.DrawRect(0, 0, 53, 29, 0.0f, 0x00000000);
+  texture->Release();
+  return d.Frame();
+}
+
+TEST(D3D8SpanEquivalence, ConstantAndOverlayBlendsMatchTheGeneralCode) {
+  for (D3DFORMAT target : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8}) {
+    Picture fast = ConstantBlends(target, 1);
+    d3d8::SetFastShadingEnabled(false);
+    Picture general = ConstantBlends(target, 1);
+    d3d8::SetFastShadingEnabled(true);
+    EXPECT_TRUE(zelk4::test::PicturesMatch("constant_blends", general, fast));
+    EXPECT_TRUE(zelk4::test::PicturesMatch("constant_blends_threads", fast, ConstantBlends(target, 2)));
+  }
+}
+
+}  // namespace
