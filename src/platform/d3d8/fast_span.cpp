@@ -364,6 +364,15 @@ void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, i
       kTextured && (lodPerPixel ? st.levelCount <= 1 && bilinear(st.minFilter) && bilinear(st.magFilter)
                                 : bilinear(st.magFilter));
   alignas(16) int32_t xRun[kRun], yRun[kRun], wuRun[kRun], wvRun[kRun];
+  // Likewise, between two levels under the linear mip filter, for each group of four pixels
+  // whose levels of detail all lie strictly between 0 and the last level and share their whole
+  // part: that level (-1 where they do not), positions and weights in it and the next one, and
+  // the blend weight between them.
+  const bool trilinear = kTextured && !topBilinear && lodPerPixel && st.levelCount > 1 &&
+                         st.mipFilter != D3DTEXF_POINT && bilinear(st.minFilter);
+  const float lastLevel = static_cast<float>(st.levelCount - 1);
+  int groupLevel[kRun / 4];
+  alignas(16) int32_t x1Run[kRun], y1Run[kRun], wu1Run[kRun], wv1Run[kRun], fracRun[kRun];
   for (int runStart = x0; runStart < x1; runStart += kRun) {
     const int runEnd = x1 - runStart < kRun ? x1 : runStart + kRun;
     const int first = runStart - x0;
@@ -406,6 +415,35 @@ void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, i
           const __m128 lod = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(0.5f), FastLog2Lanes(_mm_max_ps(rx, ry))),
                                         _mm_set1_ps(lodBias));
           _mm_store_ps(lodRun + j, lod);
+          if (trilinear) {
+            const __m128i level = _mm_cvttps_epi32(lod);
+            const __m128i same = _mm_cmpeq_epi32(level, _mm_shuffle_epi32(level, 0));
+            const __m128 between =
+                _mm_and_ps(_mm_cmpgt_ps(lod, _mm_setzero_ps()), _mm_cmplt_ps(lod, _mm_set1_ps(lastLevel)));
+            groupLevel[j / 4] = -1;
+            if (_mm_movemask_ps(_mm_and_ps(between, _mm_castsi128_ps(same))) == 15) {
+              const int l = _mm_cvtsi128_si32(level);
+              groupLevel[j / 4] = l;
+              _mm_store_si128(reinterpret_cast<__m128i*>(fracRun + j),
+                              _mm_cvttps_epi32(_mm_mul_ps(_mm_sub_ps(lod, _mm_cvtepi32_ps(level)),
+                                                          _mm_set1_ps(256.0f))));
+              const FastLevel& near = f.levels[l];
+              const FastLevel& far = f.levels[l + 1];
+              __m128i position, weight;
+              BilinearLanes(u, static_cast<float>(near.width), &position, &weight);
+              _mm_store_si128(reinterpret_cast<__m128i*>(xRun + j), position);
+              _mm_store_si128(reinterpret_cast<__m128i*>(wuRun + j), weight);
+              BilinearLanes(v, static_cast<float>(near.height), &position, &weight);
+              _mm_store_si128(reinterpret_cast<__m128i*>(yRun + j), position);
+              _mm_store_si128(reinterpret_cast<__m128i*>(wvRun + j), weight);
+              BilinearLanes(u, static_cast<float>(far.width), &position, &weight);
+              _mm_store_si128(reinterpret_cast<__m128i*>(x1Run + j), position);
+              _mm_store_si128(reinterpret_cast<__m128i*>(wu1Run + j), weight);
+              BilinearLanes(v, static_cast<float>(far.height), &position, &weight);
+              _mm_store_si128(reinterpret_cast<__m128i*>(y1Run + j), position);
+              _mm_store_si128(reinterpret_cast<__m128i*>(wv1Run + j), weight);
+            }
+          }
         }
       }
     }
@@ -428,10 +466,24 @@ void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, i
       }
       uint32_t colour = diffuse;
       if (kTextured) {
-        const uint32_t texel =
-            topBilinear ? sampler.BilinearAt(f.levels[0], xRun[j], yRun[j], static_cast<uint32_t>(wuRun[j]),
-                                             static_cast<uint32_t>(wvRun[j]))
-                        : sampler.Sample(st, uRun[j], vRun[j], lodPerPixel ? lodRun[j] : 0.0f);
+        uint32_t texel;
+        if (topBilinear) {
+          texel = sampler.BilinearAt(f.levels[0], xRun[j], yRun[j], static_cast<uint32_t>(wuRun[j]),
+                                     static_cast<uint32_t>(wvRun[j]));
+        } else if (trilinear && groupLevel[j / 4] >= 0) {
+          const int l = groupLevel[j / 4];
+          texel = sampler.BilinearAt(f.levels[l], xRun[j], yRun[j], static_cast<uint32_t>(wuRun[j]),
+                                     static_cast<uint32_t>(wvRun[j]));
+          const uint32_t frac = static_cast<uint32_t>(fracRun[j]);
+          if (frac != 0) {
+            texel = Lerp8(texel, sampler.BilinearAt(f.levels[l + 1], x1Run[j], y1Run[j],
+                                                    static_cast<uint32_t>(wu1Run[j]),
+                                                    static_cast<uint32_t>(wv1Run[j])),
+                          frac);
+          }
+        } else {
+          texel = sampler.Sample(st, uRun[j], vRun[j], lodPerPixel ? lodRun[j] : 0.0f);
+        }
         if (colourFrom == alphaFrom) {
           colour = From(colourFrom, texel, diffuse);
         } else {

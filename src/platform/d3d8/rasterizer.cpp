@@ -63,6 +63,16 @@ struct EdgeStepper {
 
   bool RowInside() const { return !flat || q >= 0; }
 
+  // k rows on at once: the same q and r as k calls of NextRow.
+  void SkipRows(int64_t k) {
+    q += k * qStep;
+    if (flat) return;
+    const int64_t carried = r + k * rStep;  // below (k + 1) d
+    const int64_t whole = carried / d;
+    q += whole;
+    r = carried - whole * d;
+  }
+
   void NextRow() {
     q += qStep;
     if (flat) return;
@@ -130,7 +140,19 @@ struct Rasterizer::Impl {
     }
   }
 
+  // Whether any of rows y0..y1 is this share's.
+  bool OwnsAnyRow(unsigned share, int y0, int y1) const {
+    if (threadCount == 1) return true;
+    const int firstBand = y0 >> kBandShift, lastBand = y1 >> kBandShift;
+    if (lastBand - firstBand + 1 >= static_cast<int>(threadCount)) return true;
+    for (int band = firstBand; band <= lastBand; ++band) {
+      if (static_cast<unsigned>(band) % threadCount == share) return true;
+    }
+    return false;
+  }
+
   void RunTriangle(const Triangle& t, unsigned share) {
+    if (!OwnsAnyRow(share, t.yMin, t.yMax)) return;  // small triangles in other threads' bands
     const PixelState& ps = states[t.state];
     EdgeStepper e[3];
     for (int i = 0; i < 3; ++i) {
@@ -139,7 +161,14 @@ struct Rasterizer::Impl {
     }
     const float* p = planes.data() + t.planes;
     for (int y = t.yMin; y <= t.yMax; ++y) {
-      if (OwnsRow(share, y) && e[0].RowInside() && e[1].RowInside() && e[2].RowInside()) {
+      if (!OwnsRow(share, y)) {
+        // On to the next band, which is another thread's only when there are more than two.
+        const int next = std::min(((y >> kBandShift) + 1) << kBandShift, t.yMax + 1);
+        for (auto& edge : e) edge.SkipRows(next - y);
+        y = next - 1;
+        continue;
+      }
+      if (e[0].RowInside() && e[1].RowInside() && e[2].RowInside()) {
         int64_t lo = ps.clipX0, hi = static_cast<int64_t>(ps.clipX1) - 1;
         for (int i = 0; i < 3; ++i) {
           if (e[i].flat) continue;
