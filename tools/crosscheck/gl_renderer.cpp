@@ -210,6 +210,13 @@ bool GlRenderer::Impl::Setup(unsigned threads) {
   if (threads > 0 && std::getenv("LP_NUM_THREADS") == nullptr) {
     setenv("LP_NUM_THREADS", std::to_string(threads).c_str(), 1);
   }
+  for (const TextureDesc& t : scene.textures) {
+    // A render-target pass is drawn in the corner of the frame buffer and copied out.
+    if (t.renderTarget && (t.size > scene.width || t.size > scene.height)) {
+      error = "a render-target texture larger than the frame";
+      return false;
+    }
+  }
   rgb565 = scene.backBuffer == D3DFMT_R5G6B5;
   context = OSMesaCreateContextExt(rgb565 ? OSMESA_RGB_565 : OSMESA_RGBA, 24, 0, 0, nullptr);
   if (context == nullptr) {
