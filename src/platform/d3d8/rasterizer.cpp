@@ -376,7 +376,7 @@ bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
     if (v[1]->var[i] != v[0]->var[i] || v[2]->var[i] != v[0]->var[i]) t.flatColour = false;
   }
   // Planes that are never read stay zero: the colours of a flat triangle (its colour is kept
-  // whole above), the specular colour when nothing uses it, coordinates past a stage's own.
+  // whole above), a specular colour nothing uses, coordinates past a stage's own.
   plane(v[0]->q, v[1]->q, v[2]->q);
   for (int i = 0; i < n; ++i) {
     bool needed;
