@@ -22,15 +22,33 @@ uint32_t TableSpan(uint32_t size) {
 MatchFinder::MatchFinder(const uint8_t* data, uint32_t size, uint32_t first)
     : data_(data), size_(size), linkMask_(TableSpan(size) - 1),
       hashBits_(std::clamp<uint32_t>(std::bit_width(TableSpan(size)), 10, 20)), inserted_(first),
-      head_(size_t(1) << hashBits_, kNone), links_(size_t(linkMask_) + 1, Link{kNone, 0}), lastPair_(65536, kNone) {}
+      head_(size_t(1) << hashBits_, kNone), links_(size_t(linkMask_) + 1, Link{kNone, 0}),
+      lastTriple_(size_t(1) << kTripleBits, kNone), lastPair_(65536, kNone) {}
+
+void MatchFinder::Enter(uint32_t pos) {
+  const uint32_t bytes = Bytes4(pos);
+  if (pos + 4 <= size_) {
+    uint32_t& head = head_[Hash4(bytes)];
+    links_[pos & linkMask_] = {head, bytes};
+    head = pos;
+  }
+  enteredAt_ = pos;
+  tripleBefore_ = pairBefore_ = kNone;
+  if (pos + 3 <= size_) {
+    uint32_t& triple = lastTriple_[Hash3(bytes)];
+    tripleBefore_ = triple;
+    triple = pos;
+  }
+  if (pos + 2 <= size_) {
+    uint32_t& pair = lastPair_[Pair(pos)];
+    pairBefore_ = pair;
+    pair = pos;
+  }
+}
 
 void MatchFinder::InsertUpTo(uint32_t end) {
   if (end > size_) end = size_;
-  for (; inserted_ < end; ++inserted_) {
-    const uint32_t pos = inserted_;
-    if (pos + 3 <= size_) Enter(pos, head_[Hash3(pos)]);
-    if (pos + 2 <= size_) lastPair_[Pair(pos)] = pos;
-  }
+  for (; inserted_ < end; ++inserted_) Enter(inserted_);
 }
 
 uint32_t MatchFinder::MatchLength(uint32_t pos, uint32_t distance, uint32_t maxLength) const {
@@ -51,7 +69,7 @@ uint32_t MatchFinder::MatchLength(uint32_t pos, uint32_t distance, uint32_t maxL
 
 uint32_t MatchFinder::NearestPair(uint32_t pos) const {
   if (pos + 2 > size_) return 0;
-  const uint32_t last = pos == pairAt_ ? pairBefore_ : lastPair_[Pair(pos)];
+  const uint32_t last = pos == enteredAt_ ? pairBefore_ : lastPair_[Pair(pos)];
   return last != kNone && last < pos ? pos - last : 0;
 }
 

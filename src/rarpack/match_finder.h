@@ -1,6 +1,8 @@
 // Hash chains over the data of one decoder stream (private). Every position is entered once, in
-// order; a search walks the chain of earlier positions that start with the same three bytes,
-// nearest first, and never looks further back than the match distance limit.
+// order. A search first takes the nearest earlier position with the same three bytes, then walks
+// the chain of earlier positions that start with the same four bytes, nearest first; it never
+// looks further back than the match distance limit. Chains of four bytes hold only candidates
+// that can beat a three-byte match, so each step of the walk (a memory fetch far away) counts.
 #pragma once
 
 #include <cstdint>
@@ -9,11 +11,6 @@
 #include "rarpack/format.h"
 
 namespace zelk4::rarpack {
-
-struct MatchCandidate {
-  uint32_t length = 0;
-  uint32_t distance = 0;
-};
 
 class MatchFinder {
  public:
@@ -27,9 +24,9 @@ class MatchFinder {
   // The length of the common run at pos and pos - distance, at most maxLength.
   uint32_t MatchLength(uint32_t pos, uint32_t distance, uint32_t maxLength) const;
 
-  // Walks at most chainLength candidates for pos (entering positions up to pos first) and calls
-  // consider(length, distance) for each one that is longer than the longest so far, for lengths
-  // of at least 3; stops early at niceLength.
+  // Enters the positions up to pos, then calls consider(length, distance) for the nearest match
+  // of at least three bytes and for each further one, up to chainLength of them, that is longer
+  // than the longest so far; stops early at niceLength.
   template <typename Consider>
   void Search(uint32_t pos, uint32_t maxLength, uint32_t chainLength, uint32_t niceLength, Consider consider);
 
@@ -39,12 +36,8 @@ class MatchFinder {
 
  private:
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
+  static constexpr uint32_t kTripleBits = 16;
 
-  uint32_t Hash3(uint32_t pos) const {
-    const uint32_t v = uint32_t(data_[pos]) << 16 | uint32_t(data_[pos + 1]) << 8 | data_[pos + 2];
-    return (v * 2654435761u) >> (32 - hashBits_);
-  }
-  uint32_t Pair(uint32_t pos) const { return uint32_t(data_[pos]) << 8 | data_[pos + 1]; }
   // The (up to) four bytes at pos, first byte lowest; zeros past the end.
   uint32_t Bytes4(uint32_t pos) const {
     if (pos + 4 <= size_) return uint32_t(data_[pos]) | uint32_t(data_[pos + 1]) << 8 |
@@ -53,10 +46,11 @@ class MatchFinder {
     for (uint32_t i = 0; pos + i < size_; ++i) v |= uint32_t(data_[pos + i]) << (8 * i);
     return v;
   }
-  void Enter(uint32_t pos, uint32_t& head) {
-    links_[pos & linkMask_] = {head, Bytes4(pos)};
-    head = pos;
-  }
+  uint32_t Hash4(uint32_t bytes) const { return (bytes * 2654435761u) >> (32 - hashBits_); }
+  static uint32_t Hash3(uint32_t bytes) { return ((bytes & 0xFFFFFF) * 2654435761u) >> (32 - kTripleBits); }
+  uint32_t Pair(uint32_t pos) const { return uint32_t(data_[pos]) << 8 | data_[pos + 1]; }
+  // Enters pos everywhere; what the triple and pair tables held before stays for the search.
+  void Enter(uint32_t pos);
 
   const uint8_t* data_;
   uint32_t size_;
@@ -64,18 +58,20 @@ class MatchFinder {
   // many hash values as slots (at most 2^20).
   uint32_t linkMask_;
   uint32_t hashBits_;
-  uint32_t inserted_ = 0;         // positions below this are in the chains
-  std::vector<uint32_t> head_;    // latest position per hash
-  // Per window slot: the previous position with the same hash, and the first four bytes at the
-  // slot's position, side by side so one memory fetch tells whether a candidate is worth a look.
+  uint32_t inserted_ = 0;         // positions below this are entered
+  std::vector<uint32_t> head_;    // latest position per four-byte hash
+  // Per window slot: the previous position with the same four-byte hash, and the four bytes at
+  // the slot's position, side by side so one memory fetch tells whether a candidate is real.
   struct Link {
     uint32_t prev;
     uint32_t bytes;
   };
   std::vector<Link> links_;
-  std::vector<uint32_t> lastPair_;  // latest position per two-byte value
-  uint32_t pairAt_ = kNone;         // the last search's position, and what lastPair_ held for
-  uint32_t pairBefore_ = kNone;     // its two bytes before it was entered
+  std::vector<uint32_t> lastTriple_;  // latest position per three-byte hash
+  std::vector<uint32_t> lastPair_;    // latest position per two-byte value
+  uint32_t enteredAt_ = kNone;        // the position entered last, and what the triple and pair
+  uint32_t tripleBefore_ = kNone;     // tables held for its bytes before
+  uint32_t pairBefore_ = kNone;
 };
 
 }  // namespace zelk4::rarpack

@@ -24,8 +24,8 @@ constexpr LevelParams kLevels[6] = {
     {4, 24, false, 0, 0},         // 1: fastest
     {16, 48, true, 24, 8},        // 2
     {32, 128, true, 64, 16},      // 3: normal
-    {128, 258, true, 160, 32},    // 4
-    {1024, 260, true, 260, 64},   // 5: smallest
+    {64, 258, true, 128, 24},     // 4
+    {256, 260, true, 260, 48},    // 5: smallest
 };
 
 constexpr uint32_t kDefaultBlockSymbols = 32768;
