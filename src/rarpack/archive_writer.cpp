@@ -50,7 +50,9 @@ PackResult PackArchive(const std::vector<PackFile>& files, const PackOptions& op
     result.error = "compression level must be 0 to 5";
     return result;
   }
+  uint64_t total = 0;
   for (const PackFile& f : files) {
+    total += f.data.size();
     if (f.name.empty() || f.name.size() > kMaxNameBytes) {
       result.error = "entry names must have 1 to 259 bytes: '" + f.name + "'";
       return result;
@@ -59,6 +61,11 @@ PackResult PackArchive(const std::vector<PackFile>& files, const PackOptions& op
       result.error = "'" + f.name + "' is too large (2 GiB or more)";
       return result;
     }
+  }
+
+  if (options.solid && options.level > 0 && total >= (uint64_t(1) << 32)) {
+    result.error = "a solid archive must hold less than 4 GiB";
+    return result;
   }
 
   StreamOptions stream;

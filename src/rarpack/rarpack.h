@@ -91,7 +91,7 @@ struct PackResult {
 // data per file (version needed 20; method 0x30 + level, or 0x30 stored when packing does not
 // make an entry of a non-solid archive smaller, and for every empty file), and the end block.
 // Fails, with nothing built, for an empty name, a name over 259 bytes, a file of 2 GiB or more,
-// or a level outside 0..5.
+// a solid archive of 4 GiB or more, or a level outside 0..5.
 PackResult PackArchive(const std::vector<PackFile>& files, const PackOptions& options);
 
 // The CRC that RAR puts in front of every header: the low 16 bits of the CRC-32 of the header from
