@@ -7,6 +7,7 @@
 
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/d3d8/pixel_math.h"
@@ -81,6 +82,21 @@ struct Texel {
     if (wu > 255) wu = 255;
     if (wv > 255) wv = 255;
     return BilinearAt(l, x0, y0, wu, wv);
+  }
+
+  // The largest alpha of the four texels BilinearAt blends, when they are all inside the level
+  // (256 otherwise). The filtered alpha is a weighted mean of them, never above it.
+  [[gnu::always_inline]] uint32_t MaxAlphaAt(const FastLevel& l, int x0, int y0) const {
+    if (f.wrapU) x0 = static_cast<int>(WrapIndex(x0, l.width, l.powerOfTwo));
+    if (f.wrapV) y0 = static_cast<int>(WrapIndex(y0, l.height, l.powerOfTwo));
+    if (!(x0 >= 0 && y0 >= 0 && static_cast<uint32_t>(x0) + 1 < l.width &&
+          static_cast<uint32_t>(y0) + 1 < l.height)) {
+      return 256;
+    }
+    const uint32_t* row0 = l.texels + static_cast<uint32_t>(y0) * l.pitchWords + x0;
+    const uint32_t* row1 = row0 + l.pitchWords;
+    const uint32_t top = std::max(row0[0], row0[1]) >> 24, bottom = std::max(row1[0], row1[1]) >> 24;
+    return std::max(top, bottom);
   }
 
   // The filter from the top-left texel (x0, y0) and the weights, as Bilinear works them out.
@@ -364,6 +380,13 @@ void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, i
       kTextured && (lodPerPixel ? st.levelCount <= 1 && bilinear(st.minFilter) && bilinear(st.magFilter)
                                 : bilinear(st.magFilter));
   alignas(16) int32_t xRun[kRun], yRun[kRun], wuRun[kRun], wvRun[kRun];
+  // The smallest texel alpha that can pass the alpha test when the top level is filtered and the
+  // alpha comes from the texture (0: no cut).
+  uint32_t alphaCut = 0;
+  if (topBilinear && ps.alphaTest && !f.opaqueTexels && alphaFrom != 1) {
+    if (ps.alphaFunc == D3DCMP_GREATEREQUAL) alphaCut = static_cast<uint32_t>(ps.alphaRef);
+    if (ps.alphaFunc == D3DCMP_GREATER) alphaCut = static_cast<uint32_t>(ps.alphaRef) + 1;
+  }
   // Likewise, between two levels under the linear mip filter, for each group of four pixels
   // whose levels of detail all lie strictly between 0 and the last level and share their whole
   // part: that level (-1 where they do not), positions and weights in it and the next one, and
@@ -467,6 +490,9 @@ void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, i
       uint32_t colour = diffuse;
       if (kTextured) {
         uint32_t texel;
+        // Under an alpha test that needs more than the texels' largest alpha, the pixel is
+        // left out without filtering (a modulated alpha is never above the texel's).
+        if (alphaCut != 0 && sampler.MaxAlphaAt(f.levels[0], xRun[j], yRun[j]) < alphaCut) continue;
         if (topBilinear) {
           texel = sampler.BilinearAt(f.levels[0], xRun[j], yRun[j], static_cast<uint32_t>(wuRun[j]),
                                      static_cast<uint32_t>(wvRun[j]));

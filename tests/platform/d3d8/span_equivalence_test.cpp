@@ -1,6 +1,7 @@
 // The fast span code's shortcuts give the general code's pixels: constant-colour blends over a
 // varied destination (alpha 0 leaving it as it was, alpha 255 replacing it, runs of every
-// length modulo four) and textured spans over the same destination.
+// length modulo four) and alpha-tested textured spans, whose texels may be passed over
+// unfiltered when none of them can pass the test.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -38,6 +39,15 @@ Picture ConstantBlends(D3DFORMAT target, unsigned threads) {
   d->SetRenderState(D3DRS_ALPHAREF, 120);
   d->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
   d.DrawRect(1.5f, 2.25f, 50.75f, 27.5f, 0.5f, 0xFFFFFFFF);
+  // Stretched, wrapping, with the diffuse alpha modulating the texel's and a strict test.
+  d->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+  d->SetRenderState(D3DRS_ALPHAREF, 90);
+  d.DrawScreen({{0, 0, 0.5f, 1, 0xC0FFFFFF, -0.3f, -0.2f},
+                {53, 0, 0.5f, 1, 0xC0FFFFFF, 2.1f, -0.2f},
+                {0, 29, 0.5f, 1, 0xC0FFFFFF, -0.3f, 1.7f},
+                {53, 0, 0.5f, 1, 0xC0FFFFFF, 2.1f, -0.2f},
+                {53, 29, 0.5f, 1, 0xC0FFFFFF, 2.1f, 1.7f},
+                {0, 29, 0.5f, 1, 0xC0FFFFFF, -0.3f, 1.7f}});
   d->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
   d->SetTexture(0, nullptr);
   // Spans of 1 to 8 pixels and longer ones, at alphas 0, 255 and between.
