@@ -399,12 +399,25 @@ void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, i
   for (int runStart = x0; runStart < x1; runStart += kRun) {
     const int runEnd = x1 - runStart < kRun ? x1 : runStart + kRun;
     const int first = runStart - x0;
+    // Pixels still to shade (bit j: pixel runStart + j) and those whose depth test is done.
+    uint64_t pending = runEnd - runStart == 64 ? ~uint64_t{0} : (uint64_t{1} << (runEnd - runStart)) - 1;
+    uint64_t tested = 0;
     for (int j = 0; j < runEnd - runStart; j += 4) {
       const __m128i index = _mm_add_epi32(_mm_set1_epi32(first + j), _mm_setr_epi32(0, 1, 2, 3));
       const __m128 fi = _mm_cvtepi32_ps(index);
       if (kDepth) {
-        _mm_store_si128(reinterpret_cast<__m128i*>(depthRun + j),
-                        QuantizeDepthLanes(zStart, t.zdx, first + j, depthMax));
+        const __m128i depth = QuantizeDepthLanes(zStart, t.zdx, first + j, depthMax);
+        _mm_store_si128(reinterpret_cast<__m128i*>(depthRun + j), depth);
+        if (lessEqual && runStart + j + 4 <= runEnd) {
+          // The depth test for four pixels inside the span (stored depths are below 2^24, so
+          // the signed comparison is the unsigned one).
+          const __m128i stored =
+              _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(depthRow + runStart + j)), 8);
+          const uint64_t failed = static_cast<uint64_t>(
+              _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(depth, stored))));
+          tested |= uint64_t{15} << j;
+          pending &= ~(failed << j);
+        }
       }
       const __m128 w = t.affine ? _mm_set1_ps(wConst)
                                 : _mm_div_ps(_mm_set1_ps(1.0f),
@@ -470,13 +483,17 @@ void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, i
         }
       }
     }
-    for (int x = runStart; x < runEnd; ++x) {
-      const int j = x - runStart;
+    while (pending != 0) {
+      const int j = __builtin_ctzll(pending);
+      pending &= pending - 1;
+      const int x = runStart + j;
       uint32_t depthValue = 0;
       if (kDepth) {
         depthValue = depthRun[j];
-        const uint32_t stored = depthRow[x] >> 8;
-        if (lessEqual ? depthValue > stored : !Compare(ps.zFunc, depthValue, stored)) continue;
+        if (!((tested >> j) & 1)) {
+          const uint32_t stored = depthRow[x] >> 8;
+          if (lessEqual ? depthValue > stored : !Compare(ps.zFunc, depthValue, stored)) continue;
+        }
       }
       const float w = wRun[j];
       uint32_t diffuse = flatDiffuse;
