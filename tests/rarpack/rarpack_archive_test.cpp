@@ -138,6 +138,13 @@ TEST(RarpackChoices, AudioModeWhereItPacksSmaller) {
   EXPECT_LE(hissAuto, hissLZ);
   size_t textSize;
   EXPECT_EQ(Pack(Text(20000, 5), StreamOptions{}, &textSize).audioSymbols, 0u);
+  // Text around the sound stays with LZ, the sound alone goes to audio mode: one stream, both.
+  const Bytes tagged = WavWithText(15000, 16, 1, 7, 6001);
+  size_t taggedSize;
+  const StreamStats mixed = Pack(tagged, StreamOptions{}, &taggedSize);
+  EXPECT_EQ(mixed.audioSymbols, 30000u);
+  EXPECT_GT(mixed.mainSymbols[' '], 0u);
+  EXPECT_EQ(mixed.tableReads, 3u);
 }
 
 TEST(RarpackChoices, NewTablesWhenTheStatisticsChangeAndNotOtherwise) {

@@ -81,7 +81,8 @@ std::vector<SetArchive> MakeReferenceSet() {
   const std::vector<std::pair<std::string, Bytes>> sound = {
       {"sound\\mono8.wav", Wav(40000, 8, 1, 1)},   {"sound\\stereo8.wav", Wav(20000, 8, 2, 2)},
       {"sound\\three8.wav", Wav(15000, 8, 3, 3)},  {"sound\\four8.wav", Wav(12000, 8, 4, 4)},
-      {"sound\\mono16.wav", Wav(20000, 16, 1, 5)}, {"sound\\stereo16.wav", Wav(15000, 16, 2, 6)}};
+      {"sound\\mono16.wav", Wav(20000, 16, 1, 5)}, {"sound\\stereo16.wav", Wav(15000, 16, 2, 6)},
+      {"sound\\tagged.wav", WavWithText(15000, 16, 1, 7, 6001)}};
   set.push_back({"audio.rar", sound, Options(3, false)});
   set.push_back({"audio-solid.rar", sound, Options(3, true)});
   // Blocks of an odd size: new tables in mid-sound at every channel phase, LZ and audio in turn.

@@ -95,6 +95,27 @@ Bytes Wav(uint32_t frames, uint32_t bits, uint32_t channels, uint32_t seed) {
   return out;
 }
 
+Bytes WavWithText(uint32_t frames, uint32_t bits, uint32_t channels, uint32_t seed, uint32_t textBytes) {
+  const Bytes wav = Wav(frames, bits, channels, seed);
+  const Bytes text = Text(textBytes, seed);
+  auto chunk = [&](const char* id) {
+    Bytes c(id, id + 4);
+    for (int k = 0; k < 4; ++k) c.push_back(static_cast<uint8_t>(textBytes >> (8 * k)));
+    c.insert(c.end(), text.begin(), text.end());
+    if (textBytes & 1) c.push_back(0);
+    return c;
+  };
+  constexpr size_t kDataChunk = 36;  // Wav() writes "data" right after the 16-byte fmt chunk
+  Bytes out(wav.begin(), wav.begin() + kDataChunk);
+  const Bytes before = chunk("LIST"), after = chunk("note");
+  out.insert(out.end(), before.begin(), before.end());
+  out.insert(out.end(), wav.begin() + kDataChunk, wav.end());
+  out.insert(out.end(), after.begin(), after.end());
+  const uint32_t riff = static_cast<uint32_t>(out.size() - 8);
+  for (int k = 0; k < 4; ++k) out[4 + k] = static_cast<uint8_t>(riff >> (8 * k));
+  return out;
+}
+
 Unpacked Extract(const Bytes& archive, uint32_t index) {
   uint8_t* data = nullptr;
   uint32_t size = 0;

@@ -19,6 +19,8 @@ Bytes Text(size_t size, uint32_t seed);
 Bytes Records(size_t size, uint32_t seed);
 // A WAV file: `bits` 8 or 16, `channels` 1..4, a few tones with a little noise.
 Bytes Wav(uint32_t frames, uint32_t bits, uint32_t channels, uint32_t seed);
+// The same with a chunk of `textBytes` of text before the sound and another one after it.
+Bytes WavWithText(uint32_t frames, uint32_t bits, uint32_t channels, uint32_t seed, uint32_t textBytes);
 
 struct Unpacked {
   bool ok = false;
