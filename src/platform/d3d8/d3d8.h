@@ -85,6 +85,10 @@ class IDirect3DSurface8 : public IDirect3DUnknown8 {
   INT pitch_ = 0;              // bytes per row
   std::vector<uint8_t> bits_;  // pitch_ * height_ bytes, zero at creation
   bool locked_ = false;
+  // The largest texel alpha of each 8x8 block of texels together with the texels just right of
+  // and below it, for alpha-tested drawing; made when first needed, thrown away by a lock.
+  std::vector<uint8_t> alphaBlocks_;
+  bool alphaBlocksValid_ = false;
 };
 
 class IDirect3DBaseTexture8 : public IDirect3DResource8 {

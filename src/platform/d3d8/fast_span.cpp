@@ -193,6 +193,56 @@ inline int Factor(DWORD blend, int shift, uint32_t s, uint32_t d) {
   }
 }
 
+constexpr uint32_t kAlphaBlock = 8;  // texels per side of an alpha block
+
+// Each block's largest alpha over texels [8 bx, 8 bx + 8] x [8 by, 8 by + 8] (inside the
+// level): every texel the bilinear filter reads from a top-left texel in the block.
+void BuildAlphaBlocks(IDirect3DSurface8* s) {
+  const uint32_t w = s->width_, h = s->height_;
+  const uint32_t perRow = (w + kAlphaBlock - 1) / kAlphaBlock, rows = (h + kAlphaBlock - 1) / kAlphaBlock;
+  std::vector<uint8_t> rowMax(static_cast<size_t>(perRow) * h, 0);
+  for (uint32_t y = 0; y < h; ++y) {
+    const uint32_t* row = reinterpret_cast<const uint32_t*>(s->bits_.data() + static_cast<size_t>(y) * s->pitch_);
+    for (uint32_t bx = 0; bx < perRow; ++bx) {
+      const uint32_t last = std::min(bx * kAlphaBlock + kAlphaBlock, w - 1);
+      uint32_t m = 0;
+      for (uint32_t x = bx * kAlphaBlock; x <= last; ++x) m = std::max(m, row[x] >> 24);
+      rowMax[static_cast<size_t>(y) * perRow + bx] = static_cast<uint8_t>(m);
+    }
+  }
+  s->alphaBlocks_.assign(static_cast<size_t>(perRow) * rows, 0);
+  for (uint32_t by = 0; by < rows; ++by) {
+    const uint32_t last = std::min(by * kAlphaBlock + kAlphaBlock, h - 1);
+    for (uint32_t y = by * kAlphaBlock; y <= last; ++y) {
+      for (uint32_t bx = 0; bx < perRow; ++bx) {
+        uint8_t& m = s->alphaBlocks_[static_cast<size_t>(by) * perRow + bx];
+        m = std::max(m, rowMax[static_cast<size_t>(y) * perRow + bx]);
+      }
+    }
+  }
+  s->alphaBlocksValid_ = true;
+}
+
+// The largest alpha the bilinear filter can read for top-left texels in [x0, x1] x [y0, y1]
+// when all of them lie inside the level without wrapping (256 otherwise).
+inline uint32_t BlockMaxAlpha(const FastSetup& f, int x0, int x1, int y0, int y1) {
+  const FastLevel& l = f.levels[0];
+  if (x0 < 0 || y0 < 0 || static_cast<uint32_t>(x1) + 1 >= l.width || static_cast<uint32_t>(y1) + 1 >= l.height) {
+    return 256;
+  }
+  if (x1 - x0 > 4 * static_cast<int>(kAlphaBlock) || y1 - y0 > 4 * static_cast<int>(kAlphaBlock)) {
+    return 256;  // far apart (a strongly shrunk texture): not worth the look
+  }
+  uint32_t m = 0;
+  for (uint32_t by = static_cast<uint32_t>(y0) / kAlphaBlock; by <= static_cast<uint32_t>(y1) / kAlphaBlock; ++by) {
+    const uint8_t* row = f.alphaBlocks + static_cast<size_t>(by) * f.alphaBlocksPerRow;
+    for (uint32_t bx = static_cast<uint32_t>(x0) / kAlphaBlock; bx <= static_cast<uint32_t>(x1) / kAlphaBlock; ++bx) {
+      m = std::max<uint32_t>(m, row[bx]);
+    }
+  }
+  return m;
+}
+
 }  // namespace
 
 void SetFastShadingEnabled(bool enabled) { g_fastEnabled = enabled; }
@@ -234,6 +284,15 @@ void PrepareFastSetup(PixelState* ps) {
                                 IsPowerOfTwo(s.width_) && IsPowerOfTwo(s.height_)};
       }
       f.textured = true;
+      // An alpha test that needs more than some alpha, on a texture nothing draws into.
+      IDirect3DSurface8* top = st.levels[0];
+      if (ps->alphaTest && !f.opaqueTexels && f.alphaFrom != 1 &&
+          (ps->alphaFunc == D3DCMP_GREATER || ps->alphaFunc == D3DCMP_GREATEREQUAL) &&
+          (top->usage_ & D3DUSAGE_RENDERTARGET) == 0 && top->width_ > 1 && top->height_ > 1) {
+        if (!top->alphaBlocksValid_) BuildAlphaBlocks(top);
+        f.alphaBlocks = top->alphaBlocks_.data();
+        f.alphaBlocksPerRow = (top->width_ + kAlphaBlock - 1) / kAlphaBlock;
+      }
     } else if (f.colourFrom != 1 || f.alphaFrom != 1) {
       return;  // cannot happen: such ops were turned into CURRENT pass-through
     }
@@ -436,6 +495,17 @@ void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, i
           BilinearLanes(v, th, &position, &weight);
           _mm_store_si128(reinterpret_cast<__m128i*>(yRun + j), position);
           _mm_store_si128(reinterpret_cast<__m128i*>(wvRun + j), weight);
+          // Four pixels whose texels all have too little alpha are left out together (lanes
+          // past the span only widen the area looked at).
+          if (alphaCut != 0 && f.alphaBlocks != nullptr) {
+            const int* xs = xRun + j;
+            const int* ys = yRun + j;
+            const int xMin = std::min(std::min(xs[0], xs[1]), std::min(xs[2], xs[3]));
+            const int xMax = std::max(std::max(xs[0], xs[1]), std::max(xs[2], xs[3]));
+            const int yMin = std::min(std::min(ys[0], ys[1]), std::min(ys[2], ys[3]));
+            const int yMax = std::max(std::max(ys[0], ys[1]), std::max(ys[2], ys[3]));
+            if (BlockMaxAlpha(f, xMin, xMax, yMin, yMax) < alphaCut) pending &= ~(uint64_t{15} << j);
+          }
         }
         if (lodPerPixel) {
           const __m128 tw4 = _mm_set1_ps(tw), th4 = _mm_set1_ps(th);

@@ -133,6 +133,7 @@ HRESULT IDirect3DSurface8::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRe
   }
   if (device_ != nullptr) FinishDrawing(device_);
   locked_ = true;
+  alphaBlocksValid_ = false;  // the texels may change
   pLockedRect->Pitch = pitch_;
   pLockedRect->pBits = bits_.data();
   return D3D_OK;
@@ -142,6 +143,7 @@ HRESULT IDirect3DSurface8::UnlockRect() {
   D3D8_LOG("Surface::UnlockRect(%s)", d3d8::ObjectName(this).c_str());
   if (!locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
+  alphaBlocksValid_ = false;
   return D3D_OK;
 }
 
@@ -189,6 +191,7 @@ HRESULT IDirect3DTexture8::UnlockRect(UINT Level) {
   if (Level >= levels_.size()) return D3DERR_INVALIDCALL;
   if (!levels_[Level]->locked_) return D3DERR_INVALIDCALL;
   levels_[Level]->locked_ = false;
+  levels_[Level]->alphaBlocksValid_ = false;
   return D3D_OK;
 }
 
@@ -243,6 +246,7 @@ HRESULT IDirect3DCubeTexture8::UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level)
   IDirect3DSurface8* surface = faces_[FaceType][Level];
   if (!surface->locked_) return D3DERR_INVALIDCALL;
   surface->locked_ = false;
+  surface->alphaBlocksValid_ = false;
   return D3D_OK;
 }
 

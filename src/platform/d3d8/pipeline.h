@@ -84,6 +84,10 @@ struct FastSetup {
   int colourFrom = 1;
   int alphaFrom = 1;
   std::array<FastLevel, kMaxMipLevels> levels{};
+  // The top level's alpha blocks (IDirect3DSurface8::alphaBlocks_) under an alpha test that
+  // needs more than some alpha, else null.
+  const uint8_t* alphaBlocks = nullptr;
+  uint32_t alphaBlocksPerRow = 0;
 };
 
 struct PixelState {

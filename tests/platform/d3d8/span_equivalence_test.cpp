@@ -75,4 +75,77 @@ TEST(D3D8SpanEquivalence, ConstantAndOverlayBlendsMatchTheGeneralCode) {
   }
 }
 
+// An overlay-like texture: alpha 0 but for single texels on and beside the 8x8 block edges,
+// drawn alpha-tested, stretched, shrunk and wrapped; then texels are changed through a lock
+// and the same draws repeated, so areas passed over before must be looked at again.
+Picture SparseAlphaOverlays(unsigned threads) {
+  TestDevice d(53, 29, D3DFMT_A8R8G8B8, D3DFMT_D24X8, threads);
+  d->SetRenderState(D3DRS_LIGHTING, FALSE);
+  d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  d->SetRenderState(D3DRS_ZENABLE, FALSE);
+  d->Clear(0, nullptr, D3DCLEAR_TARGET, 0x80204060, 1.0f, 0);
+  constexpr UINT kWidth = 41, kHeight = 37;
+  std::vector<uint32_t> texels(kWidth * kHeight);
+  for (size_t i = 0; i < texels.size(); ++i) texels[i] = static_cast<uint32_t>(i * 2654435761u) & 0x00FFFFFFu;
+  auto island = [&](UINT x, UINT y, uint32_t alpha) { texels[y * kWidth + x] |= alpha << 24; };
+  island(8, 8, 255);
+  island(7, 15, 230);
+  island(16, 0, 200);
+  island(40, 36, 250);
+  island(0, 24, 201);
+  island(23, 17, 199);
+  IDirect3DTexture8* texture = d.MakeTexture(kWidth, kHeight, {texels});
+  d->SetTexture(0, texture);
+  d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+  d->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
+  d->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
+  d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  d->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+  auto draws = [&] {
+    d->SetRenderState(D3DRS_ALPHAREF, 100);
+    d->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+    d.DrawRect(0.5f, 0.25f, 52.5f, 28.75f, 0.5f, 0xFFFFFFFF);
+    d->SetRenderState(D3DRS_ALPHAREF, 40);
+    d->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+    d.DrawScreen({{0, 0, 0.5f, 1, 0xE0FFFFFF, -0.6f, -0.4f},
+                  {53, 0, 0.5f, 1, 0xE0FFFFFF, 1.3f, -0.4f},
+                  {0, 29, 0.5f, 1, 0xE0FFFFFF, -0.6f, 1.2f},
+                  {53, 0, 0.5f, 1, 0xE0FFFFFF, 1.3f, -0.4f},
+                  {53, 29, 0.5f, 1, 0xE0FFFFFF, 1.3f, 1.2f},
+                  {0, 29, 0.5f, 1, 0xE0FFFFFF, -0.6f, 1.2f}});
+    d.DrawRect(30, 3, 38, 9, 0.5f, 0xFFFFFFFF);  // shrunk about five times
+    d->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+    d->SetTextureStageState(0, D3DTSS_ADDRESSV, D3DTADDRESS_CLAMP);
+    d.DrawScreen({{2, 1, 0.5f, 1, 0xFFFFFFFF, -0.2f, -0.1f},
+                  {50, 1, 0.5f, 1, 0xFFFFFFFF, 1.1f, -0.1f},
+                  {2, 27, 0.5f, 1, 0xFFFFFFFF, -0.2f, 1.05f}});
+    d->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_WRAP);
+    d->SetTextureStageState(0, D3DTSS_ADDRESSV, D3DTADDRESS_WRAP);
+  };
+  draws();
+  D3DLOCKED_RECT locked;
+  EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+  auto* bits = static_cast<uint32_t*>(locked.pBits);
+  const int pitch = locked.Pitch / 4;
+  bits[8 * pitch + 8] &= 0x00FFFFFFu;  // one island gone, two new ones where all was clear
+  bits[30 * pitch + 30] |= 0xFF000000u;
+  bits[3 * pitch + 33] |= 0xD0000000u;
+  texture->UnlockRect(0);
+  draws();
+  texture->Release();
+  return d.Frame();
+}
+
+TEST(D3D8SpanEquivalence, SparseAlphaOverlaysMatchTheGeneralCode) {
+  Picture fast = SparseAlphaOverlays(1);
+  d3d8::SetFastShadingEnabled(false);
+  Picture general = SparseAlphaOverlays(1);
+  d3d8::SetFastShadingEnabled(true);
+  EXPECT_TRUE(zelk4::test::PicturesMatch("sparse_alpha", general, fast));
+  EXPECT_TRUE(zelk4::test::PicturesMatch("sparse_alpha_threads", fast, SparseAlphaOverlays(2)));
+}
+
 }  // namespace
