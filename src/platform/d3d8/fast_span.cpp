@@ -225,12 +225,12 @@ void BuildAlphaBlocks(IDirect3DSurface8* s) {
 
 // The largest alpha the bilinear filter can read for top-left texels in [x0, x1] x [y0, y1]
 // when all of them lie inside the level without wrapping (256 otherwise).
-inline uint32_t BlockMaxAlpha(const FastSetup& f, int x0, int x1, int y0, int y1) {
+inline uint32_t BlockMaxAlpha(const FastSetup& f, int x0, int x1, int y0, int y1, int maxBlocks) {
   const FastLevel& l = f.levels[0];
   if (x0 < 0 || y0 < 0 || static_cast<uint32_t>(x1) + 1 >= l.width || static_cast<uint32_t>(y1) + 1 >= l.height) {
     return 256;
   }
-  if (x1 - x0 > 4 * static_cast<int>(kAlphaBlock) || y1 - y0 > 4 * static_cast<int>(kAlphaBlock)) {
+  if (x1 - x0 > maxBlocks * static_cast<int>(kAlphaBlock) || y1 - y0 > maxBlocks * static_cast<int>(kAlphaBlock)) {
     return 256;  // far apart (a strongly shrunk texture): not worth the look
   }
   uint32_t m = 0;
@@ -461,6 +461,26 @@ void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, i
     // Pixels still to shade (bit j: pixel runStart + j) and those whose depth test is done.
     uint64_t pending = runEnd - runStart == 64 ? ~uint64_t{0} : (uint64_t{1} << (runEnd - runStart)) - 1;
     uint64_t tested = 0;
+    // With the same 1/w all over the triangle, each step along the row moves the texture
+    // coordinates one way only (every rounding keeps the order), so the run's texel positions
+    // lie between those of its end pixels: a run whose blocks all have too little alpha is
+    // left out at once.
+    if (alphaCut != 0 && f.alphaBlocks != nullptr && t.affine) {
+      const float a = static_cast<float>(first), b = static_cast<float>(first + (runEnd - runStart) - 1);
+      const __m128 ends = _mm_setr_ps(a, b, a, b), w = _mm_set1_ps(wConst);
+      const __m128 u = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(u0), _mm_mul_ps(_mm_set1_ps(uStep), ends)), w);
+      const __m128 v = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(v0), _mm_mul_ps(_mm_set1_ps(vStep), ends)), w);
+      __m128i position, weight;
+      alignas(16) int32_t xs[4], ys[4];
+      BilinearLanes(u, tw, &position, &weight);
+      _mm_store_si128(reinterpret_cast<__m128i*>(xs), position);
+      BilinearLanes(v, th, &position, &weight);
+      _mm_store_si128(reinterpret_cast<__m128i*>(ys), position);
+      if (BlockMaxAlpha(f, std::min(xs[0], xs[1]), std::max(xs[0], xs[1]), std::min(ys[0], ys[1]),
+                        std::max(ys[0], ys[1]), 16) < alphaCut) {
+        continue;
+      }
+    }
     for (int j = 0; j < runEnd - runStart; j += 4) {
       const __m128i index = _mm_add_epi32(_mm_set1_epi32(first + j), _mm_setr_epi32(0, 1, 2, 3));
       const __m128 fi = _mm_cvtepi32_ps(index);
@@ -504,7 +524,7 @@ void Span(const PixelState& ps, const Triangle& t, const float* planes, int y, i
             const int xMax = std::max(std::max(xs[0], xs[1]), std::max(xs[2], xs[3]));
             const int yMin = std::min(std::min(ys[0], ys[1]), std::min(ys[2], ys[3]));
             const int yMax = std::max(std::max(ys[0], ys[1]), std::max(ys[2], ys[3]));
-            if (BlockMaxAlpha(f, xMin, xMax, yMin, yMax) < alphaCut) pending &= ~(uint64_t{15} << j);
+            if (BlockMaxAlpha(f, xMin, xMax, yMin, yMax, 4) < alphaCut) pending &= ~(uint64_t{15} << j);
           }
         }
         if (lodPerPixel) {
