@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "archive/rar20_codes.h"
 #include "archive/rar20_crypt.h"
 
 namespace archive {
@@ -43,15 +44,6 @@ struct DecodeTable {
   uint32_t limit[16];
   uint32_t first[16];
   uint32_t symbols[kMainSymbols];  // sized for the largest alphabet
-};
-
-struct AudioChannel {
-  int32_t w1, w2, w3, w4, w5;  // prediction weights, kept within -17..16
-  int32_t d1, d2, d3, d4;      // past deltas
-  int32_t lastDelta;
-  uint32_t errors[11];         // error sums of the eleven candidate adjustments
-  uint32_t byteCount;
-  int32_t lastByte;
 };
 
 struct DecoderState {

@@ -6,19 +6,15 @@
 #include <cstdint>
 #include <span>
 
+#include "archive/rar20_codes.h"
+
 namespace zelk4::rarpack {
 
-struct AudioChannelState {
-  int32_t w1 = 0, w2 = 0, w3 = 0, w4 = 0, w5 = 0;  // prediction weights, kept within -17..16
-  int32_t d1 = 0, d2 = 0, d3 = 0, d4 = 0;          // past deltas
-  int32_t lastDelta = 0;
-  uint32_t errors[11] = {};  // error sums of the eleven candidate weight changes
-  uint32_t byteCount = 0;
-  int32_t lastByte = 0;
-};
+// A channel's predictor state, exactly as the decoder keeps it.
+using AudioChannelState = archive::AudioChannel;
 
 struct AudioState {
-  AudioChannelState channels[4];
+  AudioChannelState channels[4] = {};
   int32_t channelDelta = 0;     // the last delta of any channel
   uint32_t currentChannel = 0;  // channel of the next byte
 };

@@ -1,8 +1,10 @@
 // Constants of the RAR 2.0 stream and archive formats that the packer writes (private). The
-// tables are the format's own; the decoder in archive/ holds the same values.
+// code tables come from the decoder in archive/.
 #pragma once
 
 #include <cstdint>
+
+#include "archive/rar20_codes.h"
 
 namespace zelk4::rarpack {
 
@@ -36,20 +38,13 @@ constexpr uint32_t kBitRepeatPrevious = 16;  // 3..6 copies of the previous leng
 constexpr uint32_t kBitShortZeros = 17;      // 3..10 zero lengths (3 bits)
 constexpr uint32_t kBitLongZeros = 18;       // 11..138 zero lengths (7 bits)
 
-constexpr uint8_t kLengthBase[28] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
-                                     24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
-constexpr uint8_t kLengthBits[28] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
-                                     2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
-constexpr uint32_t kDistanceBase[48] = {
-    0,      1,      2,      3,      4,      6,      8,      12,     16,     24,     32,     48,
-    64,     96,     128,    192,    256,    384,    512,    768,    1024,   1536,   2048,   3072,
-    4096,   6144,   8192,   12288,  16384,  24576,  32768,  49152,  65536,  98304,  131072, 196608,
-    262144, 327680, 393216, 458752, 524288, 589824, 655360, 720896, 786432, 851968, 917504, 983040};
-constexpr uint8_t kDistanceBits[48] = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,
-                                       7,  7,  8,  8,  9,  9,  10, 10, 11, 11, 12, 12, 13, 13, 14, 14,
-                                       15, 15, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
-constexpr uint8_t kShortBase[8] = {0, 4, 8, 16, 32, 64, 128, 192};
-constexpr uint8_t kShortBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
+// The length, distance and short-match tables are the decoder's own.
+using archive::kDistanceBase;
+using archive::kDistanceBits;
+using archive::kLengthBase;
+using archive::kLengthBits;
+using archive::kShortBase;
+using archive::kShortBits;
 
 // Lengths coded with symbols 270..297 grow by one at these distances, and those coded with a
 // recent distance (257..260) also at 0x101: short codes cover length 2 up to distance 256.
