@@ -551,7 +551,7 @@ TEST(D3D8Specular, TheVertexSpecularColourIsAddedWhenEnabled) {
   EXPECT_EQ(device.Frame().at(4, 4), 0xFFC0FFFFu);  // added and clamped; alpha untouched
 }
 
-// Lit, a vertex specular colour is the specular material (SPECULARMATERIALSOURCE COLOR2).
+// Lit, a vertex specular colour stands in for the material's own (SPECULARMATERIALSOURCE COLOR2).
 TEST_F(FixedFunction, LitSpecularTakesTheVertexSpecularColour) {
   Material(0, 0, 1, 0);
   PointLight(0, 0, -1.5f, 0, 0, 0, 0.5f, 0.25f, 0.125f);
