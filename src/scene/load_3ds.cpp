@@ -14,6 +14,7 @@
 
 #include "app/fatal_error.h"
 #include "scene/chunk_cursor.h"
+#include "scene/chunk_ids_3ds.h"
 #include "scene/scene.h"
 
 using scene3ds::ChunkCursor;
@@ -22,42 +23,7 @@ using scene3ds::ReadChunkHeader;
 
 namespace {
 
-enum ChunkId : uint16_t {
-  kM3dMagic = 0x4D4D,
-  kMData = 0x3D3D,
-  kNamedObject = 0x4000,
-  kNTriObject = 0x4100,
-  kPointArray = 0x4110,
-  kFaceArray = 0x4120,
-  kMshMatGroup = 0x4130,
-  kTexVerts = 0x4140,
-  kMatEntry = 0xAFFF,
-  kMatName = 0xA000,
-  kMatAmbient = 0xA010,
-  kMatDiffuse = 0xA020,
-  kMatSpecular = 0xA030,
-  kMatShininess = 0xA040,
-  kMatTransparency = 0xA050,
-  kColor24 = 0x0011,
-  kIntPercentage = 0x0030,
-  kMatTexMap = 0xA200,
-  kMatMapName = 0xA300,
-  kKfData = 0xB000,
-  kKfSeg = 0xB008,
-  kObjectNodeTag = 0xB002,
-  kCameraNodeTag = 0xB003,
-  kTargetNodeTag = 0xB004,
-  kLightNodeTag = 0xB005,
-  kNodeId = 0xB030,
-  kNodeHdr = 0xB010,
-  kPivot = 0xB013,
-  kPosTrackTag = 0xB020,
-  kRotTrackTag = 0xB021,
-  kSclTrackTag = 0xB022,
-  kFovTrackTag = 0xB023,
-  kRollTrackTag = 0xB024,
-  kColTrackTag = 0xB025,
-};
+using namespace scene3ds::chunk_id;
 
 constexpr float kByteToUnit = 0.003921569f;  // 1 / 255
 
