@@ -71,19 +71,6 @@ int FetchNothing(uint8_t** data, uint32_t* size, const char*, const char*, const
   return 0;
 }
 
-// Z05 on the first row, Z30 on the second, 20 ms apart; the pattern loops.
-std::vector<uint8_t> SyncSong() {
-  XmSong song;
-  song.channels = 1;
-  song.speed = 1;
-  song.orders = {0};
-  XmPattern pattern(2, 1);
-  pattern.At(0, 0) = {49, 1, 0, kXmSync, 0x05};
-  pattern.At(1, 0) = {0, 0, 0, kXmSync, 0x30};
-  song.patterns = {pattern};
-  return WriteXm(song);
-}
-
 class MusicStart : public testing::Test {
  protected:
   void SetUp() override {
@@ -98,7 +85,7 @@ class MusicStart : public testing::Test {
 };
 
 TEST_F(MusicStart, PlaysTheModuleAndTakesTheClockOriginOnce) {
-  fetchBytes = SyncSong();
+  fetchBytes = TwoRowSyncSong();
   SetModuleFetch(FetchFromMemory);
   StartMusic();
   ASSERT_NE(song, nullptr);

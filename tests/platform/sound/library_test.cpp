@@ -14,22 +14,9 @@
 namespace zelk4::test {
 namespace {
 
-// Two rows at speed 1, BPM 125 (20 ms a row): Z05 on the first, Z30 on the second.
-std::vector<uint8_t> TwoRowSong() {
-  XmSong song;
-  song.channels = 1;
-  song.speed = 1;
-  song.orders = {0};
-  XmPattern pattern(2, 1);
-  pattern.At(0, 0) = {49, 1, 0, kXmSync, 0x05};
-  pattern.At(1, 0) = {0, 0, 0, kXmSync, 0x30};
-  song.patterns = {pattern};
-  return WriteXm(song);
-}
-
 TEST(SoundLibrary, CallsFailWithTheLibrarysErrorCodes) {
   EXPECT_GE(FSOUND_GetVersion(), 3.4f);
-  std::vector<uint8_t> bytes = TwoRowSong();
+  std::vector<uint8_t> bytes = TwoRowSyncSong();
   EXPECT_EQ(FMUSIC_LoadSongMemory(bytes.data(), static_cast<int>(bytes.size())), nullptr);
   EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_UNINITIALIZED);
 
@@ -63,7 +50,7 @@ TEST(SoundLibrary, CallsFailWithTheLibrarysErrorCodes) {
 }
 
 TEST(SoundLibrary, SongClockFollowsPulledFramesStopsAndRestarts) {
-  PullSession session(TwoRowSong());
+  PullSession session(TwoRowSyncSong());
   EXPECT_EQ(FMUSIC_GetTime(session.song), 0);
   session.Pull(44100 / 2, 441);
   EXPECT_EQ(FMUSIC_GetTime(session.song), 500);
@@ -106,7 +93,7 @@ TEST(SoundRealTime, WithoutADeviceASilentClockRunsTheSong) {
   EXPECT_TRUE(sound::UsingSilentClock());
   EXPECT_NE(said.find("no audio device"), std::string::npos) << said;
 
-  std::vector<uint8_t> bytes = TwoRowSong();
+  std::vector<uint8_t> bytes = TwoRowSyncSong();
   FMUSIC_MODULE* mod = FMUSIC_LoadSongMemory(bytes.data(), static_cast<int>(bytes.size()));
   ASSERT_NE(mod, nullptr);
   FMUSIC_SetZxxCallback(mod, [](FMUSIC_MODULE*, unsigned char param) {
@@ -149,7 +136,7 @@ TEST(SoundRealTime, OnADeviceCallbacksComeInTheSongsOrder) {
     unsetenv("SDL_AUDIODRIVER");
     GTEST_SKIP() << "SDL has no dummy audio driver here";
   }
-  std::vector<uint8_t> bytes = TwoRowSong();
+  std::vector<uint8_t> bytes = TwoRowSyncSong();
   FMUSIC_MODULE* mod = FMUSIC_LoadSongMemory(bytes.data(), static_cast<int>(bytes.size()));
   ASSERT_NE(mod, nullptr);
   FMUSIC_SetZxxCallback(mod, [](FMUSIC_MODULE*, unsigned char param) {

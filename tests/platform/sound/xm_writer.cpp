@@ -90,4 +90,16 @@ std::vector<uint8_t> WriteXm(const XmSong& song) {
   return out;
 }
 
+std::vector<uint8_t> TwoRowSyncSong() {
+  XmSong song;
+  song.channels = 1;
+  song.speed = 1;
+  song.orders = {0};
+  XmPattern pattern(2, 1);
+  pattern.At(0, 0) = {49, 1, 0, kXmSync, 0x05};
+  pattern.At(1, 0) = {0, 0, 0, kXmSync, 0x30};
+  song.patterns = {pattern};
+  return WriteXm(song);
+}
+
 }  // namespace zelk4::test

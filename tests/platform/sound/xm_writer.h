@@ -45,4 +45,8 @@ struct XmSong {
 
 std::vector<uint8_t> WriteXm(const XmSong& song);
 
+// Two rows at speed 1, BPM 125 (20 ms a row): Z05 on the first, Z30 on the second; the pattern
+// loops.
+std::vector<uint8_t> TwoRowSyncSong();
+
 }  // namespace zelk4::test
