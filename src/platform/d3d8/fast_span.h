@@ -11,10 +11,13 @@ namespace d3d8 {
 // Fills state->fast: whether the fast code applies, and what it needs.
 void PrepareFastSetup(PixelState* state);
 
-void ShadeSpanFast(const PixelState& state, const Triangle& triangle, const float* planes, int y,
-                   int x0, int x1);
+// Shades rows of one triangle, all inside one tile.
+void ShadeRowsFast(const PixelState& state, const Triangle& triangle, const float* planes,
+                   const SpanRow* rows, int count);
 
-// Tests turn the fast code off to check that both give the same pixels.
+// Tests turn the fast code off, or its eight-lane kernel (AVX2), to check that every way
+// gives the same pixels.
 void SetFastShadingEnabled(bool enabled);
+void SetWideLanesEnabled(bool enabled);
 
 }  // namespace d3d8

@@ -167,8 +167,8 @@ inline void WriteDepth(uint8_t* p, D3DFORMAT format, uint32_t value) {
 
 }  // namespace
 
-void ShadeSpan(const PixelState& ps, const Triangle& t, const float* planes, int y, int x0,
-               int x1) {
+void ShadeSpan(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow& row) {
+  const int y = row.y, xBase = row.xBase, x0 = row.x0, x1 = row.x1;
   IDirect3DSurface8& target = *ps.target;
   const D3DFORMAT targetFormat = target.format_;
   const int targetBytes = targetFormat == D3DFMT_R5G6B5 ? 2 : 4;
@@ -185,7 +185,7 @@ void ShadeSpan(const PixelState& ps, const Triangle& t, const float* planes, int
   }
 
   const float fy = static_cast<float>(y) - t.refY;
-  const float fx0 = static_cast<float>(x0) - t.refX;
+  const float fx0 = static_cast<float>(xBase) - t.refX;
   const int n = ps.varyingCount;
   // Values at the span's first pixel, and their steps per pixel.
   float start[1 + kMaxVaryings], step[1 + kMaxVaryings];
@@ -194,7 +194,7 @@ void ShadeSpan(const PixelState& ps, const Triangle& t, const float* planes, int
     start[i] = p[0] + p[1] * fx0 + p[2] * fy;
     step[i] = p[1];
   }
-  const double zStart = t.z0 + t.zdx * (static_cast<double>(x0) - t.refX) +
+  const double zStart = t.z0 + t.zdx * (static_cast<double>(xBase) - t.refX) +
                         t.zdy * (static_cast<double>(y) - t.refY);
 
   Registers reg{};
@@ -209,10 +209,10 @@ void ShadeSpan(const PixelState& ps, const Triangle& t, const float* planes, int
   const float wConst = t.affine ? 1.0f / qConst : 0.0f;
 
   for (int x = x0; x < x1; ++x) {
-    const float i = static_cast<float>(x - x0);
+    const float i = static_cast<float>(x - xBase);
     uint32_t depthValue = 0;
     if (depthRow != nullptr) {
-      depthValue = QuantizeDepth(zStart + t.zdx * static_cast<double>(x - x0), depthMax);
+      depthValue = QuantizeDepth(zStart + t.zdx * static_cast<double>(x - xBase), depthMax);
       if (ps.zTest &&
           !Compare(ps.zFunc, depthValue, ReadDepth(depthRow + depthBytes * x, depthFormat))) {
         continue;

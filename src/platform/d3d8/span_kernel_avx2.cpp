@@ -1,0 +1,11 @@
+// The fast span code's row kernel in eight lanes of AVX2. This file alone is built with AVX2
+// (and without fused multiply-adds); it runs only where the processor has AVX2.
+#include "platform/d3d8/span_kernel.h"
+
+namespace d3d8 {
+
+void ShadeRowsAvx2(const FastTriangle& ft, const SpanRow* rows, int count) {
+  ShadeRowsLanes<8>(ft, rows, count);
+}
+
+}  // namespace d3d8
