@@ -107,6 +107,44 @@ struct Rasterizer::Impl {
     }
   }
 
+  // A triangle goes only to the tiles of its bounding box that can hold one of its pixel
+  // centres: a tile is left out when some edge has every centre of the tile outside it.
+  void BinTriangle(uint32_t entry, const Triangle& t, int x0, int y0, int x1, int y1) {
+    if ((x0 >> kTileShift) == (x1 >> kTileShift) && (y0 >> kTileShift) == (y1 >> kTileShift)) {
+      Bin(entry, x0, y0, x1, y1);
+      return;
+    }
+    // Centre (X, Y) is inside edge i when E = dx (256 Y - y0) - dy (256 X - x0) >= t_i, with
+    // t_i = 0 for top and left edges and 1 otherwise (see EdgeStepper).
+    struct Edge {
+      int64_t dx, dy, x0, y0, t;
+      int64_t Most(int64_t xLow, int64_t xHigh, int64_t yLow, int64_t yHigh) const {
+        const int64_t x = dy > 0 ? xLow : xHigh, y = dx > 0 ? yHigh : yLow;
+        return dx * (y * kSubPixel - y0) - dy * (x * kSubPixel - x0) - t;
+      }
+    } edges[3];
+    for (int i = 0; i < 3; ++i) {
+      const int j = (i + 1) % 3;
+      Edge& e = edges[i];
+      e.dx = static_cast<int64_t>(t.x[j]) - t.x[i];
+      e.dy = static_cast<int64_t>(t.y[j]) - t.y[i];
+      e.x0 = t.x[i];
+      e.y0 = t.y[i];
+      e.t = (e.dy < 0 || (e.dy == 0 && e.dx > 0)) ? 0 : 1;
+    }
+    const int tx1 = std::min(x1 >> kTileShift, tileColumns - 1);
+    const int ty1 = std::min(y1 >> kTileShift, tileRows - 1);
+    for (int ty = y0 >> kTileShift; ty <= ty1; ++ty) {
+      const int64_t yLow = std::max(ty << kTileShift, y0), yHigh = std::min(((ty + 1) << kTileShift) - 1, y1);
+      for (int tx = x0 >> kTileShift; tx <= tx1; ++tx) {
+        const int64_t xLow = std::max(tx << kTileShift, x0), xHigh = std::min(((tx + 1) << kTileShift) - 1, x1);
+        bool reaches = true;
+        for (const Edge& e : edges) reaches = reaches && e.Most(xLow, xHigh, yLow, yHigh) >= 0;
+        if (reaches) bins[static_cast<size_t>(ty) * tileColumns + tx].push_back(entry);
+      }
+    }
+  }
+
   // Pixels of one tile: [x0, x1) x [y0, y1).
   struct Tile {
     int x0, y0, x1, y1;
@@ -133,26 +171,42 @@ struct Rasterizer::Impl {
     if (yFirst > t.yMin) {
       for (auto& edge : e) edge.SkipRows(yFirst - t.yMin);
     }
+    // The walk in locals, without branches that depend on the row: a flat edge never carries.
+    int64_t q[3], r[3], d[3], qStep[3], rStep[3];
+    for (int i = 0; i < 3; ++i) {
+      q[i] = e[i].q;
+      qStep[i] = e[i].qStep;
+      r[i] = e[i].flat ? 0 : e[i].r;
+      rStep[i] = e[i].flat ? 0 : e[i].rStep;
+      d[i] = e[i].flat ? INT64_MAX : e[i].d;
+    }
     const float* p = planes.data() + t.planes;
     SpanRow rows[kTileSize];
     int count = 0;
+    const int64_t clipLo = std::max(ps.clipX0, tile.x0), clipHi = std::min(ps.clipX1, tile.x1) - 1;
     for (int y = yFirst; y <= yLast; ++y) {
-      if (e[0].RowInside() && e[1].RowInside() && e[2].RowInside()) {
-        int64_t lo = ps.clipX0, hi = static_cast<int64_t>(ps.clipX1) - 1;
-        for (int i = 0; i < 3; ++i) {
-          if (e[i].flat) continue;
-          if (e[i].left) {
-            lo = std::max(lo, -e[i].q);
-          } else {
-            hi = std::min(hi, e[i].q);
-          }
-        }
-        const int64_t x0 = std::max<int64_t>(lo, tile.x0), x1 = std::min<int64_t>(hi + 1, tile.x1);
-        if (x0 < x1) {
-          rows[count++] = SpanRow{y, static_cast<int>(lo), static_cast<int>(x0), static_cast<int>(x1)};
+      int64_t lo = ps.clipX0, hi = clipHi;
+      bool inside = true;
+      for (int i = 0; i < 3; ++i) {
+        if (e[i].flat) {
+          inside = inside && q[i] >= 0;
+        } else if (e[i].left) {
+          lo = std::max(lo, -q[i]);
+        } else {
+          hi = std::min(hi, q[i]);
         }
       }
-      for (auto& edge : e) edge.NextRow();
+      const int64_t x0 = std::max(lo, clipLo);
+      if (inside && x0 <= hi) {
+        rows[count++] = SpanRow{y, static_cast<int>(lo), static_cast<int>(x0), static_cast<int>(hi + 1)};
+      }
+      for (int i = 0; i < 3; ++i) {
+        q[i] += qStep[i];
+        r[i] += rStep[i];
+        const bool carry = r[i] >= d[i];
+        q[i] += carry;
+        r[i] -= carry ? d[i] : 0;
+      }
     }
     if (count == 0) return;
     if (ps.fast.applies) {
@@ -385,7 +439,7 @@ bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
     plane(double(v[0]->var[i]) * v[0]->q, double(v[1]->var[i]) * v[1]->q,
           double(v[2]->var[i]) * v[2]->q);
   }
-  m.Bin(static_cast<uint32_t>(m.triangles.size()), xMin, t.yMin, xMax, t.yMax);
+  m.BinTriangle(static_cast<uint32_t>(m.triangles.size()), t, xMin, t.yMin, xMax, t.yMax);
   m.triangles.push_back(t);
   return true;
 }
