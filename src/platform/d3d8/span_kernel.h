@@ -124,8 +124,8 @@ using F8 = Lanes<8>::F;
 }
 
 // Where every right texel is its left one's neighbour in memory, each pair is read at once:
-// from one window of eight texels per row when all lanes share their rows and lie close
-// together (a magnified texture), else by gathering 64-bit pairs.
+// from one window of sixteen texels per row when all lanes share their rows and lie close
+// together (a magnified texture, or one drawn texel for pixel), else by gathering 64-bit pairs.
 [[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I8 xa, I8 xb, I8 ya, I8 yb, I8* t00,
                                               I8* t10, I8* t01, I8* t11) {
   const int32_t pitch = static_cast<int32_t>(level.pitchWords);
@@ -138,7 +138,7 @@ using F8 = Lanes<8>::F;
     return;
   }
   const int width = static_cast<int>(level.width);
-  if (width >= 8 && Bits(ya == ya[0]) == 0xFF && Bits(yb == yb[0]) == 0xFF) {
+  if (width >= 16 && Bits(ya == ya[0]) == 0xFF && Bits(yb == yb[0]) == 0xFF) {
     __m128i lo = _mm_min_epi32(_mm256_castsi256_si128((__m256i)xa), _mm256_extracti128_si256((__m256i)xa, 1));
     __m128i hi = _mm_max_epi32(_mm256_castsi256_si128((__m256i)xa), _mm256_extracti128_si256((__m256i)xa, 1));
     lo = _mm_min_epi32(lo, _mm_shuffle_epi32(lo, _MM_SHUFFLE(1, 0, 3, 2)));
@@ -146,16 +146,26 @@ using F8 = Lanes<8>::F;
     lo = _mm_min_epi32(lo, _mm_shuffle_epi32(lo, _MM_SHUFFLE(2, 3, 0, 1)));
     hi = _mm_max_epi32(hi, _mm_shuffle_epi32(hi, _MM_SHUFFLE(2, 3, 0, 1)));
     const int xMin = _mm_cvtsi128_si32(lo), xMax = _mm_cvtsi128_si32(hi);
-    const int start = xMin < width - 8 ? xMin : width - 8;  // the window stays inside the row
-    if (xMax + 1 - start <= 7) {
-      const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(level.texels + rowA[0] + start));
-      const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(level.texels + rowB[0] + start));
-      const __m256i left = (__m256i)(xa - start), right = (__m256i)(xa - (start - 1));
-      *t00 = (I8)_mm256_permutevar8x32_epi32(a, left);
-      *t10 = (I8)_mm256_permutevar8x32_epi32(a, right);
-      *t01 = (I8)_mm256_permutevar8x32_epi32(b, left);
-      *t11 = (I8)_mm256_permutevar8x32_epi32(b, right);
-      return;
+    if (width >= 16) {
+      const int start = xMin < width - 16 ? xMin : width - 16;  // the window stays inside the row
+      if (xMax + 1 - start <= 15) {
+        const uint32_t* a = level.texels + rowA[0] + start;
+        const uint32_t* b = level.texels + rowB[0] + start;
+        const I8 left = xa - start, right = left + 1;
+        // Texel k of the 16: the low eight's k & 7 or the high eight's.
+        auto pick = [](const uint32_t* window, I8 k) {
+          const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window));
+          const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + 8));
+          const I8 fromLow = (I8)_mm256_permutevar8x32_epi32(low, (__m256i)k);
+          const I8 fromHigh = (I8)_mm256_permutevar8x32_epi32(high, (__m256i)k);
+          return k > 7 ? fromHigh : fromLow;
+        };
+        *t00 = pick(a, left);
+        *t10 = pick(a, right);
+        *t01 = pick(b, left);
+        *t11 = pick(b, right);
+        return;
+      }
     }
   }
   const long long* base = reinterpret_cast<const long long*>(level.texels);
@@ -609,17 +619,36 @@ class RowKernel {
     return texel;
   }
 
-  // Texel index along one axis of `size` texels, addressed as the stage says; false when
-  // the wrap is not a mask (the pixels are then filtered one by one).
-  static I Address(I i, uint32_t size, bool wrap) {
-    if (wrap) return i & static_cast<int32_t>(size - 1);
-    return Max(Min(i, Splat<I>(static_cast<int32_t>(size) - 1)), I{});
+  // Texel indices i and i + 1 along one axis of `size` texels, addressed as the stage says;
+  // false when a wrap that is not a mask reaches further than one period (the pixels are then
+  // filtered one by one).
+  static bool Address(I i, uint32_t size, bool wrap, I* first, I* second) {
+    const int32_t n = static_cast<int32_t>(size);
+    if (!wrap) {
+      *first = Max(Min(i, Splat<I>(n - 1)), I{});
+      *second = Max(Min(i + 1, Splat<I>(n - 1)), I{});
+      return true;
+    }
+    if ((size & (size - 1)) == 0) {
+      *first = i & (n - 1);
+      *second = (i + 1) & (n - 1);
+      return true;
+    }
+    if (Bits((i >= -n) & (i < 2 * n - 1)) != kAllLanes) return false;
+    auto wrapOnce = [n](I v) {
+      v -= v >= n ? Splat<I>(n) : I{};
+      return v + (v < 0 ? Splat<I>(n) : I{});
+    };
+    *first = wrapOnce(i);
+    *second = wrapOnce(i + 1);
+    return true;
   }
 
   I Filter(int levelIndex, const int32_t* xs, const int32_t* ys, const int32_t* wus, const int32_t* wvs, int bits) const {
     const FastLevel& level = f_.levels[levelIndex];
     const I x = Load<I>(reinterpret_cast<const uint32_t*>(xs)), y = Load<I>(reinterpret_cast<const uint32_t*>(ys));
-    if ((f_.wrapU || f_.wrapV) && !level.powerOfTwo) {
+    I xa, xb, ya, yb;
+    if (!Address(x, level.width, f_.wrapU, &xa, &xb) || !Address(y, level.height, f_.wrapV, &ya, &yb)) {
       I texel{};
       for (int k = 0; k < N; ++k) {
         if (!((bits >> k) & 1)) continue;
@@ -631,9 +660,7 @@ class RowKernel {
     }
     const I opaque = Splat<I>(f_.opaqueTexels ? static_cast<int32_t>(0xFF000000u) : 0);
     const int32_t pitch = static_cast<int32_t>(level.pitchWords);
-    const I xa = Address(x, level.width, f_.wrapU), ya = Address(y, level.height, f_.wrapV);
     if (f_.sampling == Sampling::kPoint) return Gather(level.texels, ya * pitch + xa) | opaque;
-    const I xb = Address(x + 1, level.width, f_.wrapU), yb = Address(y + 1, level.height, f_.wrapV);
     I t00, t10, t01, t11;
     QuadTexels(level, xa, xb, ya, yb, &t00, &t10, &t01, &t11);
     const I wu = Load<I>(reinterpret_cast<const uint32_t*>(wus)), wv = Load<I>(reinterpret_cast<const uint32_t*>(wvs));
@@ -643,6 +670,7 @@ class RowKernel {
   }
 
   static constexpr uint64_t kGroupMask = (uint64_t{1} << N) - 1;
+  static constexpr int kAllLanes = (1 << N) - 1;
   static constexpr uint32_t kDepthMax = (1u << 24) - 1;
 
   const FastTriangle& ft_;
