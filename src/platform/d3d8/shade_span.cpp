@@ -8,6 +8,8 @@
 // rounded to the nearest integer; depth is round(z * (2^bits - 1)).
 #include "platform/d3d8/shade_span.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -165,6 +167,14 @@ inline void WriteDepth(uint8_t* p, D3DFORMAT format, uint32_t value) {
   std::memcpy(p, &v, 4);
 }
 
+// n words of one value, four at a time.
+void FillWords(uint32_t* p, int n, uint32_t value) {
+  const __m128i v = _mm_set1_epi32(static_cast<int>(value));
+  int i = 0;
+  for (; i + 4 <= n; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), v);
+  for (; i < n; ++i) p[i] = value;
+}
+
 }  // namespace
 
 void ShadeSpan(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow& row) {
@@ -306,18 +316,24 @@ void ShadeSpan(const PixelState& ps, const Triangle& t, const float* planes, con
 void ClearColourRow(IDirect3DSurface8* target, int y, int x0, int x1, D3DCOLOR colour) {
   uint8_t* row = target->bits_.data() + static_cast<size_t>(y) * target->pitch_;
   if (target->format_ == D3DFMT_R5G6B5) {
-    for (int x = x0; x < x1; ++x) WriteColour(row + 2 * x, D3DFMT_R5G6B5, Unpack(colour));
+    uint16_t value;
+    WriteColour(reinterpret_cast<uint8_t*>(&value), D3DFMT_R5G6B5, Unpack(colour));
+    std::fill(reinterpret_cast<uint16_t*>(row) + x0, reinterpret_cast<uint16_t*>(row) + x1, value);
     return;
   }
-  for (int x = x0; x < x1; ++x) std::memcpy(row + 4 * x, &colour, 4);
+  FillWords(reinterpret_cast<uint32_t*>(row) + x0, x1 - x0, colour);
 }
 
 void ClearDepthRow(IDirect3DSurface8* depth, int y, int x0, int x1, float z) {
   uint8_t* row = depth->bits_.data() + static_cast<size_t>(y) * depth->pitch_;
   const D3DFORMAT format = depth->format_;
   const uint32_t value = QuantizeDepth(z, (1u << DepthBits(format)) - 1);
-  const int bytes = format == D3DFMT_D16 ? 2 : 4;
-  for (int x = x0; x < x1; ++x) WriteDepth(row + bytes * x, format, value);
+  if (format == D3DFMT_D16) {
+    std::fill(reinterpret_cast<uint16_t*>(row) + x0, reinterpret_cast<uint16_t*>(row) + x1,
+              static_cast<uint16_t>(value));
+    return;
+  }
+  FillWords(reinterpret_cast<uint32_t*>(row) + x0, x1 - x0, (value << 8) | 0xFFu);
 }
 
 }  // namespace d3d8
