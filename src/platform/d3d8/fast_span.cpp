@@ -20,6 +20,7 @@ namespace {
 
 bool g_fastEnabled = true;
 bool g_wideLanesEnabled = true;
+bool g_deferEnabled = true;
 
 bool IsPowerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
 
@@ -202,12 +203,6 @@ void ConstantAlphaSpan(uint32_t* row, int x0, int x1, uint32_t colour, bool opaq
   }
 }
 
-uint32_t FlatDiffuse(const Triangle& t) {
-  return (static_cast<uint32_t>(ToByte(t.colour[3])) << 24) |
-         (static_cast<uint32_t>(ToByte(t.colour[0])) << 16) |
-         (static_cast<uint32_t>(ToByte(t.colour[1])) << 8) | static_cast<uint32_t>(ToByte(t.colour[2]));
-}
-
 bool UseWideLanes() {
   static const bool supported = __builtin_cpu_supports("avx2");
   return supported && g_wideLanesEnabled;
@@ -215,9 +210,9 @@ bool UseWideLanes() {
 
 }  // namespace
 
-uint32_t SampleTexel(const FastTriangle& ft, float u, float v, float lod) {
-  const FastSetup& f = *ft.fast;
-  const StageSetup& st = *ft.stage;
+uint32_t SampleTexel(const PixelState& ps, float u, float v, float lod) {
+  const FastSetup& f = ps.fast;
+  const StageSetup& st = ps.stages[0];
   const DWORD filter = lod > 0.0f ? st.minFilter : st.magFilter;
   if (st.levelCount <= 1 || !(lod > 0.0f)) return LevelTexel(f, f.levels[0], u, v, filter);
   if (st.mipFilter == D3DTEXF_POINT) {
@@ -235,12 +230,23 @@ uint32_t SampleTexel(const FastTriangle& ft, float u, float v, float lod) {
   return Lerp8(a, LevelTexel(f, f.levels[level + 1], u, v, filter), frac);
 }
 
-uint32_t BilinearTexel(const FastTriangle& ft, int level, int x0, int y0, uint32_t wu, uint32_t wv) {
-  return BilinearAt(*ft.fast, ft.fast->levels[level], x0, y0, wu, wv);
+uint32_t BilinearTexel(const PixelState& ps, int level, int x0, int y0, uint32_t wu, uint32_t wv) {
+  return BilinearAt(ps.fast, ps.fast.levels[level], x0, y0, wu, wv);
 }
 
-uint32_t PointTexel(const FastTriangle& ft, int level, int x, int y) {
-  return Fetch(*ft.fast, ft.fast->levels[level], x, y);
+uint32_t PointTexel(const PixelState& ps, int level, int x, int y) {
+  return Fetch(ps.fast, ps.fast.levels[level], x, y);
+}
+
+void GrowRecords(TileBatch* batch) {
+  const uint32_t capacity = batch->recordCapacity == 0 ? 1024 : 2 * batch->recordCapacity;
+  for (uint32_t*& field : batch->fields) {
+    auto* grown = new uint32_t[capacity];
+    if (field != nullptr) std::copy(field, field + batch->recordCount, grown);
+    delete[] field;
+    field = grown;
+  }
+  batch->recordCapacity = capacity;
 }
 
 uint32_t BlendAny(const PixelState& ps, uint32_t colour, uint32_t dest) {
@@ -256,6 +262,8 @@ uint32_t BlendAny(const PixelState& ps, uint32_t colour, uint32_t dest) {
 void SetFastShadingEnabled(bool enabled) { g_fastEnabled = enabled; }
 
 void SetWideLanesEnabled(bool enabled) { g_wideLanesEnabled = enabled; }
+
+void SetDeferredShadingEnabled(bool enabled) { g_deferEnabled = enabled; }
 
 void PrepareFastSetup(PixelState* ps) {
   FastSetup& f = ps->fast;
@@ -322,50 +330,32 @@ void PrepareFastSetup(PixelState* ps) {
   }
   f.blend = KindOf(*ps);
   f.destAlpha = target == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0;
+  f.deferred = f.blend == BlendKind::kNone && !ps->alphaTest && g_deferEnabled;
   f.applies = true;
 }
 
 void ShadeRowsFast(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows,
                    int count) {
   const FastSetup& f = ps.fast;
-  const StageSetup& st = ps.stages[0];
-  FastTriangle ft;
-  ft.ps = &ps;
-  ft.fast = &f;
-  ft.stage = &st;
-  ft.t = &t;
-  ft.planes = planes;
-  ft.colourBits = ps.target->bits_.data();
-  ft.colourPitch = static_cast<size_t>(ps.target->pitch_);
-  ft.depthBits = ps.depth != nullptr ? ps.depth->bits_.data() : nullptr;
-  ft.depthPitch = ps.depth != nullptr ? static_cast<size_t>(ps.depth->pitch_) : 0;
-  ft.flatDiffuse = t.flatColour ? FlatDiffuse(t) : 0;
   if (t.flatColour && !f.textured && ps.depth == nullptr && f.blend == BlendKind::kAlpha && !ps.alphaTest) {
     // One colour blended over the target: the overlay veils and flashes.
     for (int i = 0; i < count; ++i) {
-      uint32_t* row = reinterpret_cast<uint32_t*>(ft.colourBits + static_cast<size_t>(rows[i].y) * ft.colourPitch);
-      ConstantAlphaSpan(row, rows[i].x0, rows[i].x1, ft.flatDiffuse, f.destAlpha != 0);
+      uint32_t* row = reinterpret_cast<uint32_t*>(ps.target->bits_.data() + static_cast<size_t>(rows[i].y) * ps.target->pitch_);
+      ConstantAlphaSpan(row, rows[i].x0, rows[i].x1, t.flatDiffuse, f.destAlpha != 0);
     }
     return;
   }
+  FastTriangle ft{&ps, &t, planes, f.colourFrom, f.alphaFrom, 0};
   // A white diffuse colour leaves a modulated texel as it is (Mul255(x, 255) == x).
-  ft.colourFrom = f.colourFrom;
-  ft.alphaFrom = f.alphaFrom;
-  if (t.flatColour && ft.flatDiffuse == 0xFFFFFFFFu) {
+  if (t.flatColour && t.flatDiffuse == 0xFFFFFFFFu) {
     if (ft.colourFrom == ColourSource::kProduct) ft.colourFrom = ColourSource::kTexture;
     if (ft.alphaFrom == ColourSource::kProduct) ft.alphaFrom = ColourSource::kTexture;
   }
-  ft.q = planes;
-  ft.diffuse = planes + 3;
-  ft.u = planes + 3 * (1 + st.texSlot);
-  ft.v = ft.u + 3;
-  ft.wConst = t.affine ? 1.0f / planes[0] : 0.0f;
   // The smallest texel alpha that can pass the alpha test when only the top level is read
   // through the bilinear filter and the alpha comes from the texture (a modulated alpha is
   // never above the texel's).
-  ft.alphaCut = 0;
-  if (f.textured && f.sampling == Sampling::kBilinear && st.levelCount <= 1 && ps.alphaTest && !f.opaqueTexels &&
-      ft.alphaFrom != ColourSource::kDiffuse) {
+  if (f.textured && f.sampling == Sampling::kBilinear && ps.stages[0].levelCount <= 1 && ps.alphaTest &&
+      !f.opaqueTexels && ft.alphaFrom != ColourSource::kDiffuse) {
     if (ps.alphaFunc == D3DCMP_GREATEREQUAL) ft.alphaCut = static_cast<uint32_t>(ps.alphaRef);
     if (ps.alphaFunc == D3DCMP_GREATER) ft.alphaCut = static_cast<uint32_t>(ps.alphaRef) + 1;
   }
@@ -373,6 +363,24 @@ void ShadeRowsFast(const PixelState& ps, const Triangle& t, const float* planes,
     ShadeRowsAvx2(ft, rows, count);
   } else {
     ShadeRowsSse2(ft, rows, count);
+  }
+}
+
+void DepthRowsFast(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
+                   int count, TileBatch* batch) {
+  if (UseWideLanes()) {
+    DepthRowsAvx2(ps, t, index, planes, rows, count, batch);
+  } else {
+    DepthRowsSse2(ps, t, index, planes, rows, count, batch);
+  }
+}
+
+void ShadeBatchFast(const QueueView& queue, TileBatch* batch) {
+  if (batch->Empty()) return;
+  if (UseWideLanes()) {
+    ShadeBatchAvx2(queue, batch);
+  } else {
+    ShadeBatchSse2(queue, batch);
   }
 }
 

@@ -96,6 +96,9 @@ struct FastSetup {
   ColourSource colourFrom = ColourSource::kDiffuse;
   ColourSource alphaFrom = ColourSource::kDiffuse;
   BlendKind blend = BlendKind::kNone;
+  // Pixels that pass the depth test simply take the triangle's colour (no blend, no alpha
+  // test): the rasterizer may test depth first and shade only the last winner of each pixel.
+  bool deferred = false;
   uint32_t destAlpha = 0;  // X8R8G8B8 targets read alpha 255
   Sampling sampling = Sampling::kBilinear;
   bool lodPerPixel = false;  // the level of detail is worked out per pixel (else 0)

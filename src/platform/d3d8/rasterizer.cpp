@@ -13,6 +13,8 @@
 #include <thread>
 
 #include "platform/d3d8/fast_span.h"
+#include "platform/d3d8/fast_triangle.h"
+#include "platform/d3d8/pixel_math.h"
 #include "platform/d3d8/shade_span.h"
 #include "platform/d3d8/triangle.h"
 
@@ -21,6 +23,7 @@ namespace {
 
 constexpr int kTileShift = 6;  // the screen is drawn in tiles of 64 x 64 pixels
 constexpr int kTileSize = 1 << kTileShift;
+static_assert(kTileSize == kTilePixels);
 constexpr size_t kQueueLimit = 1 << 16;  // triangles queued before the queue is run
 constexpr float kMaxScreen = 1 << 20;   // snapped positions stay well inside 32-bit 24.8
 
@@ -51,6 +54,7 @@ struct Rasterizer::Impl {
   IDirect3DSurface8* gridDepth = nullptr;
   int tileColumns = 0, tileRows = 0;
   std::vector<std::vector<uint32_t>> bins;  // per tile, entries in queue order
+  std::vector<std::unique_ptr<TileBatch>> batches;  // per thread: its tile's deferred draws
 
   std::vector<std::thread> workers;
   std::mutex mutex;
@@ -163,7 +167,8 @@ struct Rasterizer::Impl {
   // The triangle's rows inside the tile. Each row's values are interpolated from the first
   // pixel the triangle covers in the clip rectangle, whichever tile that pixel is in, so a
   // pixel gets the same value however the screen is cut into tiles.
-  void RunTriangle(const Triangle& t, const Tile& tile) const {
+  void RunTriangle(uint32_t index, const Tile& tile, TileBatch* batch) const {
+    const Triangle& t = triangles[index];
     const int yFirst = std::max(t.yMin, tile.y0), yLast = std::min(t.yMax, tile.y1 - 1);
     if (yFirst > yLast) return;
     const PixelState& ps = states[t.state];
@@ -209,6 +214,11 @@ struct Rasterizer::Impl {
       }
     }
     if (count == 0) return;
+    if (ps.fast.deferred) {
+      DepthRowsFast(ps, t, index, p, rows, count, batch);
+      return;
+    }
+    Resolve(batch);
     if (ps.fast.applies) {
       ShadeRowsFast(ps, t, p, rows, count);
     } else {
@@ -216,30 +226,40 @@ struct Rasterizer::Impl {
     }
   }
 
-  void RunTile(int index) const {
+  // Shades what the tile's deferred draws left.
+  void Resolve(TileBatch* batch) const {
+    if (batch->Empty()) return;
+    ShadeBatchFast(QueueView{states.data(), triangles.data(), planes.data()}, batch);
+  }
+
+  void RunTile(int index, TileBatch* batch) const {
     const int tx = index % tileColumns, ty = index / tileColumns;
     const Tile tile{tx << kTileShift, ty << kTileShift, (tx + 1) << kTileShift, (ty + 1) << kTileShift};
+    batch->x0 = tile.x0;
+    batch->y0 = tile.y0;
     for (uint32_t entry : bins[static_cast<size_t>(index)]) {
       if (entry & kClearBit) {
+        Resolve(batch);
         RunClear(clears[entry & ~kClearBit], tile);
       } else {
-        RunTriangle(triangles[entry], tile);
+        RunTriangle(entry, tile, batch);
       }
     }
+    Resolve(batch);
   }
 
   // Every thread takes the next tile nobody has taken until none is left; a tile is drawn by
   // one thread from the start of its bin to the end, so the order of writes to each pixel is
   // the queue's order.
-  void TakeTiles() {
+  void TakeTiles(unsigned thread) {
     const int count = tileColumns * tileRows;
     for (int i = nextTile.fetch_add(1, std::memory_order_relaxed); i < count;
          i = nextTile.fetch_add(1, std::memory_order_relaxed)) {
-      if (!bins[static_cast<size_t>(i)].empty()) RunTile(i);
+      if (!bins[static_cast<size_t>(i)].empty()) RunTile(i, batches[thread].get());
     }
   }
 
-  void WorkerLoop() {
+  void WorkerLoop(unsigned thread) {
     uint64_t seen = 0;
     for (;;) {
       {
@@ -248,7 +268,7 @@ struct Rasterizer::Impl {
         if (stopping) return;
         seen = generation;
       }
-      TakeTiles();
+      TakeTiles(thread);
       {
         std::lock_guard<std::mutex> lock(mutex);
         --pending;
@@ -262,7 +282,7 @@ struct Rasterizer::Impl {
     nextTile.store(0, std::memory_order_relaxed);
     if (threadCount > 1) {
       if (workers.empty()) {
-        for (unsigned i = 1; i < threadCount; ++i) workers.emplace_back([this] { WorkerLoop(); });
+        for (unsigned i = 1; i < threadCount; ++i) workers.emplace_back([this, i] { WorkerLoop(i); });
       }
       {
         std::lock_guard<std::mutex> lock(mutex);
@@ -270,11 +290,11 @@ struct Rasterizer::Impl {
         pending = threadCount - 1;
       }
       wake.notify_all();
-      TakeTiles();
+      TakeTiles(0);
       std::unique_lock<std::mutex> lock(mutex);
       done.wait(lock, [&] { return pending == 0; });
     } else {
-      TakeTiles();
+      TakeTiles(0);
     }
     for (auto& bin : bins) bin.clear();
     clears.clear();
@@ -295,6 +315,7 @@ Rasterizer::Rasterizer(unsigned threadCount) : impl_(std::make_unique<Impl>()) {
     if (threadCount > 4) threadCount = 4;
   }
   impl_->threadCount = threadCount;
+  for (unsigned i = 0; i < threadCount; ++i) impl_->batches.push_back(std::make_unique<TileBatch>());
 }
 
 Rasterizer::~Rasterizer() { impl_->Run(); }
@@ -404,6 +425,7 @@ bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
   t.state = static_cast<uint32_t>(m.states.size() - 1);
   t.planes = static_cast<uint32_t>(m.planes.size());
   t.affine = v[0]->q == v[1]->q && v[0]->q == v[2]->q;
+  t.wConst = t.affine ? 1.0f / static_cast<float>(v[0]->q) : 0.0f;
   const int n = ps.varyingCount;
   m.planes.resize(m.planes.size() + 3 * static_cast<size_t>(1 + n));
   float* out = m.planes.data() + t.planes;
@@ -420,6 +442,10 @@ bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
     t.colour[i] = v[0]->var[i];
     if (v[1]->var[i] != v[0]->var[i] || v[2]->var[i] != v[0]->var[i]) t.flatColour = false;
   }
+  t.flags = (t.affine ? kAffine : 0) | (t.flatColour ? kFlatColour : 0);
+  t.flatDiffuse = (static_cast<uint32_t>(ToByte(t.colour[3])) << 24) |
+                  (static_cast<uint32_t>(ToByte(t.colour[0])) << 16) |
+                  (static_cast<uint32_t>(ToByte(t.colour[1])) << 8) | static_cast<uint32_t>(ToByte(t.colour[2]));
   // Planes that are never read stay zero: the colours of a flat triangle (its colour is kept
   // whole above), a specular colour nothing uses, coordinates past a stage's own.
   plane(v[0]->q, v[1]->q, v[2]->q);

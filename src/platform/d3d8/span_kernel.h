@@ -1,4 +1,4 @@
-// The fast span code's row kernel, written once for N lanes of GCC vector types and compiled
+// The fast span code's kernels, written once for N lanes of GCC vector types and compiled
 // once per instruction set: span_kernel_sse2.cpp (4 lanes) and span_kernel_avx2.cpp (8 lanes,
 // built with AVX2). Everything here is in an unnamed namespace, so the two builds never share
 // a symbol, and it includes only headers whose functions are always inlined.
@@ -8,17 +8,19 @@
 // whose sums never pass 65535), so every value has the bits the general code gives it. The
 // tests draw with both, and with both instruction sets, and compare.
 //
-// A row is shaded in runs of up to 64 pixels, each in two passes:
-// - the lane pass works out, N pixels at a time, what is pure arithmetic: depth and its test,
-//   1/w, texture coordinates, level of detail, the level each pixel reads and its texel
-//   positions and weights there; it leaves them in a RunLanes record and drops pixels that
-//   fail the depth test or can only fail the alpha test;
-// - the pixel pass reads the texels, filters them, combines texture and diffuse colour, makes
-//   the alpha test, writes depth and blends and writes colour, N pixels at a time.
+// N pixels are shaded at a time in two passes:
+// - the lane pass works out what is pure arithmetic: 1/w, texture coordinates, level of
+//   detail, the level each pixel reads and its texel positions and weights there, and leaves
+//   them in a GroupLanes record;
+// - the pixel pass reads the texels, filters them and combines texture and diffuse colour;
+//   the kernels around them test depth and alpha, blend and write.
+// The pixels' own values come from Interpolants: per lane, the pixel's triangle's planes at
+// the first pixel the triangle covers on its row, and the pixel's offset from it.
 #pragma once
 
 #include <immintrin.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -70,6 +72,31 @@ using F4 = Lanes<4>::F;
             static_cast<int32_t>(base[index[2]]), static_cast<int32_t>(base[index[3]])};
 }
 
+// The words of lanes in `bits` (the others read 0), and writes of those lanes only: nothing
+// outside them is touched, so a group may end past a row's pixels or a tile's.
+[[gnu::always_inline]] inline I4 LoadLanes(const uint32_t* p, int bits, I4) {
+  if (bits == 15) {
+    I4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+  I4 v{};
+  for (int k = 0; k < 4; ++k) {
+    if ((bits >> k) & 1) v[k] = static_cast<int32_t>(p[k]);
+  }
+  return v;
+}
+
+[[gnu::always_inline]] inline void StoreLanes(uint32_t* p, I4 v, int bits, I4) {
+  if (bits == 15) {
+    std::memcpy(p, &v, sizeof v);
+    return;
+  }
+  for (int k = 0; k < 4; ++k) {
+    if ((bits >> k) & 1) p[k] = static_cast<uint32_t>(v[k]);
+  }
+}
+
 // The four texels bilinear filtering blends, at columns xa, xb and rows ya, yb of a level.
 [[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I4 xa, I4 xb, I4 ya, I4 yb, I4* t00,
                                               I4* t10, I4* t01, I4* t11) {
@@ -113,6 +140,19 @@ using F8 = Lanes<8>::F;
 
 [[gnu::always_inline]] inline I8 Gather(const uint32_t* base, I8 index) {
   return (I8)_mm256_i32gather_epi32(reinterpret_cast<const int*>(base), (__m256i)index, 4);
+}
+
+[[gnu::always_inline]] inline I8 LoadLanes(const uint32_t* p, int bits, I8 mask) {
+  if (bits == 0xFF) return (I8)_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  return (I8)_mm256_maskload_epi32(reinterpret_cast<const int*>(p), (__m256i)mask);
+}
+
+[[gnu::always_inline]] inline void StoreLanes(uint32_t* p, I8 v, int bits, I8 mask) {
+  if (bits == 0xFF) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), (__m256i)v);
+  } else {
+    _mm256_maskstore_epi32(reinterpret_cast<int*>(p), (__m256i)mask, (__m256i)v);
+  }
 }
 
 // Pixels 0-3 in p0 and 4-7 in p1 as pairs (a, b): the a's and the b's in lane order.
@@ -325,298 +365,213 @@ template <class I>
   }
 }
 
-constexpr int kRun = 64;  // pixels per run
+// The lanes' mask for the lane bits in `bits`.
+template <class I>
+[[gnu::always_inline]] inline I MaskOf(int bits) {
+  return (Splat<I>(bits) & LaneBits<I>()) != 0;
+}
 
-// What the lane pass leaves for the pixel pass: one value per pixel of the run.
-struct RunLanes {
-  alignas(32) uint32_t depth[kRun];
-  alignas(32) float w[kRun];
-  alignas(32) float u[kRun];
-  alignas(32) float v[kRun];
-  alignas(32) float lod[kRun];
-  // In the level the pixel reads first and in the next one: texel positions (the top-left
-  // texel under bilinear filtering) and bilinear weights; and the weight between the two.
-  alignas(32) int32_t x[kRun], y[kRun], wu[kRun], wv[kRun];
-  alignas(32) int32_t x1[kRun], y1[kRun], wu1[kRun], wv1[kRun];
-  alignas(32) int32_t frac[kRun];
-  // Per group of lanes: the level all its pixels read first (-1: they differ, each pixel is
-  // sampled on its own), and whether any of them blends in the next level.
-  int8_t level[kRun];
-  bool second[kRun];
-  uint64_t pending;  // bit j: pixel j of the run is still to be shaded
+// The values of one triangle at the first pixel it covers on a row (planes.h: value at the
+// reference point plus the steps), as the general code works them out.
+struct RowStart {
+  float q, u, v;
+  float diffuse[4];  // r, g, b, a times 1/w
+  double z;
 };
 
-template <int N, bool kTextured, bool kDepth, BlendKind kBlend>
-class RowKernel {
+[[gnu::always_inline]] inline RowStart StartOfRow(const Triangle& t, const float* planes, int texSlot, int y,
+                                                  int xBase) {
+  const float fy = static_cast<float>(y) - t.refY;
+  const float fx0 = static_cast<float>(xBase) - t.refX;
+  auto start = [&](const float* p) { return p[0] + p[1] * fx0 + p[2] * fy; };
+  RowStart r;
+  r.q = start(planes);
+  for (int c = 0; c < 4; ++c) r.diffuse[c] = t.flatColour ? 0.0f : start(planes + 3 * (1 + kDiffuseSlot + c));
+  r.u = texSlot >= 0 ? start(planes + 3 * (1 + texSlot)) : 0.0f;
+  r.v = texSlot >= 0 ? start(planes + 3 * (2 + texSlot)) : 0.0f;
+  r.z = t.z0 + t.zdx * (static_cast<double>(xBase) - t.refX) + t.zdy * (static_cast<double>(y) - t.refY);
+  return r;
+}
+
+// Where N pixels take their values from: per lane, the pixel's offset from the first pixel
+// its triangle covers on its row, that triangle's values there and its planes' steps.
+template <int N>
+struct Interpolants {
+  using I = typename Lanes<N>::I;
+  using F = typename Lanes<N>::F;
+  F i;
+  I affine;  // lanes whose triangle has one 1/w ...
+  F wConst;  // ... and its reciprocal
+  F q, qx, qy;
+  F u, ux, uy, v, vx, vy;
+  I flat;  // lanes whose triangle has one colour ...
+  I flatDiffuse;  // ... that one
+  F diffuse[4], diffuseX[4];
+
+  // Lanes in `mask` take the triangle's values at a row start.
+  void Take(I mask, const Triangle& t, const float* planes, int texSlot, const RowStart& r) {
+    auto set = [&](F* field, float value) { *field = mask ? Splat<F>(value) : *field; };
+    affine = mask ? Splat<I>(t.affine ? -1 : 0) : affine;
+    set(&wConst, t.wConst);
+    set(&q, r.q);
+    set(&qx, planes[1]);
+    set(&qy, planes[2]);
+    if (texSlot >= 0) {
+      const float* pu = planes + 3 * (1 + texSlot);
+      set(&u, r.u);
+      set(&ux, pu[1]);
+      set(&uy, pu[2]);
+      set(&v, r.v);
+      set(&vx, pu[4]);
+      set(&vy, pu[5]);
+    }
+    flat = mask ? Splat<I>(t.flatColour ? -1 : 0) : flat;
+    flatDiffuse = mask ? Splat<I>(static_cast<int32_t>(t.flatDiffuse)) : flatDiffuse;
+    if (!t.flatColour) {
+      for (int c = 0; c < 4; ++c) {
+        set(&diffuse[c], r.diffuse[c]);
+        set(&diffuseX[c], planes[3 * (1 + kDiffuseSlot + c) + 1]);
+      }
+    }
+  }
+};
+
+// What the lane pass leaves for the pixel pass.
+template <int N>
+struct GroupLanes {
+  using I = typename Lanes<N>::I;
+  using F = typename Lanes<N>::F;
+  F w, u, v, lod;
+  // The level each pixel reads first, and the weight by which it blends in the next one (0:
+  // it reads one level only).
+  I level, frac;
+};
+
+// The lane and pixel passes under one pixel state.
+template <int N, bool kTextured>
+class LaneShader {
   using I = typename Lanes<N>::I;
   using F = typename Lanes<N>::F;
 
  public:
-  explicit RowKernel(const FastTriangle& ft)
-      : ft_(ft), ps_(*ft.ps), f_(*ft.fast), st_(*ft.stage), t_(*ft.t) {}
+  explicit LaneShader(const PixelState& ps) : ps_(ps), f_(ps.fast), st_(ps.stages[0]) {}
 
-  void Shade(const SpanRow& row) {
-    StartRow(row);
-    for (int runStart = row.x0; runStart < row.x1; runStart += kRun) {
-      const int runEnd = row.x1 - runStart < kRun ? row.x1 : runStart + kRun;
-      if (LanePass(runStart, runEnd)) PixelPass(runStart, runEnd);
-    }
-  }
-
- private:
-  // Values at the row's first covered pixel and steps per pixel.
-  struct RowStart {
-    int y, xBase;
-    uint32_t* colour;
-    uint32_t* depth;
-    float q, u, v, diffuse[4];
-    double z;
-  };
-
-  void StartRow(const SpanRow& row) {
-    const float fy = static_cast<float>(row.y) - t_.refY;
-    const float fx0 = static_cast<float>(row.xBase) - t_.refX;
-    auto start = [&](const float* p) { return p[0] + p[1] * fx0 + p[2] * fy; };
-    r_.y = row.y;
-    r_.xBase = row.xBase;
-    r_.colour = reinterpret_cast<uint32_t*>(ft_.colourBits + static_cast<size_t>(row.y) * ft_.colourPitch);
-    r_.depth = kDepth ? reinterpret_cast<uint32_t*>(ft_.depthBits + static_cast<size_t>(row.y) * ft_.depthPitch)
-                      : nullptr;
-    r_.q = start(ft_.q);
-    if (!t_.flatColour) {
-      for (int c = 0; c < 4; ++c) r_.diffuse[c] = start(ft_.diffuse + 3 * c);
-    }
-    if (kTextured) {
-      r_.u = start(ft_.u);
-      r_.v = start(ft_.v);
-    }
-    r_.z = t_.z0 + t_.zdx * (static_cast<double>(row.xBase) - t_.refX) +
-           t_.zdy * (static_cast<double>(row.y) - t_.refY);
-  }
-
-  // Lanes [j, j + N) of the run lie inside it.
-  static bool Whole(int j, int count) { return j + N <= count; }
-
-  // The lane pass; false when no pixel of the run is left.
-  bool LanePass(int runStart, int runEnd) {
-    const int count = runEnd - runStart;
-    const int first = runStart - r_.xBase;
-    RunLanes& l = lanes_;
-    l.pending = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
-    if (SkipRunByAlpha(first, count)) return false;
-    const I iota = Iota<I>();
-    for (int j = 0; j < count; j += N) {
-      const I index = Splat<I>(first + j) + iota;
-      const F fi = __builtin_convertvector(index, F);
-      const uint64_t groupBits = (l.pending >> j) & kGroupMask;
-      if (kDepth) {
-        const I depth = DepthLanes(r_.z, t_.zdx, index, kDepthMax);
-        Store(l.depth + j, depth);
-        I stored;
-        if (Whole(j, count)) {
-          stored = ShiftRight(Load<I>(r_.depth + runStart + j), 8);
-        } else {
-          stored = I{};
-          for (int k = 0; j + k < count; ++k) stored[k] = static_cast<int32_t>(r_.depth[runStart + j + k] >> 8);
-        }
-        const uint64_t passed = static_cast<uint64_t>(Bits(CompareLanes(ps_.zFunc, depth, stored)));
-        l.pending &= ~((groupBits & ~passed) << j);
-        if (((l.pending >> j) & kGroupMask) == 0) continue;
-      }
-      const F w = t_.affine ? Splat<F>(ft_.wConst) : 1.0f / (r_.q + ft_.q[1] * fi);
-      Store(reinterpret_cast<uint32_t*>(l.w + j), (I)w);
-      if (kTextured) TexturePositions(l, j, fi, w);
-    }
-    return l.pending != 0;
-  }
-
-  // Coordinates, level of detail and texel positions of lanes [j, j + N).
-  void TexturePositions(RunLanes& l, int j, F fi, F w) {
-    const F u = (r_.u + ft_.u[1] * fi) * w;
-    const F v = (r_.v + ft_.v[1] * fi) * w;
-    Store(reinterpret_cast<uint32_t*>(l.u + j), (I)u);
-    Store(reinterpret_cast<uint32_t*>(l.v + j), (I)v);
-    F lod{};
+  GroupLanes<N> LanePass(const Interpolants<N>& p) const {
+    GroupLanes<N> g;
+    g.w = p.affine ? p.wConst : 1.0f / (p.q + p.qx * p.i);
+    if (!kTextured) return g;
+    g.u = (p.u + p.ux * p.i) * g.w;
+    g.v = (p.v + p.vx * p.i) * g.w;
+    g.lod = F{};
     if (f_.lodPerPixel) {
       // d(u)/dx = (dU/dx - u dq/dx) / q for U = u q, in texels of the top level.
-      const float qx = ft_.q[1], qy = ft_.q[2];
-      auto d = [&](float p, F c, float q, float size) { return ((p - c * q) * w) * size; };
-      const F dudx = d(ft_.u[1], u, qx, f_.topWidth), dudy = d(ft_.u[2], u, qy, f_.topWidth);
-      const F dvdx = d(ft_.v[1], v, qx, f_.topHeight), dvdy = d(ft_.v[2], v, qy, f_.topHeight);
+      auto d = [&](F step, F c, F q, float size) { return ((step - c * q) * g.w) * size; };
+      const F dudx = d(p.ux, g.u, p.qx, f_.topWidth), dudy = d(p.uy, g.u, p.qy, f_.topWidth);
+      const F dvdx = d(p.vx, g.v, p.qx, f_.topHeight), dvdy = d(p.vy, g.v, p.qy, f_.topHeight);
       const F rx = dudx * dudx + dvdx * dvdx, ry = dudy * dudy + dvdy * dvdy;
-      lod = 0.5f * FastLog2Lanes<F, I>(rx > ry ? rx : ry) + st_.lodBias;
+      g.lod = 0.5f * FastLog2Lanes<F, I>(rx > ry ? rx : ry) + st_.lodBias;
     }
-    Store(reinterpret_cast<uint32_t*>(l.lod + j), (I)lod);
-    const int g = j / N;
-    l.level[g] = -1;
-    if (f_.sampling == Sampling::kEachPixel) return;
     // The level each pixel reads first, the next one, and the weight between them, as
     // SampleStage chooses them; with both filters alike every pixel is "this level, blended
     // with the next by frac", frac 0 where only one level is read.
     const int last = st_.levelCount - 1;
-    I level{}, frac{};
+    g.level = I{};
+    g.frac = I{};
     if (f_.lodPerPixel && last > 0) {
-      const I positive = lod > 0.0f;
+      const I positive = g.lod > 0.0f;
       if (st_.mipFilter == D3DTEXF_POINT) {
-        const I nearest = Min(TruncToInt(lod + 0.5f), Splat<I>(last));
-        level = lod >= 64.0f ? Splat<I>(last) : nearest;
+        const I nearest = Min(TruncToInt(g.lod + 0.5f), Splat<I>(last));
+        g.level = g.lod >= 64.0f ? Splat<I>(last) : nearest;
       } else {
-        const I whole = TruncToInt(lod);
-        const I between = TruncToInt((lod - __builtin_convertvector(whole, F)) * 256.0f);
-        const I beyond = lod >= static_cast<float>(last);
-        level = beyond ? Splat<I>(last) : whole;
-        frac = beyond ? I{} : between;
+        const I whole = TruncToInt(g.lod);
+        const I between = TruncToInt((g.lod - __builtin_convertvector(whole, F)) * 256.0f);
+        const I beyond = g.lod >= static_cast<float>(last);
+        g.level = beyond ? Splat<I>(last) : whole;
+        g.frac = beyond ? I{} : between;
       }
-      level = positive ? level : I{};
-      frac = positive ? frac : I{};
+      g.level = positive ? g.level : I{};
+      g.frac = positive ? g.frac : I{};
     }
-    // One level for every pixel still to shade, or each pixel on its own.
-    const int active = static_cast<int>((l.pending >> j) & kGroupMask);
-    if (active == 0) return;
-    const int firstActive = __builtin_ctz(static_cast<unsigned>(active));
-    const int common = level[firstActive];
-    const int same = Bits(level == common);
-    if ((same & active) != active) return;
-    l.level[g] = static_cast<int8_t>(common);
-    Store(reinterpret_cast<uint32_t*>(l.frac + j), frac);
-    l.second[g] = f_.twoLevels && (Bits(frac != 0) & active) != 0;
-    Positions(f_.levels[common], u, v, l.x + j, l.y + j, l.wu + j, l.wv + j);
-    if (l.second[g]) {
-      Positions(f_.levels[common < last ? common + 1 : last], u, v, l.x1 + j, l.y1 + j, l.wu1 + j, l.wv1 + j);
-    }
-    if (ft_.alphaCut != 0 && f_.alphaBlocks != nullptr) {
-      // Pixels whose texels all have too little alpha are left out together (lanes past the
-      // span only widen the area looked at).
-      const I xs = Load<I>(reinterpret_cast<uint32_t*>(l.x + j)), ys = Load<I>(reinterpret_cast<uint32_t*>(l.y + j));
-      int xMin = xs[0], xMax = xs[0], yMin = ys[0], yMax = ys[0];
-      for (int k = 1; k < N; ++k) {
-        xMin = xs[k] < xMin ? xs[k] : xMin;
-        xMax = xs[k] > xMax ? xs[k] : xMax;
-        yMin = ys[k] < yMin ? ys[k] : yMin;
-        yMax = ys[k] > yMax ? ys[k] : yMax;
-      }
-      if (BlockMaxAlpha(f_, xMin, xMax, yMin, yMax, N) < ft_.alphaCut) l.pending &= ~(kGroupMask << j);
-    }
+    return g;
   }
 
-  void Positions(const FastLevel& level, F u, F v, int32_t* x, int32_t* y, int32_t* wu, int32_t* wv) const {
-    I px, py, pwu{}, pwv{};
-    if (f_.sampling == Sampling::kBilinear) {
-      BilinearAxis<F, I>(u, static_cast<float>(level.width), &px, &pwu);
-      BilinearAxis<F, I>(v, static_cast<float>(level.height), &py, &pwv);
-    } else {
-      F safe;
-      px = FloorSafe<F, I>(u * static_cast<float>(level.width), &safe);
-      py = FloorSafe<F, I>(v * static_cast<float>(level.height), &safe);
-    }
-    Store(reinterpret_cast<uint32_t*>(x), px);
-    Store(reinterpret_cast<uint32_t*>(y), py);
-    Store(reinterpret_cast<uint32_t*>(wu), pwu);
-    Store(reinterpret_cast<uint32_t*>(wv), pwv);
-  }
-
-  // With the same 1/w all over the triangle, each step along the row moves the texture
-  // coordinates one way only (every rounding keeps the order), so the run's texel positions
-  // lie between those of its end pixels: a run whose blocks all have too little alpha is
-  // left out at once.
-  bool SkipRunByAlpha(int first, int count) const {
-    if (!kTextured || ft_.alphaCut == 0 || f_.alphaBlocks == nullptr || !t_.affine) return false;
-    auto position = [&](float start, float step, int i, float size) {
-      const float c = (start + step * static_cast<float>(i)) * ft_.wConst;
-      return FloorToInt(SafeCoord(c * size - 0.5f));
-    };
-    const int last = first + count - 1;
-    const int xa = position(r_.u, ft_.u[1], first, f_.topWidth), xb = position(r_.u, ft_.u[1], last, f_.topWidth);
-    const int ya = position(r_.v, ft_.v[1], first, f_.topHeight), yb = position(r_.v, ft_.v[1], last, f_.topHeight);
-    return BlockMaxAlpha(f_, xa < xb ? xa : xb, xa < xb ? xb : xa, ya < yb ? ya : yb, ya < yb ? yb : ya, 16) <
-           ft_.alphaCut;
-  }
-
-  void PixelPass(int runStart, int runEnd) {
-    const int count = runEnd - runStart;
-    const RunLanes& l = lanes_;
-    const I iota = Iota<I>();
-    for (int j = 0; j < count; j += N) {
-      const int groupBits = static_cast<int>((l.pending >> j) & kGroupMask);
-      if (groupBits == 0) continue;
-      I mask = (Splat<I>(groupBits) & LaneBits<I>()) != 0;
-      const F w = (F)Load<I>(reinterpret_cast<const uint32_t*>(l.w + j));
-      I diffuse = Splat<I>(static_cast<int32_t>(ft_.flatDiffuse));
-      if (!t_.flatColour) {
-        const F fi = __builtin_convertvector(Splat<I>(runStart + j - r_.xBase) + iota, F);
-        auto channel = [&](int c) { return ToByteLanes<F, I>((r_.diffuse[c] + ft_.diffuse[3 * c + 1] * fi) * w); };
-        diffuse = (channel(3) << 24) | (channel(0) << 16) | (channel(1) << 8) | channel(2);
-      }
-      I colour = diffuse;
-      if (kTextured) {
-        const I texel = Texels(j, groupBits);
-        if (ft_.colourFrom == ft_.alphaFrom) {
-          colour = FromLanes(ft_.colourFrom, texel, diffuse);
-        } else {
-          colour = (FromLanes(ft_.colourFrom, texel, diffuse) & 0x00FFFFFF) |
-                   (FromLanes(ft_.alphaFrom, texel, diffuse) & static_cast<int32_t>(0xFF000000u));
-        }
-      }
-      if (ps_.alphaTest) {
-        mask &= CompareLanes(ps_.alphaFunc, ShiftRight(colour, 24), Splat<I>(ps_.alphaRef));
-        if (Bits(mask) == 0) continue;
-      }
-      const int x = runStart + j;
-      if (Whole(j, count)) {
-        if (kDepth && ps_.zWrite) {
-          const I depth = (Load<I>(l.depth + j) << 8) | 0xFF;
-          Store(r_.depth + x, mask ? depth : Load<I>(r_.depth + x));
-        }
-        const I dest = Load<I>(r_.colour + x);
-        colour = Blend(colour, dest, Bits(mask));
-        Store(r_.colour + x, mask ? colour : dest);
-      } else {
-        const int bits = Bits(mask);
-        for (int k = 0; k < N; ++k) {
-          if (!((bits >> k) & 1)) continue;
-          if (kDepth && ps_.zWrite) r_.depth[x + k] = (l.depth[j + k] << 8) | 0xFFu;
-          r_.colour[x + k] = BlendOne(static_cast<uint32_t>(colour[k]), r_.colour[x + k]);
-        }
-      }
-    }
-  }
-
-  I Blend(I colour, I dest, int bits) const {
-    if (kBlend == BlendKind::kAlpha) return BlendAlphaLanes(colour, dest | static_cast<int32_t>(f_.destAlpha), ShiftRight(colour, 24));
-    if (kBlend == BlendKind::kAny) {
+  // The filtered texels of the lanes in `active` (the others may hold anything): the pixels
+  // reading one level first are filtered together, one level after the other.
+  I Texels(const GroupLanes<N>& g, int active) const {
+    I texel{};
+    if (f_.sampling == Sampling::kEachPixel) {
       for (int k = 0; k < N; ++k) {
-        if ((bits >> k) & 1) colour[k] = static_cast<int32_t>(BlendAny(ps_, static_cast<uint32_t>(colour[k]), static_cast<uint32_t>(dest[k]) | f_.destAlpha));
-      }
-    }
-    return colour;
-  }
-
-  uint32_t BlendOne(uint32_t colour, uint32_t dest) const {
-    if (kBlend == BlendKind::kAlpha) return BlendAlphaWord(colour, dest | f_.destAlpha, colour >> 24);
-    if (kBlend == BlendKind::kAny) return BlendAny(ps_, colour, dest | f_.destAlpha);
-    return colour;
-  }
-
-  // The filtered texels of lanes [j, j + N) (pixels not in `bits` may hold anything).
-  I Texels(int j, int bits) const {
-    const RunLanes& l = lanes_;
-    const int level = l.level[j / N];
-    if (level < 0) {
-      I texel{};
-      for (int k = 0; k < N; ++k) {
-        if ((bits >> k) & 1) {
-          texel[k] = static_cast<int32_t>(SampleTexel(ft_, l.u[j + k], l.v[j + k], f_.lodPerPixel ? l.lod[j + k] : 0.0f));
+        if ((active >> k) & 1) {
+          texel[k] = static_cast<int32_t>(SampleTexel(ps_, g.u[k], g.v[k], f_.lodPerPixel ? g.lod[k] : 0.0f));
         }
       }
       return texel;
     }
-    I texel = Filter(level, l.x + j, l.y + j, l.wu + j, l.wv + j, bits);
-    if (l.second[j / N]) {
-      const int next = level + 1 < st_.levelCount ? level + 1 : level;
-      texel = Lerp8Lanes(texel, Filter(next, l.x1 + j, l.y1 + j, l.wu1 + j, l.wv1 + j, bits),
-                         Load<I>(reinterpret_cast<const uint32_t*>(l.frac + j)));
+    const int last = st_.levelCount - 1;
+    for (int remaining = active; remaining != 0;) {
+      const int level = g.level[__builtin_ctz(static_cast<unsigned>(remaining))];
+      const int bits = remaining & Bits(g.level == level);
+      I x, y, wu, wv;
+      Positions(f_.levels[level], g.u, g.v, &x, &y, &wu, &wv);
+      I filtered = Filter(level, x, y, wu, wv, bits);
+      if (f_.twoLevels && (Bits(g.frac != 0) & bits) != 0) {
+        const int next = level < last ? level + 1 : last;
+        Positions(f_.levels[next], g.u, g.v, &x, &y, &wu, &wv);
+        filtered = Lerp8Lanes(filtered, Filter(next, x, y, wu, wv, bits), g.frac);
+      }
+      texel = bits == active ? filtered : (MaskOf<I>(bits) ? filtered : texel);
+      remaining &= ~bits;
     }
     return texel;
+  }
+
+  // The interpolated diffuse colour, or each lane's flat one.
+  I Diffuse(const Interpolants<N>& p, F w, bool anyInterpolated) const {
+    if (!anyInterpolated) return p.flatDiffuse;
+    auto channel = [&](int c) { return ToByteLanes<F, I>((p.diffuse[c] + p.diffuseX[c] * p.i) * w); };
+    const I interpolated = (channel(3) << 24) | (channel(0) << 16) | (channel(1) << 8) | channel(2);
+    return p.flat ? p.flatDiffuse : interpolated;
+  }
+
+  // Pixels whose texels all have too little alpha for the alpha test (lanes past the span
+  // only widen the area looked at): their bits in `active` cleared. Only the top level is read.
+  // Along a row of a triangle with one 1/w the positions only grow or only shrink, so the end
+  // lanes bound them.
+  int CutByAlpha(const GroupLanes<N>& g, uint32_t alphaCut, bool monotonic, int active) const {
+    I x, y, wu, wv;
+    Positions(f_.levels[0], g.u, g.v, &x, &y, &wu, &wv);
+    int xMin, xMax, yMin, yMax;
+    if (monotonic) {
+      xMin = x[0] < x[N - 1] ? x[0] : x[N - 1];
+      xMax = x[0] < x[N - 1] ? x[N - 1] : x[0];
+      yMin = y[0] < y[N - 1] ? y[0] : y[N - 1];
+      yMax = y[0] < y[N - 1] ? y[N - 1] : y[0];
+    } else {
+      xMin = Least(x);
+      xMax = -Least(-x);
+      yMin = Least(y);
+      yMax = -Least(-y);
+    }
+    return BlockMaxAlpha(f_, xMin, xMax, yMin, yMax, N) < alphaCut ? 0 : active;
+  }
+
+ private:
+  static int Least(I v) {
+    int m = v[0];
+    for (int k = 1; k < N; ++k) m = v[k] < m ? v[k] : m;
+    return m;
+  }
+
+  void Positions(const FastLevel& level, F u, F v, I* x, I* y, I* wu, I* wv) const {
+    if (f_.sampling == Sampling::kBilinear) {
+      BilinearAxis<F, I>(u, static_cast<float>(level.width), x, wu);
+      BilinearAxis<F, I>(v, static_cast<float>(level.height), y, wv);
+    } else {
+      F safe;
+      *x = FloorSafe<F, I>(u * static_cast<float>(level.width), &safe);
+      *y = FloorSafe<F, I>(v * static_cast<float>(level.height), &safe);
+      *wu = *wv = I{};
+    }
   }
 
   // Texel indices i and i + 1 along one axis of `size` texels, addressed as the stage says;
@@ -644,17 +599,17 @@ class RowKernel {
     return true;
   }
 
-  I Filter(int levelIndex, const int32_t* xs, const int32_t* ys, const int32_t* wus, const int32_t* wvs, int bits) const {
+  [[gnu::always_inline]] I Filter(int levelIndex, I x, I y, I wu, I wv, int active) const {
     const FastLevel& level = f_.levels[levelIndex];
-    const I x = Load<I>(reinterpret_cast<const uint32_t*>(xs)), y = Load<I>(reinterpret_cast<const uint32_t*>(ys));
     I xa, xb, ya, yb;
     if (!Address(x, level.width, f_.wrapU, &xa, &xb) || !Address(y, level.height, f_.wrapV, &ya, &yb)) {
       I texel{};
       for (int k = 0; k < N; ++k) {
-        if (!((bits >> k) & 1)) continue;
+        if (!((active >> k) & 1)) continue;
         texel[k] = static_cast<int32_t>(f_.sampling == Sampling::kBilinear
-                                            ? BilinearTexel(ft_, levelIndex, x[k], y[k], static_cast<uint32_t>(wus[k]), static_cast<uint32_t>(wvs[k]))
-                                            : PointTexel(ft_, levelIndex, x[k], y[k]));
+                                            ? BilinearTexel(ps_, levelIndex, x[k], y[k], static_cast<uint32_t>(wu[k]),
+                                                            static_cast<uint32_t>(wv[k]))
+                                            : PointTexel(ps_, levelIndex, x[k], y[k]));
       }
       return texel;
     }
@@ -663,23 +618,124 @@ class RowKernel {
     if (f_.sampling == Sampling::kPoint) return Gather(level.texels, ya * pitch + xa) | opaque;
     I t00, t10, t01, t11;
     QuadTexels(level, xa, xb, ya, yb, &t00, &t10, &t01, &t11);
-    const I wu = Load<I>(reinterpret_cast<const uint32_t*>(wus)), wv = Load<I>(reinterpret_cast<const uint32_t*>(wvs));
     const I top = Lerp8Lanes(t00 | opaque, t10 | opaque, wu);
     const I bottom = Lerp8Lanes(t01 | opaque, t11 | opaque, wu);
     return Lerp8Lanes(top, bottom, wv);
   }
 
-  static constexpr uint64_t kGroupMask = (uint64_t{1} << N) - 1;
   static constexpr int kAllLanes = (1 << N) - 1;
-  static constexpr uint32_t kDepthMax = (1u << 24) - 1;
+
+  const PixelState& ps_;
+  const FastSetup& f_;
+  const StageSetup& st_;
+};
+
+constexpr uint32_t kDepthMax = (1u << 24) - 1;  // D24X8
+
+// Forward rows: every pixel tested, shaded, blended and written as its row is walked.
+template <int N, bool kTextured, bool kDepth, BlendKind kBlend>
+class RowKernel {
+  using I = typename Lanes<N>::I;
+  using F = typename Lanes<N>::F;
+
+ public:
+  explicit RowKernel(const FastTriangle& ft)
+      : ft_(ft), ps_(*ft.ps), f_(ps_.fast), t_(*ft.t), shader_(ps_) {
+    const int texSlot = kTextured ? ps_.stages[0].texSlot : -1;
+    texSlot_ = texSlot;
+  }
+
+  void Shade(const SpanRow& row) {
+    const RowStart r = StartOfRow(t_, ft_.planes, texSlot_, row.y, row.xBase);
+    Interpolants<N> p{};
+    p.Take(Splat<I>(-1), t_, ft_.planes, texSlot_, r);
+    uint32_t* colourRow = RowOf(ps_.target, row.y);
+    uint32_t* depthRow = kDepth ? RowOf(ps_.depth, row.y) : nullptr;
+    const I iota = Iota<I>();
+    for (int runStart = row.x0; runStart < row.x1; runStart += kRun) {
+      const int runEnd = row.x1 - runStart < kRun ? row.x1 : runStart + kRun;
+      if (SkipRunByAlpha(r, runStart - row.xBase, runEnd - runStart)) continue;
+      for (int x = runStart; x < runEnd; x += N) {
+        const int count = runEnd - x < N ? runEnd - x : N;
+        int bits = (1 << count) - 1;
+        const I index = Splat<I>(x - row.xBase) + iota;
+        p.i = __builtin_convertvector(index, F);
+        I depth{};
+        if (kDepth) {
+          depth = DepthLanes(r.z, t_.zdx, index, kDepthMax);
+          const I stored = ShiftRight(LoadLanes(depthRow + x, bits, MaskOf<I>(bits)), 8);
+          bits &= Bits(CompareLanes(ps_.zFunc, depth, stored));
+          if (bits == 0) continue;
+        }
+        const GroupLanes<N> g = shader_.LanePass(p);
+        I colour = shader_.Diffuse(p, g.w, !t_.flatColour);
+        if (kTextured) {
+          if (ft_.alphaCut != 0 && f_.alphaBlocks != nullptr) {
+            bits = shader_.CutByAlpha(g, ft_.alphaCut, t_.affine, bits);
+            if (bits == 0) continue;
+          }
+          const I texel = shader_.Texels(g, bits);
+          if (ft_.colourFrom == ft_.alphaFrom) {
+            colour = FromLanes(ft_.colourFrom, texel, colour);
+          } else {
+            colour = (FromLanes(ft_.colourFrom, texel, colour) & 0x00FFFFFF) |
+                     (FromLanes(ft_.alphaFrom, texel, colour) & static_cast<int32_t>(0xFF000000u));
+          }
+        }
+        if (ps_.alphaTest) {
+          bits &= Bits(CompareLanes(ps_.alphaFunc, ShiftRight(colour, 24), Splat<I>(ps_.alphaRef)));
+          if (bits == 0) continue;
+        }
+        const I mask = MaskOf<I>(bits);
+        if (kDepth && ps_.zWrite) StoreLanes(depthRow + x, (depth << 8) | 0xFF, bits, mask);
+        if (kBlend != BlendKind::kNone) colour = Blend(colour, LoadLanes(colourRow + x, bits, mask), bits);
+        StoreLanes(colourRow + x, colour, bits, mask);
+      }
+    }
+  }
+
+ private:
+  static uint32_t* RowOf(IDirect3DSurface8* surface, int y) {
+    return reinterpret_cast<uint32_t*>(surface->bits_.data() + static_cast<size_t>(y) * surface->pitch_);
+  }
+
+  I Blend(I colour, I dest, int bits) const {
+    dest |= static_cast<int32_t>(f_.destAlpha);
+    if (kBlend == BlendKind::kAlpha) return BlendAlphaLanes(colour, dest, ShiftRight(colour, 24));
+    for (int k = 0; k < N; ++k) {
+      if ((bits >> k) & 1) {
+        colour[k] = static_cast<int32_t>(BlendAny(ps_, static_cast<uint32_t>(colour[k]), static_cast<uint32_t>(dest[k])));
+      }
+    }
+    return colour;
+  }
+
+  // With the same 1/w all over the triangle, each step along the row moves the texture
+  // coordinates one way only (every rounding keeps the order), so the run's texel positions
+  // lie between those of its end pixels: a run whose blocks all have too little alpha is
+  // left out at once.
+  bool SkipRunByAlpha(const RowStart& r, int first, int count) const {
+    if (!kTextured || ft_.alphaCut == 0 || f_.alphaBlocks == nullptr || !t_.affine) return false;
+    const float* pu = ft_.planes + 3 * (1 + texSlot_);
+    auto position = [&](float start, float step, int i, float size) {
+      const float c = (start + step * static_cast<float>(i)) * t_.wConst;
+      return FloorToInt(SafeCoord(c * size - 0.5f));
+    };
+    const int last = first + count - 1;
+    const int xa = position(r.u, pu[1], first, f_.topWidth), xb = position(r.u, pu[1], last, f_.topWidth);
+    const int ya = position(r.v, pu[4], first, f_.topHeight), yb = position(r.v, pu[4], last, f_.topHeight);
+    return BlockMaxAlpha(f_, xa < xb ? xa : xb, xa < xb ? xb : xa, ya < yb ? ya : yb, ya < yb ? yb : ya, 16) <
+           ft_.alphaCut;
+  }
+
+  static constexpr int kRun = 64;  // pixels whose alpha blocks are looked at together
 
   const FastTriangle& ft_;
   const PixelState& ps_;
   const FastSetup& f_;
-  const StageSetup& st_;
   const Triangle& t_;
-  RowStart r_{};
-  RunLanes lanes_;
+  const LaneShader<N, kTextured> shader_;
+  int texSlot_;
 };
 
 template <int N, bool kTextured, bool kDepth, BlendKind kBlend>
@@ -690,7 +746,7 @@ void ShadeRowsWith(const FastTriangle& ft, const SpanRow* rows, int count) {
 
 template <int N, bool kTextured, bool kDepth>
 void ShadeRowsByBlend(const FastTriangle& ft, const SpanRow* rows, int count) {
-  switch (ft.fast->blend) {
+  switch (ft.ps->fast.blend) {
     case BlendKind::kNone: ShadeRowsWith<N, kTextured, kDepth, BlendKind::kNone>(ft, rows, count); break;
     case BlendKind::kAlpha: ShadeRowsWith<N, kTextured, kDepth, BlendKind::kAlpha>(ft, rows, count); break;
     default: ShadeRowsWith<N, kTextured, kDepth, BlendKind::kAny>(ft, rows, count); break;
@@ -700,11 +756,188 @@ void ShadeRowsByBlend(const FastTriangle& ft, const SpanRow* rows, int count) {
 template <int N>
 void ShadeRowsLanes(const FastTriangle& ft, const SpanRow* rows, int count) {
   const bool depth = ft.ps->depth != nullptr;
-  if (ft.fast->textured) {
+  if (ft.ps->fast.textured) {
     depth ? ShadeRowsByBlend<N, true, true>(ft, rows, count) : ShadeRowsByBlend<N, true, false>(ft, rows, count);
   } else {
     depth ? ShadeRowsByBlend<N, false, true>(ft, rows, count) : ShadeRowsByBlend<N, false, false>(ft, rows, count);
   }
+}
+
+// Deferred rows: the depth test and write, and the winner of each pixel that passes.
+template <int N, bool kDepth>
+void DepthRowsWith(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
+                   int count, TileBatch* batch) {
+  using I = typename Lanes<N>::I;
+  const I iota = Iota<I>();
+  const int texSlot = ps.fast.textured ? ps.stages[0].texSlot : -1;
+  for (int i = 0; i < count; ++i) {
+    const SpanRow& row = rows[i];
+    const uint32_t record = batch->recordCount;
+    const double z = t.z0 + t.zdx * (static_cast<double>(row.xBase) - t.refX) +
+                     t.zdy * (static_cast<double>(row.y) - t.refY);
+    uint32_t* depthRow =
+        kDepth ? reinterpret_cast<uint32_t*>(ps.depth->bits_.data() + static_cast<size_t>(row.y) * ps.depth->pitch_)
+               : nullptr;
+    uint32_t* winners = batch->winner + (row.y - batch->y0) * kTilePixels;
+    int won = 0;
+    for (int x = row.x0; x < row.x1; x += N) {
+      const int n = row.x1 - x < N ? row.x1 - x : N;
+      int bits = (1 << n) - 1;
+      if (kDepth) {
+        const I depth = DepthLanes(z, t.zdx, Splat<I>(x - row.xBase) + iota, kDepthMax);
+        const I stored = ShiftRight(LoadLanes(depthRow + x, bits, MaskOf<I>(bits)), 8);
+        bits &= Bits(CompareLanes(ps.zFunc, depth, stored));
+        if (bits == 0) continue;
+        if (ps.zWrite) StoreLanes(depthRow + x, (depth << 8) | 0xFF, bits, MaskOf<I>(bits));
+      }
+      StoreLanes(winners + (x - batch->x0), Splat<I>(static_cast<int32_t>(record)), bits, MaskOf<I>(bits));
+      won |= bits;
+    }
+    if (won == 0) continue;
+    if (batch->recordCount == batch->recordCapacity) GrowRecords(batch);
+    const RowStart start = StartOfRow(t, planes, texSlot, row.y, row.xBase);
+    auto put = [&](int field, uint32_t value) { batch->fields[field][record] = value; };
+    auto putFloat = [&](int field, float value) {
+      uint32_t bits;
+      std::memcpy(&bits, &value, 4);
+      put(field, bits);
+    };
+    put(TileBatch::kTriangle, index);
+    put(TileBatch::kXBase, static_cast<uint32_t>(row.xBase));
+    putFloat(TileBatch::kQ, start.q);
+    putFloat(TileBatch::kU, start.u);
+    putFloat(TileBatch::kV, start.v);
+    for (int c = 0; c < 4; ++c) putFloat(TileBatch::kDiffuse + c, start.diffuse[c]);
+    ++batch->recordCount;
+    const int r = row.y - batch->y0;
+    batch->rowFirst = r < batch->rowFirst ? r : batch->rowFirst;
+    batch->rowLast = r > batch->rowLast ? r : batch->rowLast;
+  }
+}
+
+template <int N>
+void DepthRowsLanes(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
+                    int count, TileBatch* batch) {
+  if (ps.depth != nullptr) {
+    DepthRowsWith<N, true>(ps, t, index, planes, rows, count, batch);
+  } else {
+    DepthRowsWith<N, false>(ps, t, index, planes, rows, count, batch);
+  }
+}
+
+// A field of each lane's triangle.
+template <class I>
+[[gnu::always_inline]] inline I TriangleField(const QueueView& queue, size_t offset, I triangle) {
+  static_assert(sizeof(Triangle) % 4 == 0);
+  const auto* base = reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(queue.triangles) + offset);
+  return Gather(base, triangle * static_cast<int32_t>(sizeof(Triangle) / 4));
+}
+
+// The winners of one group of N pixels of a batch that share a pixel state.
+template <int N, bool kTextured>
+void ShadeWinners(const QueueView& queue, const TileBatch& batch, int y, int x, typename Lanes<N>::I ids,
+                  typename Lanes<N>::I triangle, int bits) {
+  using I = typename Lanes<N>::I;
+  using F = typename Lanes<N>::F;
+  const int leadLane = __builtin_ctz(static_cast<unsigned>(bits));
+  const uint32_t lead = static_cast<uint32_t>(ids[leadLane]);
+  const uint32_t leadTriangle = static_cast<uint32_t>(triangle[leadLane]);
+  const PixelState& ps = queue.states[queue.triangles[leadTriangle].state];
+  const int texSlot = kTextured ? ps.stages[0].texSlot : -1;
+  Interpolants<N> p;
+  I xBase;
+  bool anyInterpolated;
+  const I mask = MaskOf<I>(bits);
+  if ((Bits(ids == static_cast<int32_t>(lead)) & bits) == bits) {
+    // One triangle row: its values for every lane.
+    const Triangle& t = queue.triangles[leadTriangle];
+    const float* planes = queue.planes + t.planes;
+    xBase = Splat<I>(static_cast<int32_t>(batch.fields[TileBatch::kXBase][lead]));
+    p.Take(Splat<I>(-1), t, planes, texSlot, StartOfRow(t, planes, texSlot, y, xBase[0]));
+    anyInterpolated = !t.flatColour;
+  } else {
+    // Each lane its own: the records' and triangles' fields gathered (lanes not shaded read
+    // record 0).
+    const I record = mask ? ids : I{};
+    auto field = [&](int f) { return Gather(batch.fields[f], record); };
+    auto fieldFloat = [&](int f) { return (F)Gather(batch.fields[f], record); };
+    xBase = field(TileBatch::kXBase);
+    const I flags = TriangleField(queue, offsetof(Triangle, flags), triangle);
+    p.affine = (flags & static_cast<int32_t>(kAffine)) != 0;
+    p.flat = (flags & static_cast<int32_t>(kFlatColour)) != 0;
+    p.wConst = (F)TriangleField(queue, offsetof(Triangle, wConst), triangle);
+    p.flatDiffuse = TriangleField(queue, offsetof(Triangle, flatDiffuse), triangle);
+    const I plane = TriangleField(queue, offsetof(Triangle, planes), triangle);
+    const uint32_t* planeWords = reinterpret_cast<const uint32_t*>(queue.planes);
+    auto planeStep = [&](int offset) { return (F)Gather(planeWords, plane + offset); };
+    p.q = fieldFloat(TileBatch::kQ);
+    p.qx = planeStep(1);
+    p.qy = planeStep(2);
+    if (kTextured) {
+      const int u = 3 * (1 + texSlot);
+      p.u = fieldFloat(TileBatch::kU);
+      p.ux = planeStep(u + 1);
+      p.uy = planeStep(u + 2);
+      p.v = fieldFloat(TileBatch::kV);
+      p.vx = planeStep(u + 4);
+      p.vy = planeStep(u + 5);
+    }
+    anyInterpolated = (Bits(p.flat) & bits) != bits;
+    if (anyInterpolated) {
+      for (int c = 0; c < 4; ++c) {
+        p.diffuse[c] = fieldFloat(TileBatch::kDiffuse + c);
+        p.diffuseX[c] = planeStep(3 * (1 + kDiffuseSlot + c) + 1);
+      }
+    }
+  }
+  p.i = __builtin_convertvector(Splat<I>(x) + Iota<I>() - xBase, F);
+  const LaneShader<N, kTextured> shader(ps);
+  const GroupLanes<N> g = shader.LanePass(p);
+  I colour = shader.Diffuse(p, g.w, anyInterpolated);
+  if (kTextured) {
+    const I texel = shader.Texels(g, bits);
+    const FastSetup& f = ps.fast;
+    if (f.colourFrom == f.alphaFrom) {
+      colour = FromLanes(f.colourFrom, texel, colour);
+    } else {
+      colour = (FromLanes(f.colourFrom, texel, colour) & 0x00FFFFFF) |
+               (FromLanes(f.alphaFrom, texel, colour) & static_cast<int32_t>(0xFF000000u));
+    }
+  }
+  uint32_t* row = reinterpret_cast<uint32_t*>(ps.target->bits_.data() + static_cast<size_t>(y) * ps.target->pitch_);
+  StoreLanes(row + x, colour, bits, mask);
+}
+
+// Shades a tile's batch: every winner, N neighbours at a time, each state's pixels together.
+template <int N>
+void ShadeBatchLanes(const QueueView& queue, TileBatch* batch) {
+  using I = typename Lanes<N>::I;
+  for (int r = batch->rowFirst; r <= batch->rowLast; ++r) {
+    uint32_t* winners = batch->winner + r * kTilePixels;
+    for (int c = 0; c < kTilePixels; c += N) {
+      const I ids = Load<I>(winners + c);
+      const I won = ids != static_cast<int32_t>(TileBatch::kNone);
+      int remaining = Bits(won);
+      if (remaining == 0) continue;
+      const I triangle = Gather(batch->fields[TileBatch::kTriangle], won ? ids : I{});
+      const I state = TriangleField(queue, offsetof(Triangle, state), triangle);
+      while (remaining != 0) {
+        // The pixels of the first one's state.
+        const int32_t lead = state[__builtin_ctz(static_cast<unsigned>(remaining))];
+        const int bits = remaining & Bits(state == lead);
+        if (queue.states[lead].fast.textured) {
+          ShadeWinners<N, true>(queue, *batch, batch->y0 + r, batch->x0 + c, ids, triangle, bits);
+        } else {
+          ShadeWinners<N, false>(queue, *batch, batch->y0 + r, batch->x0 + c, ids, triangle, bits);
+        }
+        remaining &= ~bits;
+      }
+      Store(winners + c, Splat<I>(static_cast<int32_t>(TileBatch::kNone)));
+    }
+  }
+  batch->recordCount = 0;
+  batch->rowFirst = kTilePixels;
+  batch->rowLast = -1;
 }
 
 }  // namespace

@@ -4,8 +4,13 @@
 
 namespace d3d8 {
 
-void ShadeRowsAvx2(const FastTriangle& ft, const SpanRow* rows, int count) {
-  ShadeRowsLanes<8>(ft, rows, count);
+void ShadeRowsAvx2(const FastTriangle& ft, const SpanRow* rows, int count) { ShadeRowsLanes<8>(ft, rows, count); }
+
+void DepthRowsAvx2(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
+                   int count, TileBatch* batch) {
+  DepthRowsLanes<8>(ps, t, index, planes, rows, count, batch);
 }
+
+void ShadeBatchAvx2(const QueueView& queue, TileBatch* batch) { ShadeBatchLanes<8>(queue, batch); }
 
 }  // namespace d3d8

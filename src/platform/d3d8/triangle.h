@@ -74,6 +74,8 @@ struct EdgeStepper {
   }
 };
 
+constexpr uint32_t kAffine = 1, kFlatColour = 2;  // Triangle::flags
+
 struct Triangle {
   int32_t x[3], y[3];  // 24.8 fixed point, clockwise on screen (y down)
   int yMin, yMax;      // rows to walk, inclusive, already inside the clip rectangle
@@ -85,6 +87,9 @@ struct Triangle {
   double z0, zdx, zdy;  // screen depth plane
   bool affine;          // 1/w is the same at all three vertices: no per-pixel divide
   bool flatColour;      // diffuse and specular are the same at all three vertices
+  float wConst;         // when affine: w, the reciprocal of the 1/w plane's value
+  uint32_t flatDiffuse;  // when the colour is flat: the diffuse colour as 0xAARRGGBB
+  uint32_t flags;        // kAffine and kFlatColour as bits, for lanes that read them together
   float colour[8];      // then: diffuse and specular, 0..255
 };
 
