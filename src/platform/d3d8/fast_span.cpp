@@ -241,7 +241,7 @@ uint32_t PointTexel(const PixelState& ps, int level, int x, int y) {
 void GrowRecords(TileBatch* batch) {
   const uint32_t capacity = batch->recordCapacity == 0 ? 1024 : 2 * batch->recordCapacity;
   for (uint32_t*& field : batch->fields) {
-    auto* grown = new uint32_t[capacity];
+    auto* grown = new uint32_t[capacity]();  // a flat triangle's record leaves its colours unset
     if (field != nullptr) std::copy(field, field + batch->recordCount, grown);
     delete[] field;
     field = grown;

@@ -176,42 +176,42 @@ struct Rasterizer::Impl {
     if (yFirst > t.yMin) {
       for (auto& edge : e) edge.SkipRows(yFirst - t.yMin);
     }
-    // The walk in locals, without branches that depend on the row: a flat edge never carries.
-    int64_t q[3], r[3], d[3], qStep[3], rStep[3];
-    for (int i = 0; i < 3; ++i) {
-      q[i] = e[i].q;
-      qStep[i] = e[i].qStep;
-      r[i] = e[i].flat ? 0 : e[i].r;
-      rStep[i] = e[i].flat ? 0 : e[i].rStep;
-      d[i] = e[i].flat ? INT64_MAX : e[i].d;
+    // The walk in locals, without branches: the left edges bound a row from below, the right
+    // ones from above (a flat edge only decides which rows there are, see AddTriangle). Two
+    // slots of each; a slot without an edge never binds.
+    struct Walk {
+      int64_t q, r, d, qStep, rStep;
+      void Next() {
+        q += qStep;
+        r += rStep;
+        const int64_t carry = r >= d ? 1 : 0;
+        q += carry;
+        r -= d & -carry;
+      }
+    };
+    constexpr int64_t kFar = int64_t{1} << 40;  // beyond any pixel
+    Walk left[2] = {{kFar, 0, INT64_MAX, 0, 0}, {kFar, 0, INT64_MAX, 0, 0}};
+    Walk right[2] = {{kFar, 0, INT64_MAX, 0, 0}, {kFar, 0, INT64_MAX, 0, 0}};
+    int lefts = 0, rights = 0;
+    for (const EdgeStepper& edge : e) {
+      if (edge.flat) continue;
+      (edge.left ? left[lefts++] : right[rights++]) = Walk{edge.q, edge.r, edge.d, edge.qStep, edge.rStep};
     }
     const float* p = planes.data() + t.planes;
     SpanRow rows[kTileSize];
     int count = 0;
     const int64_t clipLo = std::max(ps.clipX0, tile.x0), clipHi = std::min(ps.clipX1, tile.x1) - 1;
     for (int y = yFirst; y <= yLast; ++y) {
-      int64_t lo = ps.clipX0, hi = clipHi;
-      bool inside = true;
-      for (int i = 0; i < 3; ++i) {
-        if (e[i].flat) {
-          inside = inside && q[i] >= 0;
-        } else if (e[i].left) {
-          lo = std::max(lo, -q[i]);
-        } else {
-          hi = std::min(hi, q[i]);
-        }
-      }
+      const int64_t lo = std::max({static_cast<int64_t>(ps.clipX0), -left[0].q, -left[1].q});
+      const int64_t hi = std::min({clipHi, right[0].q, right[1].q});
       const int64_t x0 = std::max(lo, clipLo);
-      if (inside && x0 <= hi) {
+      if (x0 <= hi) {
         rows[count++] = SpanRow{y, static_cast<int>(lo), static_cast<int>(x0), static_cast<int>(hi + 1)};
       }
-      for (int i = 0; i < 3; ++i) {
-        q[i] += qStep[i];
-        r[i] += rStep[i];
-        const bool carry = r[i] >= d[i];
-        q[i] += carry;
-        r[i] -= carry ? d[i] : 0;
-      }
+      left[0].Next();
+      left[1].Next();
+      right[0].Next();
+      right[1].Next();
     }
     if (count == 0) return;
     if (ps.fast.deferred) {
@@ -403,11 +403,14 @@ bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
   t.yMax = std::min(static_cast<int>(FloorDiv(maxY, kSubPixel)), ps.clipY1 - 1);
   int xMin = std::max(static_cast<int>(FloorDiv(minX + kSubPixel - 1, kSubPixel)), ps.clipX0);
   int xMax = std::min(static_cast<int>(FloorDiv(maxX, kSubPixel)), ps.clipX1 - 1);
-  if (t.yMin > t.yMax || xMin > xMax) return false;
   for (int i = 0; i < 3; ++i) {
     const int j = (i + 1) % 3;
     t.edges[i].Init(t.x[i], t.y[i], t.x[j], t.y[j], t.yMin);
+    // A flat edge lies along the top or the bottom: a top one (left to right, the rule's
+    // "top" edge) keeps its own row, a bottom one leaves it out, and it decides no other row.
+    if (t.edges[i].flat && t.x[j] < t.x[i] && maxY % kSubPixel == 0 && t.yMax == maxY / kSubPixel) --t.yMax;
   }
+  if (t.yMin > t.yMax || xMin > xMax) return false;
 
   // Plane equations from the snapped positions: value(x, y) = at0 + ddx (x - x0) + ddy (y - y0).
   const double x0 = t.x[0] / double(kSubPixel), y0 = t.y[0] / double(kSubPixel);

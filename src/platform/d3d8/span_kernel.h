@@ -654,7 +654,7 @@ class RowKernel {
     const I iota = Iota<I>();
     for (int runStart = row.x0; runStart < row.x1; runStart += kRun) {
       const int runEnd = row.x1 - runStart < kRun ? row.x1 : runStart + kRun;
-      if (SkipRunByAlpha(r, runStart - row.xBase, runEnd - runStart)) continue;
+      if (cutBudget_ > 0 && SkipRunByAlpha(r, runStart - row.xBase, runEnd - runStart)) continue;
       for (int x = runStart; x < runEnd; x += N) {
         const int count = runEnd - x < N ? runEnd - x : N;
         int bits = (1 << count) - 1;
@@ -670,8 +670,9 @@ class RowKernel {
         const GroupLanes<N> g = shader_.LanePass(p);
         I colour = shader_.Diffuse(p, g.w, !t_.flatColour);
         if (kTextured) {
-          if (ft_.alphaCut != 0 && f_.alphaBlocks != nullptr) {
+          if (ft_.alphaCut != 0 && f_.alphaBlocks != nullptr && cutBudget_ > 0) {
             bits = shader_.CutByAlpha(g, ft_.alphaCut, t_.affine, bits);
+            cutBudget_ = bits == 0 ? (cutBudget_ < 64 ? cutBudget_ + 3 : 64) : cutBudget_ - 1;
             if (bits == 0) continue;
           }
           const I texel = shader_.Texels(g, bits);
@@ -736,6 +737,10 @@ class RowKernel {
   const Triangle& t_;
   const LaneShader<N, kTextured> shader_;
   int texSlot_;
+  // Alpha-block looks left: a look that finds too little alpha earns three more, one that
+  // does not costs one, so where fewer than a quarter of the looks pay they stop for the rest
+  // of the triangle in this tile (they only ever save work, never change a pixel).
+  int cutBudget_ = 8;
 };
 
 template <int N, bool kTextured, bool kDepth, BlendKind kBlend>
@@ -796,18 +801,16 @@ void DepthRowsWith(const PixelState& ps, const Triangle& t, uint32_t index, cons
     if (won == 0) continue;
     if (batch->recordCount == batch->recordCapacity) GrowRecords(batch);
     const RowStart start = StartOfRow(t, planes, texSlot, row.y, row.xBase);
-    auto put = [&](int field, uint32_t value) { batch->fields[field][record] = value; };
-    auto putFloat = [&](int field, float value) {
-      uint32_t bits;
-      std::memcpy(&bits, &value, 4);
-      put(field, bits);
-    };
-    put(TileBatch::kTriangle, index);
-    put(TileBatch::kXBase, static_cast<uint32_t>(row.xBase));
+    uint32_t* const* fields = batch->fields;
+    auto putFloat = [&](int field, float value) { std::memcpy(fields[field] + record, &value, 4); };
+    fields[TileBatch::kTriangle][record] = index;
+    fields[TileBatch::kXBase][record] = static_cast<uint32_t>(row.xBase);
     putFloat(TileBatch::kQ, start.q);
     putFloat(TileBatch::kU, start.u);
     putFloat(TileBatch::kV, start.v);
-    for (int c = 0; c < 4; ++c) putFloat(TileBatch::kDiffuse + c, start.diffuse[c]);
+    if (!t.flatColour) {  // a flat triangle's lanes take its one colour
+      for (int c = 0; c < 4; ++c) putFloat(TileBatch::kDiffuse + c, start.diffuse[c]);
+    }
     ++batch->recordCount;
     const int r = row.y - batch->y0;
     batch->rowFirst = r < batch->rowFirst ? r : batch->rowFirst;
