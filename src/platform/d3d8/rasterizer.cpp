@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -42,8 +43,9 @@ struct Rasterizer::Impl {
 
   unsigned threadCount = 1;
   std::vector<PixelState> states;
-  std::vector<Triangle> triangles;
-  std::vector<float> planes;
+  SetUpTriangles queued;  // the queue's triangles and their planes
+  std::vector<Triangle>& triangles = queued.triangles;
+  std::vector<float>& planes = queued.planes;
   std::vector<ClearCommand> clears;
   std::vector<IDirect3DUnknown8*> held;  // references kept until the queue has run
   bool drawing = false;                   // a BeginDraw has come since the last clear
@@ -61,6 +63,7 @@ struct Rasterizer::Impl {
   std::condition_variable wake, done;
   uint64_t generation = 0;
   unsigned pending = 0;
+  const std::function<void(unsigned)>* job = nullptr;  // what the workers run this generation
   bool stopping = false;
   std::atomic<int> nextTile{0};
 
@@ -268,7 +271,7 @@ struct Rasterizer::Impl {
         if (stopping) return;
         seen = generation;
       }
-      TakeTiles(thread);
+      (*job)(thread);
       {
         std::lock_guard<std::mutex> lock(mutex);
         --pending;
@@ -277,25 +280,32 @@ struct Rasterizer::Impl {
     }
   }
 
+  // Runs work(thread) on every thread, the calling one as thread 0, and returns when all
+  // are done.
+  void OnEveryThread(const std::function<void(unsigned)>& work) {
+    if (threadCount == 1) {
+      work(0);
+      return;
+    }
+    if (workers.empty()) {
+      for (unsigned i = 1; i < threadCount; ++i) workers.emplace_back([this, i] { WorkerLoop(i); });
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      job = &work;
+      ++generation;
+      pending = threadCount - 1;
+    }
+    wake.notify_all();
+    work(0);
+    std::unique_lock<std::mutex> lock(mutex);
+    done.wait(lock, [&] { return pending == 0; });
+  }
+
   void Run() {
     if (Empty()) return;
     nextTile.store(0, std::memory_order_relaxed);
-    if (threadCount > 1) {
-      if (workers.empty()) {
-        for (unsigned i = 1; i < threadCount; ++i) workers.emplace_back([this, i] { WorkerLoop(i); });
-      }
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        ++generation;
-        pending = threadCount - 1;
-      }
-      wake.notify_all();
-      TakeTiles(0);
-      std::unique_lock<std::mutex> lock(mutex);
-      done.wait(lock, [&] { return pending == 0; });
-    } else {
-      TakeTiles(0);
-    }
+    OnEveryThread([this](unsigned thread) { TakeTiles(thread); });
     for (auto& bin : bins) bin.clear();
     clears.clear();
     triangles.clear();
@@ -372,13 +382,15 @@ void Rasterizer::BeginDraw(const PixelState& state) {
   m.drawing = true;
 }
 
-bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
-                             CullRule cull) {
-  Impl& m = *impl_;
-  if (!m.drawing) return false;
-  const PixelState& ps = m.states.back();
+namespace {
+
+// Sets up a triangle of a draw with pixel state ps: snapped clockwise vertices, rows, edges,
+// planes (3 * (1 + ps.varyingCount) floats at `planes`, with offset 0). False when it is
+// culled or covers no pixel centre. Reads nothing but its arguments, so any thread may call it.
+bool SetUp(const PixelState& ps, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+           CullRule cull, Triangle* triangle, float* planes) {
+  Triangle& t = *triangle;
   const ScreenVertex* v[3] = {&a, &b, &c};
-  Triangle t;
   for (int i = 0; i < 3; ++i) {
     if (!(std::fabs(v[i]->x) < kMaxScreen && std::fabs(v[i]->y) < kMaxScreen)) return false;
     // Round half to even (the default rounding mode; nothing here changes it).
@@ -401,8 +413,8 @@ bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
   // Rows and columns whose centres can be inside, within the clip rectangle.
   t.yMin = std::max(static_cast<int>(FloorDiv(minY + kSubPixel - 1, kSubPixel)), ps.clipY0);
   t.yMax = std::min(static_cast<int>(FloorDiv(maxY, kSubPixel)), ps.clipY1 - 1);
-  int xMin = std::max(static_cast<int>(FloorDiv(minX + kSubPixel - 1, kSubPixel)), ps.clipX0);
-  int xMax = std::min(static_cast<int>(FloorDiv(maxX, kSubPixel)), ps.clipX1 - 1);
+  t.xMin = std::max(static_cast<int>(FloorDiv(minX + kSubPixel - 1, kSubPixel)), ps.clipX0);
+  t.xMax = std::min(static_cast<int>(FloorDiv(maxX, kSubPixel)), ps.clipX1 - 1);
   for (int i = 0; i < 3; ++i) {
     const int j = (i + 1) % 3;
     t.edges[i].Init(t.x[i], t.y[i], t.x[j], t.y[j], t.yMin);
@@ -410,8 +422,7 @@ bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
     // "top" edge) keeps its own row, a bottom one leaves it out, and it decides no other row.
     if (t.edges[i].flat && t.x[j] < t.x[i] && maxY % kSubPixel == 0 && t.yMax == maxY / kSubPixel) --t.yMax;
   }
-  if (t.yMin > t.yMax || xMin > xMax) return false;
-
+  if (t.yMin > t.yMax || t.xMin > t.xMax) return false;
   // Plane equations from the snapped positions: value(x, y) = at0 + ddx (x - x0) + ddy (y - y0).
   const double x0 = t.x[0] / double(kSubPixel), y0 = t.y[0] / double(kSubPixel);
   const double dx1 = t.x[1] / double(kSubPixel) - x0, dy1 = t.y[1] / double(kSubPixel) - y0;
@@ -425,13 +436,10 @@ bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
   };
   t.z0 = v[0]->z;
   gradients(v[0]->z, v[1]->z, v[2]->z, &t.zdx, &t.zdy);
-  t.state = static_cast<uint32_t>(m.states.size() - 1);
-  t.planes = static_cast<uint32_t>(m.planes.size());
   t.affine = v[0]->q == v[1]->q && v[0]->q == v[2]->q;
   t.wConst = t.affine ? 1.0f / static_cast<float>(v[0]->q) : 0.0f;
   const int n = ps.varyingCount;
-  m.planes.resize(m.planes.size() + 3 * static_cast<size_t>(1 + n));
-  float* out = m.planes.data() + t.planes;
+  float* out = planes;
   auto plane = [&](double a0, double a1, double a2) {
     double ddx, ddy;
     gradients(a0, a1, a2, &ddx, &ddy);
@@ -468,9 +476,83 @@ bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
     plane(double(v[0]->var[i]) * v[0]->q, double(v[1]->var[i]) * v[1]->q,
           double(v[2]->var[i]) * v[2]->q);
   }
-  m.BinTriangle(static_cast<uint32_t>(m.triangles.size()), t, xMin, t.yMin, xMax, t.yMax);
-  m.triangles.push_back(t);
   return true;
+}
+
+}  // namespace
+
+bool Rasterizer::SetUpTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                               CullRule cull, SetUpTriangles* out) const {
+  const Impl& m = *impl_;
+  if (!m.drawing) return false;
+  const PixelState& ps = m.states.back();
+  const size_t planeCount = 3 * static_cast<size_t>(1 + ps.varyingCount);
+  const size_t offset = out->planes.size();
+  out->planes.resize(offset + planeCount);
+  out->triangles.emplace_back();
+  Triangle& t = out->triangles.back();
+  if (!SetUp(ps, a, b, c, cull, &t, out->planes.data() + offset)) {
+    out->triangles.pop_back();
+    out->planes.resize(offset);
+    return false;
+  }
+  t.state = static_cast<uint32_t>(m.states.size() - 1);
+  t.planes = static_cast<uint32_t>(offset);
+  return true;
+}
+
+SetUpTriangles* Rasterizer::Queued() { return &impl_->queued; }
+
+void Rasterizer::BinQueued(size_t first) {
+  Impl& m = *impl_;
+  for (size_t i = first; i < m.triangles.size(); ++i) {
+    const Triangle& t = m.triangles[i];
+    m.BinTriangle(static_cast<uint32_t>(i), t, t.xMin, t.yMin, t.xMax, t.yMax);
+  }
+}
+
+void Rasterizer::AddTriangles(const SetUpTriangles* sets, int count) {
+  Impl& m = *impl_;
+  // Where each set goes, then the copies side by side on every thread.
+  std::vector<size_t> triangleAt(static_cast<size_t>(count) + 1), planeAt(static_cast<size_t>(count) + 1);
+  triangleAt[0] = m.triangles.size();
+  planeAt[0] = m.planes.size();
+  for (int i = 0; i < count; ++i) {
+    triangleAt[static_cast<size_t>(i) + 1] = triangleAt[static_cast<size_t>(i)] + sets[i].triangles.size();
+    planeAt[static_cast<size_t>(i) + 1] = planeAt[static_cast<size_t>(i)] + sets[i].planes.size();
+  }
+  m.triangles.resize(triangleAt[static_cast<size_t>(count)]);
+  m.planes.resize(planeAt[static_cast<size_t>(count)]);
+  ParallelFor(count, [&](int i) {
+    const SetUpTriangles& set = sets[i];
+    Triangle* to = m.triangles.data() + triangleAt[static_cast<size_t>(i)];
+    std::copy(set.triangles.begin(), set.triangles.end(), to);
+    std::copy(set.planes.begin(), set.planes.end(), m.planes.data() + planeAt[static_cast<size_t>(i)]);
+    for (size_t k = 0; k < set.triangles.size(); ++k) to[k].planes += static_cast<uint32_t>(planeAt[static_cast<size_t>(i)]);
+  });
+  BinQueued(triangleAt[0]);
+}
+
+bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                             CullRule cull) {
+  const size_t first = impl_->triangles.size();
+  if (!SetUpTriangle(a, b, c, cull, Queued())) return false;
+  BinQueued(first);
+  return true;
+}
+
+void Rasterizer::ParallelFor(int count, const std::function<void(int)>& work) {
+  Impl& m = *impl_;
+  if (count <= 1 || m.threadCount == 1) {
+    for (int i = 0; i < count; ++i) work(i);
+    return;
+  }
+  std::atomic<int> next{0};
+  m.OnEveryThread([&](unsigned) {
+    for (int i = next.fetch_add(1, std::memory_order_relaxed); i < count; i = next.fetch_add(1, std::memory_order_relaxed)) {
+      work(i);
+    }
+  });
 }
 
 }  // namespace d3d8

@@ -79,6 +79,7 @@ constexpr uint32_t kAffine = 1, kFlatColour = 2;  // Triangle::flags
 struct Triangle {
   int32_t x[3], y[3];  // 24.8 fixed point, clockwise on screen (y down)
   int yMin, yMax;      // rows to walk, inclusive, already inside the clip rectangle
+  int xMin, xMax;      // columns that can hold one of its pixel centres, inside it too
   EdgeStepper edges[3];  // edge i runs from vertex i to vertex i + 1, set up at row yMin
   uint32_t state;      // index of its PixelState
   uint32_t planes;     // offset of its planes: 3 floats (at reference, d/dx, d/dy) per plane:
