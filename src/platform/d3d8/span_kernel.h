@@ -836,64 +836,11 @@ template <class I>
   return Gather(base, triangle * static_cast<int32_t>(sizeof(Triangle) / 4));
 }
 
-// The winners of one group of N pixels of a batch that share a pixel state.
+// Shades the lanes in `bits` of one group from their interpolants (i set) and writes them to
+// `row` at the group's first pixel.
 template <int N, bool kTextured>
-void ShadeWinners(const QueueView& queue, const TileBatch& batch, int y, int x, typename Lanes<N>::I ids,
-                  typename Lanes<N>::I triangle, int bits) {
+void ShadeGroup(const PixelState& ps, const Interpolants<N>& p, bool anyInterpolated, uint32_t* row, int bits) {
   using I = typename Lanes<N>::I;
-  using F = typename Lanes<N>::F;
-  const int leadLane = __builtin_ctz(static_cast<unsigned>(bits));
-  const uint32_t lead = static_cast<uint32_t>(ids[leadLane]);
-  const uint32_t leadTriangle = static_cast<uint32_t>(triangle[leadLane]);
-  const PixelState& ps = queue.states[queue.triangles[leadTriangle].state];
-  const int texSlot = kTextured ? ps.stages[0].texSlot : -1;
-  Interpolants<N> p;
-  I xBase;
-  bool anyInterpolated;
-  const I mask = MaskOf<I>(bits);
-  if ((Bits(ids == static_cast<int32_t>(lead)) & bits) == bits) {
-    // One triangle row: its values for every lane.
-    const Triangle& t = queue.triangles[leadTriangle];
-    const float* planes = queue.planes + t.planes;
-    xBase = Splat<I>(static_cast<int32_t>(batch.fields[TileBatch::kXBase][lead]));
-    p.Take(Splat<I>(-1), t, planes, texSlot, StartOfRow(t, planes, texSlot, y, xBase[0]));
-    anyInterpolated = !t.flatColour;
-  } else {
-    // Each lane its own: the records' and triangles' fields gathered (lanes not shaded read
-    // record 0).
-    const I record = mask ? ids : I{};
-    auto field = [&](int f) { return Gather(batch.fields[f], record); };
-    auto fieldFloat = [&](int f) { return (F)Gather(batch.fields[f], record); };
-    xBase = field(TileBatch::kXBase);
-    const I flags = TriangleField(queue, offsetof(Triangle, flags), triangle);
-    p.affine = (flags & static_cast<int32_t>(kAffine)) != 0;
-    p.flat = (flags & static_cast<int32_t>(kFlatColour)) != 0;
-    p.wConst = (F)TriangleField(queue, offsetof(Triangle, wConst), triangle);
-    p.flatDiffuse = TriangleField(queue, offsetof(Triangle, flatDiffuse), triangle);
-    const I plane = TriangleField(queue, offsetof(Triangle, planes), triangle);
-    const uint32_t* planeWords = reinterpret_cast<const uint32_t*>(queue.planes);
-    auto planeStep = [&](int offset) { return (F)Gather(planeWords, plane + offset); };
-    p.q = fieldFloat(TileBatch::kQ);
-    p.qx = planeStep(1);
-    p.qy = planeStep(2);
-    if (kTextured) {
-      const int u = 3 * (1 + texSlot);
-      p.u = fieldFloat(TileBatch::kU);
-      p.ux = planeStep(u + 1);
-      p.uy = planeStep(u + 2);
-      p.v = fieldFloat(TileBatch::kV);
-      p.vx = planeStep(u + 4);
-      p.vy = planeStep(u + 5);
-    }
-    anyInterpolated = (Bits(p.flat) & bits) != bits;
-    if (anyInterpolated) {
-      for (int c = 0; c < 4; ++c) {
-        p.diffuse[c] = fieldFloat(TileBatch::kDiffuse + c);
-        p.diffuseX[c] = planeStep(3 * (1 + kDiffuseSlot + c) + 1);
-      }
-    }
-  }
-  p.i = __builtin_convertvector(Splat<I>(x) + Iota<I>() - xBase, F);
   const LaneShader<N, kTextured> shader(ps);
   const GroupLanes<N> g = shader.LanePass(p);
   I colour = shader.Diffuse(p, g.w, anyInterpolated);
@@ -907,33 +854,129 @@ void ShadeWinners(const QueueView& queue, const TileBatch& batch, int y, int x, 
                (FromLanes(f.alphaFrom, texel, colour) & static_cast<int32_t>(0xFF000000u));
     }
   }
-  uint32_t* row = reinterpret_cast<uint32_t*>(ps.target->bits_.data() + static_cast<size_t>(y) * ps.target->pitch_);
-  StoreLanes(row + x, colour, bits, mask);
+  StoreLanes(row, colour, bits, MaskOf<I>(bits));
 }
 
-// Shades a tile's batch: every winner, N neighbours at a time, each state's pixels together.
+template <int N>
+void ShadeGroupOf(const PixelState& ps, const Interpolants<N>& p, bool anyInterpolated, uint32_t* row, int bits) {
+  if (ps.fast.textured) {
+    ShadeGroup<N, true>(ps, p, anyInterpolated, row, bits);
+  } else {
+    ShadeGroup<N, false>(ps, p, anyInterpolated, row, bits);
+  }
+}
+
+// A record's values at its row start.
+inline RowStart RecordStart(const TileBatch& batch, uint32_t record) {
+  RowStart r{};
+  auto at = [&](int field) {
+    float value;
+    std::memcpy(&value, batch.fields[field] + record, 4);
+    return value;
+  };
+  r.q = at(TileBatch::kQ);
+  r.u = at(TileBatch::kU);
+  r.v = at(TileBatch::kV);
+  for (int c = 0; c < 4; ++c) r.diffuse[c] = at(TileBatch::kDiffuse + c);
+  return r;
+}
+
+// The interpolants of the lanes in `bits` of a group whose winners share a pixel state but
+// come from several triangle rows: each lane gathers its record's and its triangle's values.
+template <int N>
+void GatherInterpolants(const QueueView& queue, const TileBatch& batch, int texSlot, typename Lanes<N>::I ids,
+                        typename Lanes<N>::I triangle, int bits, Interpolants<N>* out, typename Lanes<N>::I* xBase,
+                        bool* anyInterpolated) {
+  using I = typename Lanes<N>::I;
+  using F = typename Lanes<N>::F;
+  Interpolants<N>& p = *out;
+  const I record = MaskOf<I>(bits) ? ids : I{};  // lanes not shaded read record 0
+  auto field = [&](int f) { return Gather(batch.fields[f], record); };
+  auto fieldFloat = [&](int f) { return (F)Gather(batch.fields[f], record); };
+  *xBase = field(TileBatch::kXBase);
+  const I flags = TriangleField(queue, offsetof(Triangle, flags), triangle);
+  p.affine = (flags & static_cast<int32_t>(kAffine)) != 0;
+  p.flat = (flags & static_cast<int32_t>(kFlatColour)) != 0;
+  p.wConst = (F)TriangleField(queue, offsetof(Triangle, wConst), triangle);
+  p.flatDiffuse = TriangleField(queue, offsetof(Triangle, flatDiffuse), triangle);
+  const I plane = TriangleField(queue, offsetof(Triangle, planes), triangle);
+  const uint32_t* planeWords = reinterpret_cast<const uint32_t*>(queue.planes);
+  auto planeStep = [&](int offset) { return (F)Gather(planeWords, plane + offset); };
+  p.q = fieldFloat(TileBatch::kQ);
+  p.qx = planeStep(1);
+  p.qy = planeStep(2);
+  if (texSlot >= 0) {
+    const int u = 3 * (1 + texSlot);
+    p.u = fieldFloat(TileBatch::kU);
+    p.ux = planeStep(u + 1);
+    p.uy = planeStep(u + 2);
+    p.v = fieldFloat(TileBatch::kV);
+    p.vx = planeStep(u + 4);
+    p.vy = planeStep(u + 5);
+  }
+  *anyInterpolated = (Bits(p.flat) & bits) != bits;
+  if (*anyInterpolated) {
+    for (int c = 0; c < 4; ++c) {
+      p.diffuse[c] = fieldFloat(TileBatch::kDiffuse + c);
+      p.diffuseX[c] = planeStep(3 * (1 + kDiffuseSlot + c) + 1);
+    }
+  }
+}
+
+// Shades a tile's batch: every winner, N neighbours at a time. A group whose winners all
+// come from one triangle row takes that row's values (kept for the next group, which most
+// often has the same); else each lane gathers its own, one pixel state at a time.
 template <int N>
 void ShadeBatchLanes(const QueueView& queue, TileBatch* batch) {
   using I = typename Lanes<N>::I;
+  using F = typename Lanes<N>::F;
+  const I iota = Iota<I>();
+  uint32_t lastRecord = TileBatch::kNone;
+  const PixelState* lastState = nullptr;
+  Interpolants<N> last;
+  int32_t lastXBase = 0;
+  bool lastInterpolated = false;
   for (int r = batch->rowFirst; r <= batch->rowLast; ++r) {
     uint32_t* winners = batch->winner + r * kTilePixels;
+    const int y = batch->y0 + r;
     for (int c = 0; c < kTilePixels; c += N) {
       const I ids = Load<I>(winners + c);
-      const I won = ids != static_cast<int32_t>(TileBatch::kNone);
-      int remaining = Bits(won);
+      int remaining = Bits(ids != static_cast<int32_t>(TileBatch::kNone));
       if (remaining == 0) continue;
-      const I triangle = Gather(batch->fields[TileBatch::kTriangle], won ? ids : I{});
-      const I state = TriangleField(queue, offsetof(Triangle, state), triangle);
-      while (remaining != 0) {
-        // The pixels of the first one's state.
-        const int32_t lead = state[__builtin_ctz(static_cast<unsigned>(remaining))];
-        const int bits = remaining & Bits(state == lead);
-        if (queue.states[lead].fast.textured) {
-          ShadeWinners<N, true>(queue, *batch, batch->y0 + r, batch->x0 + c, ids, triangle, bits);
-        } else {
-          ShadeWinners<N, false>(queue, *batch, batch->y0 + r, batch->x0 + c, ids, triangle, bits);
+      const int x = batch->x0 + c;
+      const uint32_t lead = static_cast<uint32_t>(ids[__builtin_ctz(static_cast<unsigned>(remaining))]);
+      if ((Bits(ids == static_cast<int32_t>(lead)) & remaining) == remaining) {
+        if (lead != lastRecord) {
+          const Triangle& t = queue.triangles[batch->fields[TileBatch::kTriangle][lead]];
+          lastState = &queue.states[t.state];
+          const int texSlot = lastState->fast.textured ? lastState->stages[0].texSlot : -1;
+          last.Take(Splat<I>(-1), t, queue.planes + t.planes, texSlot, RecordStart(*batch, lead));
+          lastXBase = static_cast<int32_t>(batch->fields[TileBatch::kXBase][lead]);
+          lastInterpolated = !t.flatColour;
+          lastRecord = lead;
         }
-        remaining &= ~bits;
+        last.i = __builtin_convertvector(Splat<I>(x - lastXBase) + iota, F);
+        uint32_t* row = reinterpret_cast<uint32_t*>(lastState->target->bits_.data() + static_cast<size_t>(y) * lastState->target->pitch_);
+        ShadeGroupOf<N>(*lastState, last, lastInterpolated, row + x, remaining);
+      } else {
+        const I won = ids != static_cast<int32_t>(TileBatch::kNone);
+        const I triangle = Gather(batch->fields[TileBatch::kTriangle], won ? ids : I{});
+        const I state = TriangleField(queue, offsetof(Triangle, state), triangle);
+        while (remaining != 0) {
+          // The pixels of the first one's state.
+          const int32_t leadState = state[__builtin_ctz(static_cast<unsigned>(remaining))];
+          const int bits = remaining & Bits(state == leadState);
+          const PixelState& ps = queue.states[leadState];
+          Interpolants<N> p;
+          I xBase;
+          bool anyInterpolated;
+          GatherInterpolants<N>(queue, *batch, ps.fast.textured ? ps.stages[0].texSlot : -1, ids, triangle, bits, &p,
+                                &xBase, &anyInterpolated);
+          p.i = __builtin_convertvector(Splat<I>(x) + iota - xBase, F);
+          uint32_t* row = reinterpret_cast<uint32_t*>(ps.target->bits_.data() + static_cast<size_t>(y) * ps.target->pitch_);
+          ShadeGroupOf<N>(ps, p, anyInterpolated, row + x, bits);
+          remaining &= ~bits;
+        }
       }
       Store(winners + c, Splat<I>(static_cast<int32_t>(TileBatch::kNone)));
     }
