@@ -7,7 +7,6 @@
 // holds the per-pixel fallbacks the kernels call for what they do not do in lanes.
 #include "platform/d3d8/fast_span.h"
 
-#include <emmintrin.h>
 
 #include <algorithm>
 #include <optional>
@@ -169,40 +168,6 @@ BlendKind KindOf(const PixelState& ps) {
   return BlendKind::kAny;
 }
 
-// A span of one constant colour alpha-blended over the target: the overlay veils and flashes.
-// Four pixels at a time in 16-bit lanes: s * a + d * (255 - a) <= 255 * 255 and the rounding
-// division adds at most 128 + 254, so no lane overflows and each lane is BlendAlphaWord's.
-void ConstantAlphaSpan(uint32_t* row, int x0, int x1, uint32_t colour, bool opaqueTarget) {
-  const uint32_t a = colour >> 24, ia = 255 - a;
-  // Alpha 0 gives round(d * 255 / 255) = d in every channel: nothing changes. (An X8R8G8B8
-  // target still has its unused byte written as 255, so it goes the long way.)
-  if (a == 0 && !opaqueTarget) return;
-  const uint32_t srb = (colour & 0x00FF00FFu) * a, sag = ((colour >> 8) & 0x00FF00FFu) * a;
-  const uint32_t destAlpha = opaqueTarget ? 0xFF000000u : 0;
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i source = _mm_mullo_epi16(
-      _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(colour)), zero), _mm_set1_epi16(static_cast<short>(a)));
-  const __m128i inverse = _mm_set1_epi16(static_cast<short>(ia));
-  const __m128i half = _mm_set1_epi16(128);
-  const __m128i alphaBits = _mm_set1_epi32(static_cast<int>(destAlpha));
-  auto blend = [&](__m128i d) {
-    __m128i v = _mm_add_epi16(_mm_add_epi16(source, _mm_mullo_epi16(d, inverse)), half);
-    return _mm_srli_epi16(_mm_add_epi16(v, _mm_srli_epi16(v, 8)), 8);
-  };
-  int x = x0;
-  for (; x + 4 <= x1; x += 4) {
-    __m128i* p = reinterpret_cast<__m128i*>(row + x);
-    const __m128i d = _mm_or_si128(_mm_loadu_si128(p), alphaBits);
-    _mm_storeu_si128(p, _mm_packus_epi16(blend(_mm_unpacklo_epi8(d, zero)), blend(_mm_unpackhi_epi8(d, zero))));
-  }
-  for (; x < x1; ++x) {
-    const uint32_t d = row[x] | destAlpha;
-    const uint32_t rb = srb + (d & 0x00FF00FFu) * ia;
-    const uint32_t ag = sag + ((d >> 8) & 0x00FF00FFu) * ia;
-    row[x] = Div255Lanes(rb) | (Div255Lanes(ag) << 8);
-  }
-}
-
 bool UseWideLanes() {
   static const bool supported = __builtin_cpu_supports("avx2");
   return supported && g_wideLanesEnabled;
@@ -337,14 +302,6 @@ void PrepareFastSetup(PixelState* ps) {
 void ShadeRowsFast(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows,
                    int count) {
   const FastSetup& f = ps.fast;
-  if (t.flatColour && !f.textured && ps.depth == nullptr && f.blend == BlendKind::kAlpha && !ps.alphaTest) {
-    // One colour blended over the target: the overlay veils and flashes.
-    for (int i = 0; i < count; ++i) {
-      uint32_t* row = reinterpret_cast<uint32_t*>(ps.target->bits_.data() + static_cast<size_t>(rows[i].y) * ps.target->pitch_);
-      ConstantAlphaSpan(row, rows[i].x0, rows[i].x1, t.flatDiffuse, f.destAlpha != 0);
-    }
-    return;
-  }
   FastTriangle ft{&ps, &t, planes, f.colourFrom, f.alphaFrom, 0};
   // A white diffuse colour leaves a modulated texel as it is (Mul255(x, 255) == x).
   if (t.flatColour && t.flatDiffuse == 0xFFFFFFFFu) {

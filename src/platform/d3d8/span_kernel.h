@@ -758,8 +758,35 @@ void ShadeRowsByBlend(const FastTriangle& ft, const SpanRow* rows, int count) {
   }
 }
 
+// Rows of one colour alpha-blended over the target, with no depth: the overlay veils and
+// flashes. Alpha 0 gives round(d * 255 / 255) = d in every channel: nothing changes (an
+// X8R8G8B8 target still has its unused byte written as 255, so it goes the long way).
+template <int N>
+void ConstantAlphaRows(const PixelState& ps, uint32_t colour, const SpanRow* rows, int count) {
+  using I = typename Lanes<N>::I;
+  const uint32_t destAlpha = ps.fast.destAlpha;
+  if ((colour >> 24) == 0 && destAlpha == 0) return;
+  const I source = Splat<I>(static_cast<int32_t>(colour)), alpha = Splat<I>(static_cast<int32_t>(colour >> 24));
+  for (int i = 0; i < count; ++i) {
+    const SpanRow& row = rows[i];
+    uint32_t* pixels = reinterpret_cast<uint32_t*>(ps.target->bits_.data() + static_cast<size_t>(row.y) * ps.target->pitch_);
+    for (int x = row.x0; x < row.x1; x += N) {
+      const int n = row.x1 - x < N ? row.x1 - x : N;
+      const int bits = (1 << n) - 1;
+      const I mask = MaskOf<I>(bits);
+      const I dest = LoadLanes(pixels + x, bits, mask) | static_cast<int32_t>(destAlpha);
+      StoreLanes(pixels + x, BlendAlphaLanes(source, dest, alpha), bits, mask);
+    }
+  }
+}
+
 template <int N>
 void ShadeRowsLanes(const FastTriangle& ft, const SpanRow* rows, int count) {
+  const PixelState& ps = *ft.ps;
+  if (ft.t->flatColour && !ps.fast.textured && ps.depth == nullptr && ps.fast.blend == BlendKind::kAlpha && !ps.alphaTest) {
+    ConstantAlphaRows<N>(ps, ft.t->flatDiffuse, rows, count);
+    return;
+  }
   const bool depth = ft.ps->depth != nullptr;
   if (ft.ps->fast.textured) {
     depth ? ShadeRowsByBlend<N, true, true>(ft, rows, count) : ShadeRowsByBlend<N, true, false>(ft, rows, count);
