@@ -460,21 +460,16 @@ bool SetUp(const PixelState& ps, const ScreenVertex& a, const ScreenVertex& b, c
   // Planes that are never read stay zero: the colours of a flat triangle (its colour is kept
   // whole above), a specular colour nothing uses, coordinates past a stage's own.
   plane(v[0]->q, v[1]->q, v[2]->q);
-  for (int i = 0; i < n; ++i) {
-    bool needed;
-    if (i < kSpecularSlot) {
-      needed = !t.flatColour;
-    } else if (i < kFirstTexSlot) {
-      needed = !t.flatColour && ps.usesSpecular;
-    } else {
-      needed = (i - kFirstTexSlot) % 4 < 3;  // up to three coordinates per stage
-    }
-    if (!needed) {
-      out += 3;
-      continue;
-    }
-    plane(double(v[0]->var[i]) * v[0]->q, double(v[1]->var[i]) * v[1]->q,
-          double(v[2]->var[i]) * v[2]->q);
+  auto varying = [&](int i) {
+    out = planes + 3 * (1 + i);
+    plane(double(v[0]->var[i]) * v[0]->q, double(v[1]->var[i]) * v[1]->q, double(v[2]->var[i]) * v[2]->q);
+  };
+  if (!t.flatColour) {
+    const int colours = ps.usesSpecular ? kFirstTexSlot : kSpecularSlot;
+    for (int i = 0; i < colours && i < n; ++i) varying(i);
+  }
+  for (int slot = kFirstTexSlot; slot < n; slot += 4) {
+    for (int i = slot; i < slot + 3 && i < n; ++i) varying(i);  // up to three coordinates per stage
   }
   return true;
 }

@@ -445,6 +445,9 @@ struct GroupLanes {
   // The level each pixel reads first, and the weight by which it blends in the next one (0:
   // it reads one level only).
   I level, frac;
+  // The top level's texel positions and weights, once worked out (for the alpha cut).
+  bool topKnown = false;
+  I topX, topY, topWu, topWv;
 };
 
 // The lane and pixel passes under one pixel state.
@@ -512,7 +515,14 @@ class LaneShader {
       const int level = g.level[__builtin_ctz(static_cast<unsigned>(remaining))];
       const int bits = remaining & Bits(g.level == level);
       I x, y, wu, wv;
-      Positions(f_.levels[level], g.u, g.v, &x, &y, &wu, &wv);
+      if (level == 0 && g.topKnown) {
+        x = g.topX;
+        y = g.topY;
+        wu = g.topWu;
+        wv = g.topWv;
+      } else {
+        Positions(f_.levels[level], g.u, g.v, &x, &y, &wu, &wv);
+      }
       I filtered = Filter(level, x, y, wu, wv, bits);
       if (f_.twoLevels && (Bits(g.frac != 0) & bits) != 0) {
         const int next = level < last ? level + 1 : last;
@@ -537,9 +547,11 @@ class LaneShader {
   // only widen the area looked at): their bits in `active` cleared. Only the top level is read.
   // Along a row of a triangle with one 1/w the positions only grow or only shrink, so the end
   // lanes bound them.
-  int CutByAlpha(const GroupLanes<N>& g, uint32_t alphaCut, bool monotonic, int active) const {
-    I x, y, wu, wv;
-    Positions(f_.levels[0], g.u, g.v, &x, &y, &wu, &wv);
+  int CutByAlpha(GroupLanes<N>* lanes, uint32_t alphaCut, bool monotonic, int active) const {
+    GroupLanes<N>& g = *lanes;
+    Positions(f_.levels[0], g.u, g.v, &g.topX, &g.topY, &g.topWu, &g.topWv);
+    g.topKnown = true;
+    const I x = g.topX, y = g.topY;
     int xMin, xMax, yMin, yMax;
     if (monotonic) {
       xMin = x[0] < x[N - 1] ? x[0] : x[N - 1];
@@ -667,11 +679,11 @@ class RowKernel {
           bits &= Bits(CompareLanes(ps_.zFunc, depth, stored));
           if (bits == 0) continue;
         }
-        const GroupLanes<N> g = shader_.LanePass(p);
+        GroupLanes<N> g = shader_.LanePass(p);
         I colour = shader_.Diffuse(p, g.w, !t_.flatColour);
         if (kTextured) {
           if (ft_.alphaCut != 0 && f_.alphaBlocks != nullptr && cutBudget_ > 0) {
-            bits = shader_.CutByAlpha(g, ft_.alphaCut, t_.affine, bits);
+            bits = shader_.CutByAlpha(&g, ft_.alphaCut, t_.affine, bits);
             cutBudget_ = bits == 0 ? (cutBudget_ < 64 ? cutBudget_ + 3 : 64) : cutBudget_ - 1;
             if (bits == 0) continue;
           }
