@@ -18,37 +18,37 @@ unsigned Threads() {
 }
 
 // Argument 0: the jeep at 640x480 with the three quads; 1: the heavy frame.
-const crosscheck::Scene& Frame(int64_t which) {
-  static const crosscheck::Scene jeep = crosscheck::JeepScene(std::string(ZELK4_CORPUS_DIR) + "/3ds");
-  static const crosscheck::Scene heavy = crosscheck::HeavyScene();
+const zelk4::crosscheck::Scene& Frame(int64_t which) {
+  static const zelk4::crosscheck::Scene jeep = zelk4::crosscheck::JeepScene(std::string(ZELK4_CORPUS_DIR) + "/3ds");
+  static const zelk4::crosscheck::Scene heavy = zelk4::crosscheck::HeavyScene();
   return which == 0 ? jeep : heavy;
 }
 
 void BM_FrameSoftwareDevice(benchmark::State& state) {
-  const crosscheck::Scene& scene = Frame(state.range(0));
+  const zelk4::crosscheck::Scene& scene = Frame(state.range(0));
   if (scene.name.empty()) {
     state.SkipWithError("jeep1.3ds not found in the corpus");
     return;
   }
-  crosscheck::DeviceRenderer device(scene, Threads());
+  zelk4::crosscheck::DeviceRenderer device(scene, Threads());
   if (!device.ok()) {
     state.SkipWithError(device.error().c_str());
     return;
   }
-  d3d8::PresentToNothing();  // the frame stays in the back buffer, as llvmpipe's does
+  zelk4::d3d8::PresentToNothing();  // the frame stays in the back buffer, as llvmpipe's does
   for (auto _ : state) device.Render();
   state.counters["threads"] = Threads();
 }
 BENCHMARK(BM_FrameSoftwareDevice)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_FrameLlvmpipe(benchmark::State& state) {
-  const crosscheck::Scene& scene = Frame(state.range(0));
+  const zelk4::crosscheck::Scene& scene = Frame(state.range(0));
   if (scene.name.empty()) {
     state.SkipWithError("jeep1.3ds not found in the corpus");
     return;
   }
   setenv("LP_NUM_THREADS", std::to_string(Threads()).c_str(), 1);
-  crosscheck::GlRenderer gl(scene, Threads());
+  zelk4::crosscheck::GlRenderer gl(scene, Threads());
   if (!gl.ok()) {
     state.SkipWithError(gl.error().c_str());
     return;

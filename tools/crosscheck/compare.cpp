@@ -8,7 +8,7 @@
 #include <limits>
 #include <vector>
 
-namespace crosscheck {
+namespace zelk4::crosscheck {
 
 Comparison Compare(const Image& a, const Image& b, int levels) {
   Comparison c;
@@ -105,4 +105,4 @@ bool WritePng(const std::filesystem::path& path, const Image& image, std::string
   return true;
 }
 
-}  // namespace crosscheck
+}  // namespace zelk4::crosscheck

@@ -23,7 +23,7 @@
 
 #include "crosscheck/renderers.h"
 
-namespace crosscheck {
+namespace zelk4::crosscheck {
 namespace {
 
 struct GlArrays {
@@ -593,4 +593,4 @@ Image GlRenderer::Read() const {
   return image;
 }
 
-}  // namespace crosscheck
+}  // namespace zelk4::crosscheck

@@ -43,31 +43,31 @@ FrameTimes TimeFrames(const std::function<void()>& frame, int frames) {
 // One frame timed on both renderers.
 struct BenchFrame {
   std::string label;
-  crosscheck::Scene scene;
-  std::unique_ptr<crosscheck::DeviceRenderer> device;
-  std::unique_ptr<crosscheck::GlRenderer> gl;
+  zelk4::crosscheck::Scene scene;
+  std::unique_ptr<zelk4::crosscheck::DeviceRenderer> device;
+  std::unique_ptr<zelk4::crosscheck::GlRenderer> gl;
   FrameTimes ours, theirs;
 };
 
 int Bench(const std::filesystem::path& corpus, unsigned threads, int frames) {
   std::vector<BenchFrame> bench(2);
   bench[0].label = "jeep frame (demo scale)";
-  bench[0].scene = crosscheck::JeepScene(corpus);
+  bench[0].scene = zelk4::crosscheck::JeepScene(corpus);
   if (bench[0].scene.name.empty()) {
     std::fprintf(stderr, "zelk4-crosscheck: cannot read %s\n", (corpus / "jeep1.3ds").string().c_str());
     return 1;
   }
   bench[1].label = "heavy frame (10,000 triangles)";
-  bench[1].scene = crosscheck::HeavyScene();
+  bench[1].scene = zelk4::crosscheck::HeavyScene();
   for (BenchFrame& b : bench) {
-    b.device = std::make_unique<crosscheck::DeviceRenderer>(b.scene, threads);
-    b.gl = std::make_unique<crosscheck::GlRenderer>(b.scene, threads);
+    b.device = std::make_unique<zelk4::crosscheck::DeviceRenderer>(b.scene, threads);
+    b.gl = std::make_unique<zelk4::crosscheck::GlRenderer>(b.scene, threads);
     if (!b.device->ok() || !b.gl->ok()) {
       std::fprintf(stderr, "zelk4-crosscheck: %s%s\n", b.device->error().c_str(), b.gl->error().c_str());
       return 1;
     }
   }
-  d3d8::PresentToNothing();  // the frame stays in the back buffer, as llvmpipe's does
+  zelk4::d3d8::PresentToNothing();  // the frame stays in the back buffer, as llvmpipe's does
   // Interleaved rounds, so both renderers and both frames see the same share of whatever else
   // the machine is doing.
   const int rounds = 5;
@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
   }
 
   if (bench) return Bench(corpus, threads, frames);
-  std::vector<crosscheck::Scene> scenes = crosscheck::AllScenes(corpus);
+  std::vector<zelk4::crosscheck::Scene> scenes = zelk4::crosscheck::AllScenes(corpus);
   if (list) {
     for (const auto& s : scenes) std::printf("%-18s %s\n", s.name.c_str(), s.about.c_str());
     return 0;
@@ -134,13 +134,13 @@ int main(int argc, char** argv) {
                    (out / (s.name + "-device.png")).string().c_str());
       return 1;
     }
-    crosscheck::CheckResult r = crosscheck::CheckScene(s, threads);
+    zelk4::crosscheck::CheckResult r = zelk4::crosscheck::CheckScene(s, threads);
     if (!r.error.empty()) {
       std::fprintf(stderr, "zelk4-crosscheck: %s: %s\n", s.name.c_str(), r.error.c_str());
       return 1;
     }
     std::string error;
-    if (!crosscheck::WritePictures(out, s, r, &error)) {
+    if (!zelk4::crosscheck::WritePictures(out, s, r, &error)) {
       std::fprintf(stderr, "zelk4-crosscheck: %s\n", error.c_str());
       return 1;
     }

@@ -15,7 +15,7 @@
 
 #include "platform/d3d8/d3d8.h"
 
-namespace crosscheck {
+namespace zelk4::crosscheck {
 
 // Every element a vertex may carry; the draw's FVF says which ones are used.
 struct Vertex {
@@ -135,4 +135,4 @@ D3DMATRIX RotationX(float angle);
 D3DMATRIX Translation(float x, float y, float z);
 D3DMATRIX Scaling(float x, float y, float z);
 
-}  // namespace crosscheck
+}  // namespace zelk4::crosscheck

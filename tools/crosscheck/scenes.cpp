@@ -9,7 +9,7 @@
 #include "crosscheck/scene.h"
 #include "scene/scene.h"
 
-namespace crosscheck {
+namespace zelk4::crosscheck {
 namespace {
 
 constexpr float kPi = 3.14159265f;
@@ -974,4 +974,4 @@ std::vector<Scene> AllScenes(const std::filesystem::path& corpus3ds) {
   return scenes;
 }
 
-}  // namespace crosscheck
+}  // namespace zelk4::crosscheck

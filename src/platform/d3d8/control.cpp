@@ -1,7 +1,7 @@
 // ResetControls: every software-device control back to its start value.
 #include "platform/d3d8/device_control.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 void ResetPresentControls();
 
@@ -13,4 +13,4 @@ void ResetControls() {
   SetWorkerThreads(0);
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -6,10 +6,7 @@
 #include "platform/d3d8/presenter.h"
 #include "platform/d3d8/rasterizer.h"
 
-namespace d3d8 {
-
-void RegisterDevice(IDirect3DDevice8* device);
-
+namespace zelk4::d3d8 {
 namespace {
 
 CreateDeviceFailureHook g_failureHook;
@@ -30,13 +27,13 @@ void SetWorkerThreads(unsigned count) { g_workerThreads = count; }
 
 unsigned WorkerThreads() { return g_workerThreads; }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8
 
 IDirect3D8* Direct3DCreate8(UINT SDKVersion) {
   D3D8_LOG("Direct3DCreate8(%u)", SDKVersion);
   if (SDKVersion != D3D_SDK_VERSION) return nullptr;
   auto* direct3d = new IDirect3D8;
-  direct3d->objectId_ = d3d8::NextObjectId();
+  direct3d->objectId_ = zelk4::d3d8::NextObjectId();
   return direct3d;
 }
 
@@ -45,14 +42,14 @@ UINT IDirect3D8::GetAdapterModeCount(UINT Adapter) { return Adapter == D3DADAPTE
 HRESULT IDirect3D8::GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) {
   D3D8_LOG("GetAdapterDisplayMode(%u)", Adapter);
   if (Adapter != D3DADAPTER_DEFAULT || pMode == nullptr) return D3DERR_INVALIDCALL;
-  *pMode = d3d8::kDesktopMode;
+  *pMode = zelk4::d3d8::kDesktopMode;
   return D3D_OK;
 }
 
 HRESULT IDirect3D8::CheckDeviceType(UINT Adapter, D3DDEVTYPE CheckType, D3DFORMAT,
                                     D3DFORMAT BackBufferFormat, BOOL) {
   if (Adapter != D3DADAPTER_DEFAULT || CheckType != D3DDEVTYPE_HAL) return D3DERR_INVALIDCALL;
-  return d3d8::IsBackBufferFormat(BackBufferFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
+  return zelk4::d3d8::IsBackBufferFormat(BackBufferFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
 }
 
 HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
@@ -85,13 +82,13 @@ HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocu
   D3DPRESENT_PARAMETERS params = *pp;
   if (params.Windowed) {
     // Width and height 0 mean the window's client area; the desktop format is X8R8G8B8.
-    if (params.BackBufferWidth == 0) params.BackBufferWidth = d3d8::kDesktopMode.Width;
-    if (params.BackBufferHeight == 0) params.BackBufferHeight = d3d8::kDesktopMode.Height;
+    if (params.BackBufferWidth == 0) params.BackBufferWidth = zelk4::d3d8::kDesktopMode.Width;
+    if (params.BackBufferHeight == 0) params.BackBufferHeight = zelk4::d3d8::kDesktopMode.Height;
     if (params.BackBufferFormat == D3DFMT_UNKNOWN) params.BackBufferFormat = D3DFMT_X8R8G8B8;
   }
   if (params.BackBufferWidth == 0 || params.BackBufferHeight == 0 ||
       params.BackBufferWidth > 4096 || params.BackBufferHeight > 4096 ||
-      !d3d8::IsBackBufferFormat(params.BackBufferFormat) || params.BackBufferCount > 1 ||
+      !zelk4::d3d8::IsBackBufferFormat(params.BackBufferFormat) || params.BackBufferCount > 1 ||
       params.SwapEffect < D3DSWAPEFFECT_DISCARD || params.SwapEffect > D3DSWAPEFFECT_COPY_VSYNC) {
     return D3DERR_INVALIDCALL;
   }
@@ -100,36 +97,36 @@ HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocu
   if (params.EnableAutoDepthStencil && depthFormat != D3DFMT_D16 && depthFormat != D3DFMT_D24X8) {
     return D3DERR_NOTAVAILABLE;
   }
-  if (d3d8::g_failureHook && d3d8::g_failureHook(params.BackBufferFormat, depthFormat, BehaviorFlags)) {
+  if (zelk4::d3d8::g_failureHook && zelk4::d3d8::g_failureHook(params.BackBufferFormat, depthFormat, BehaviorFlags)) {
     return D3DERR_NOTAVAILABLE;
   }
   if (params.BackBufferCount == 0) params.BackBufferCount = 1;
   *pp = params;  // Direct3D writes the values it filled in back to the caller
 
   auto* device = new IDirect3DDevice8;
-  device->objectId_ = d3d8::NextObjectId();
-  device->core_ = std::make_unique<d3d8::DeviceCore>();
-  d3d8::DeviceCore& c = *device->core_;
+  device->objectId_ = zelk4::d3d8::NextObjectId();
+  device->core_ = std::make_unique<zelk4::d3d8::DeviceCore>();
+  zelk4::d3d8::DeviceCore& c = *device->core_;
   c.direct3d = this;
   AddRef();
   c.params = params;
   c.behaviorFlags = BehaviorFlags;
   c.focusWindow = hFocusWindow;
-  c.backBuffer = d3d8::NewSurface(device, params.BackBufferWidth, params.BackBufferHeight,
+  c.backBuffer = zelk4::d3d8::NewSurface(device, params.BackBufferWidth, params.BackBufferHeight,
                                   params.BackBufferFormat, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT);
   c.renderTarget = c.backBuffer;
   c.backBuffer->AddRef();
   if (params.EnableAutoDepthStencil) {
-    c.autoDepth = d3d8::NewSurface(device, params.BackBufferWidth, params.BackBufferHeight,
+    c.autoDepth = zelk4::d3d8::NewSurface(device, params.BackBufferWidth, params.BackBufferHeight,
                                    depthFormat, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT);
     c.depthStencil = c.autoDepth;
     c.autoDepth->AddRef();
   }
-  d3d8::SetDefaultStates(&c.state, params.EnableAutoDepthStencil != FALSE,
+  zelk4::d3d8::SetDefaultStates(&c.state, params.EnableAutoDepthStencil != FALSE,
                          params.BackBufferWidth, params.BackBufferHeight);
-  c.rasterizer = std::make_unique<d3d8::Rasterizer>(d3d8::g_workerThreads);
-  c.presenter = std::make_unique<d3d8::Presenter>(hFocusWindow, params.Windowed == FALSE);
-  d3d8::RegisterDevice(device);
+  c.rasterizer = std::make_unique<zelk4::d3d8::Rasterizer>(zelk4::d3d8::g_workerThreads);
+  c.presenter = std::make_unique<zelk4::d3d8::Presenter>(hFocusWindow, params.Windowed == FALSE);
+  zelk4::d3d8::RegisterDevice(device);
   *ppReturnedDeviceInterface = device;
   return D3D_OK;
 }

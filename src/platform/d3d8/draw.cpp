@@ -19,7 +19,7 @@
 #include "platform/d3d8/rasterizer.h"
 #include "platform/d3d8/vertex_stage.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 
 constexpr int kPlaneCount = 7;
@@ -485,22 +485,22 @@ HRESULT Draw(DeviceCore& core, D3DPRIMITIVETYPE type, UINT primitives, const Sou
 }
 
 }  // namespace
-}  // namespace d3d8
+}  // namespace zelk4::d3d8
 
-using d3d8::Sources;
+using zelk4::d3d8::Sources;
 
 HRESULT IDirect3DDevice8::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
                                         UINT PrimitiveCount) {
   D3D8_LOG("DrawPrimitive(%d, %u, %u)", static_cast<int>(PrimitiveType), StartVertex,
            PrimitiveCount);
-  const d3d8::DeviceState& s = core_->state;
+  const zelk4::d3d8::DeviceState& s = core_->state;
   if (s.stream == nullptr) return D3DERR_INVALIDCALL;
   Sources src;
   src.vertices = s.stream->data_.data();
   src.vertexBytes = s.stream->data_.size();
   src.stride = s.streamStride;
   src.first = StartVertex;
-  return d3d8::Draw(*core_, PrimitiveType, PrimitiveCount, src);
+  return zelk4::d3d8::Draw(*core_, PrimitiveType, PrimitiveCount, src);
 }
 
 HRESULT IDirect3DDevice8::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT minIndex,
@@ -508,7 +508,7 @@ HRESULT IDirect3DDevice8::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, U
                                                UINT primCount) {
   D3D8_LOG("DrawIndexedPrimitive(%d, %u, %u, %u, %u)", static_cast<int>(PrimitiveType), minIndex,
            NumVertices, startIndex, primCount);
-  const d3d8::DeviceState& s = core_->state;
+  const zelk4::d3d8::DeviceState& s = core_->state;
   if (s.stream == nullptr || s.indices == nullptr) return D3DERR_INVALIDCALL;
   Sources src;
   src.vertices = s.stream->data_.data();
@@ -519,7 +519,7 @@ HRESULT IDirect3DDevice8::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, U
   src.index32 = s.indices->desc_.Format == D3DFMT_INDEX32;
   src.first = startIndex;
   src.baseVertex = s.baseVertexIndex;
-  return d3d8::Draw(*core_, PrimitiveType, primCount, src);
+  return zelk4::d3d8::Draw(*core_, PrimitiveType, primCount, src);
 }
 
 HRESULT IDirect3DDevice8::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
@@ -530,10 +530,10 @@ HRESULT IDirect3DDevice8::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT P
   if (pVertexStreamZeroData == nullptr || VertexStreamZeroStride == 0) return D3DERR_INVALIDCALL;
   Sources src;
   src.vertices = static_cast<const uint8_t*>(pVertexStreamZeroData);
-  src.vertexBytes = static_cast<size_t>(d3d8::VerticesFor(PrimitiveType, PrimitiveCount)) *
+  src.vertexBytes = static_cast<size_t>(zelk4::d3d8::VerticesFor(PrimitiveType, PrimitiveCount)) *
                     VertexStreamZeroStride;
   src.stride = VertexStreamZeroStride;
-  HRESULT hr = d3d8::Draw(*core_, PrimitiveType, PrimitiveCount, src);
+  HRESULT hr = zelk4::d3d8::Draw(*core_, PrimitiveType, PrimitiveCount, src);
   // Direct3D unbinds stream 0 after a user-pointer draw.
   SetStreamSource(0, nullptr, 0);
   return hr;
@@ -558,9 +558,9 @@ HRESULT IDirect3DDevice8::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType,
   src.stride = VertexStreamZeroStride;
   src.indices = static_cast<const uint8_t*>(pIndexData);
   src.index32 = IndexDataFormat == D3DFMT_INDEX32;
-  src.indexBytes = static_cast<size_t>(d3d8::VerticesFor(PrimitiveType, PrimitiveCount)) *
+  src.indexBytes = static_cast<size_t>(zelk4::d3d8::VerticesFor(PrimitiveType, PrimitiveCount)) *
                    (src.index32 ? 4 : 2);
-  HRESULT hr = d3d8::Draw(*core_, PrimitiveType, PrimitiveCount, src);
+  HRESULT hr = zelk4::d3d8::Draw(*core_, PrimitiveType, PrimitiveCount, src);
   SetStreamSource(0, nullptr, 0);
   SetIndices(nullptr, 0);
   return hr;

@@ -14,7 +14,7 @@
 #include "platform/d3d8/fast_triangle.h"
 #include "platform/d3d8/pixel_math.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 
 bool g_fastEnabled = true;
@@ -341,4 +341,4 @@ void ShadeBatchFast(const QueueView& queue, TileBatch* batch) {
   }
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -8,7 +8,7 @@
 #include "platform/d3d8/pipeline.h"
 #include "platform/d3d8/triangle.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 // Fills state->fast: whether the fast code applies, and what it needs.
 void PrepareFastSetup(PixelState* state);
@@ -33,4 +33,4 @@ void SetFastShadingEnabled(bool enabled);
 void SetWideLanesEnabled(bool enabled);
 void SetDeferredShadingEnabled(bool enabled);
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

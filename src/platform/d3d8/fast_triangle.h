@@ -20,7 +20,7 @@
 #include "platform/d3d8/pipeline.h"
 #include "platform/d3d8/triangle.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 constexpr int kTilePixels = 64;  // tiles are 64 x 64 pixels
 
@@ -92,4 +92,4 @@ void DepthRowsAvx2(const PixelState& ps, const Triangle& t, uint32_t index, cons
 void ShadeBatchSse2(const QueueView& queue, TileBatch* batch);
 void ShadeBatchAvx2(const QueueView& queue, TileBatch* batch);
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

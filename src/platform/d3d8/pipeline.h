@@ -10,7 +10,7 @@
 
 #include "platform/d3d8/d3d8.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 constexpr int kMaxStages = 8;
 constexpr int kMaxMipLevels = 16;
@@ -137,4 +137,4 @@ struct PixelState {
   FastSetup fast;
 };
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -8,7 +8,7 @@
 
 #include "platform/d3d8/d3d8types.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 // round(a * b / 255) for a, b in 0..255 (exact: Blinn's form of the division).
 [[gnu::always_inline]] inline int Mul255(int a, int b) {
@@ -102,4 +102,4 @@ namespace d3d8 {
   return v > 255 ? 255 : v;
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

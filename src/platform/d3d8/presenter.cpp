@@ -8,7 +8,7 @@
 
 #include "platform/d3d8/device_control.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 
 struct Controls {
@@ -194,4 +194,4 @@ bool Presenter::Present(const IDirect3DSurface8& backBuffer) {
   return true;
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

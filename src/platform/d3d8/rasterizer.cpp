@@ -19,7 +19,7 @@
 #include "platform/d3d8/shade_span.h"
 #include "platform/d3d8/triangle.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 
 constexpr int kTileShift = 6;  // the screen is drawn in tiles of 64 x 64 pixels
@@ -550,4 +550,4 @@ void Rasterizer::ParallelFor(int count, const std::function<void(int)>& work) {
   });
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -22,7 +22,7 @@
 #include "platform/d3d8/pipeline.h"
 #include "platform/d3d8/triangle.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 // A vertex after the divide by w and the viewport mapping.
 struct ScreenVertex {
@@ -85,4 +85,4 @@ class Rasterizer {
   std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

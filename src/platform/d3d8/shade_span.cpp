@@ -16,7 +16,7 @@
 #include "platform/d3d8/pixel_math.h"
 #include "platform/d3d8/sampler.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 
 struct Rgba {
@@ -336,4 +336,4 @@ void ClearDepthRow(IDirect3DSurface8* depth, int y, int x0, int x1, float z) {
   FillWords(reinterpret_cast<uint32_t*>(row) + x0, x1 - x0, (value << 8) | 0xFFu);
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -4,7 +4,7 @@
 #include "platform/d3d8/pipeline.h"
 #include "platform/d3d8/triangle.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 // Shades one row of a triangle: depth test, texture stages, alpha test, depth write,
 // blending, colour write.
@@ -16,4 +16,4 @@ void ShadeSpan(const PixelState& state, const Triangle& triangle, const float* p
 void ClearColourRow(IDirect3DSurface8* target, int y, int x0, int x1, D3DCOLOR colour);
 void ClearDepthRow(IDirect3DSurface8* depth, int y, int x0, int x1, float z);
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -28,7 +28,7 @@
 #include "platform/d3d8/fast_triangle.h"
 #include "platform/d3d8/pixel_math.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 
 template <int N>
@@ -1026,4 +1026,4 @@ void ShadeBatchLanes(const QueueView& queue, TileBatch* batch) {
 }
 
 }  // namespace
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

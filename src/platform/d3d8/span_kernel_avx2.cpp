@@ -2,7 +2,7 @@
 // (and without fused multiply-adds); it runs only where the processor has AVX2.
 #include "platform/d3d8/span_kernel.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 void ShadeRowsAvx2(const FastTriangle& ft, const SpanRow* rows, int count) { ShadeRowsLanes<8>(ft, rows, count); }
 
@@ -13,4 +13,4 @@ void DepthRowsAvx2(const PixelState& ps, const Triangle& t, uint32_t index, cons
 
 void ShadeBatchAvx2(const QueueView& queue, TileBatch* batch) { ShadeBatchLanes<8>(queue, batch); }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -1,7 +1,7 @@
 // The fast span code's row kernel in four lanes of SSE2, which every x86-64 processor has.
 #include "platform/d3d8/span_kernel.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 void ShadeRowsSse2(const FastTriangle& ft, const SpanRow* rows, int count) { ShadeRowsLanes<4>(ft, rows, count); }
 
@@ -12,4 +12,4 @@ void DepthRowsSse2(const PixelState& ps, const Triangle& t, uint32_t index, cons
 
 void ShadeBatchSse2(const QueueView& queue, TileBatch* batch) { ShadeBatchLanes<4>(queue, batch); }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

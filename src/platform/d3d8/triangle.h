@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 constexpr int kSubPixelBits = 8;  // screen positions are snapped to 1/256 pixel
 constexpr int kSubPixel = 1 << kSubPixelBits;
@@ -103,4 +103,4 @@ struct SpanRow {
   int x0, x1;
 };
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -13,20 +13,20 @@
 
 namespace {
 
-using d3d8test::TestDevice;
-using d3d8test::WorldVertex;
+using zelk4::d3d8::test::TestDevice;
+using zelk4::d3d8::test::WorldVertex;
 using zelk4::test::Picture;
 
 class D3D8Device : public ::testing::Test {
  protected:
   void SetUp() override {
-    d3d8::ResetControls();
+    zelk4::d3d8::ResetControls();
     direct3d_ = Direct3DCreate8(D3D_SDK_VERSION);
     ASSERT_NE(direct3d_, nullptr);
   }
   void TearDown() override {
     direct3d_->Release();
-    d3d8::ResetControls();
+    zelk4::d3d8::ResetControls();
   }
 
   // The engine's full-screen request with one depth format and behaviour.
@@ -54,7 +54,7 @@ TEST_F(D3D8Device, TheFailureHookDrivesTheEngineFallbackChain) {
   // No 24-bit depth, no hardware vertex processing, no 32-bit back buffer: only the last
   // combination the engine tries is left.
   std::vector<std::string> asked;
-  d3d8::SetCreateDeviceFailureHook([&](D3DFORMAT backBuffer, D3DFORMAT depth, DWORD behaviour) {
+  zelk4::d3d8::SetCreateDeviceFailureHook([&](D3DFORMAT backBuffer, D3DFORMAT depth, DWORD behaviour) {
     asked.push_back(std::to_string(backBuffer) + "/" + std::to_string(depth) + "/" +
                     std::to_string(behaviour));
     return depth == D3DFMT_D24X8 || behaviour == D3DCREATE_HARDWARE_VERTEXPROCESSING ||
@@ -279,30 +279,30 @@ TEST(D3D8Lighting, ADirectionalLightFacingTheNormalGivesTheMaterialDiffuse) {
 TEST(D3D8Present, OffscreenFramesAreNumberedAndHandedToTheSink) {
   TestDevice d(4, 2, D3DFMT_R5G6B5, D3DFMT_D16);
   std::vector<uint64_t> numbers;
-  d3d8::PresentOffscreen([&](const d3d8::Frame& frame) { numbers.push_back(frame.number); });
+  zelk4::d3d8::PresentOffscreen([&](const zelk4::d3d8::Frame& frame) { numbers.push_back(frame.number); });
   d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF8000, 1.0f, 0);
   Picture first = d.Frame();
   d.Frame();
   EXPECT_EQ(numbers, (std::vector<uint64_t>{1, 2}));
   // R5G6B5 keeps 5, 6 and 5 bits; presenting widens them back with alpha 255.
   EXPECT_EQ(first.at(3, 1), 0xFFFF8200u);
-  d3d8::PresentToNothing();
+  zelk4::d3d8::PresentToNothing();
   EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 }
 
 TEST(D3D8CallLog, RecordsTheCallsInOrderWithTheirValues) {
   TestDevice d(4, 4);
-  d3d8::EnableCallLog(true);
-  d3d8::ClearCallLog();
+  zelk4::d3d8::EnableCallLog(true);
+  zelk4::d3d8::ClearCallLog();
   d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   d->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
   d->SetTexture(0, nullptr);
   d->BeginScene();
   d->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
   d->EndScene();
-  d3d8::EnableCallLog(false);
+  zelk4::d3d8::EnableCallLog(false);
   d->SetRenderState(D3DRS_LIGHTING, FALSE);  // not recorded
-  EXPECT_EQ(d3d8::CallLog(),
+  EXPECT_EQ(zelk4::d3d8::CallLog(),
             (std::vector<std::string>{"SetRenderState(22, 1)", "SetTextureStageState(0, 16, 2)",
                                       "SetTexture(0, null)", "BeginScene()",
                                       "Clear(0, null, 0x2, 0x00000000, 1, 0)", "EndScene()"}));
@@ -378,9 +378,9 @@ TEST(D3D8Determinism, PicturesDoNotDependOnThreadsOrOnTheFastSpanCode) {
     Picture reference = Scene(1, target);
     EXPECT_TRUE(zelk4::test::PicturesMatch("threads2", reference, Scene(2, target)));
     EXPECT_TRUE(zelk4::test::PicturesMatch("threads4", reference, Scene(4, target)));
-    d3d8::SetFastShadingEnabled(false);
+    zelk4::d3d8::SetFastShadingEnabled(false);
     Picture general = Scene(1, target);
-    d3d8::SetFastShadingEnabled(true);
+    zelk4::d3d8::SetFastShadingEnabled(true);
     EXPECT_TRUE(zelk4::test::PicturesMatch("general_vs_fast", general, reference));
   }
 }
@@ -388,9 +388,9 @@ TEST(D3D8Determinism, PicturesDoNotDependOnThreadsOrOnTheFastSpanCode) {
 TEST(D3D8Points, PlainPointsCoverThePixelUnderThem) {
   TestDevice d(8, 8);
   d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-  const d3d8test::ScreenVertex points[2] = {{2, 3, 0.5f, 1, 0xFFFF0000, 0, 0},
+  const zelk4::d3d8::test::ScreenVertex points[2] = {{2, 3, 0.5f, 1, 0xFFFF0000, 0, 0},
                                             {6.25f, 5.75f, 0.5f, 1, 0xFF00FF00, 0, 0}};
-  d->SetVertexShader(d3d8test::kScreenFvf);
+  d->SetVertexShader(zelk4::d3d8::test::kScreenFvf);
   ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_POINTLIST, 2, points, sizeof points[0]), D3D_OK);
   Picture frame = d.Frame();
   int lit = 0;
@@ -406,7 +406,7 @@ namespace {
 
 TEST(D3D8Present, TheWindowPictureKeepsItsShapeCentredOnAnyDisplay) {
   auto rect = [](int w, int h) {
-    d3d8::ScreenRect r = d3d8::LetterboxRect(w, h, 640, 480);
+    zelk4::d3d8::ScreenRect r = zelk4::d3d8::LetterboxRect(w, h, 640, 480);
     return std::vector<int>{r.x, r.y, r.width, r.height};
   };
   EXPECT_EQ(rect(1920, 1080), (std::vector<int>{240, 0, 1440, 1080}));  // bars left and right
@@ -422,14 +422,14 @@ TEST(D3D8Present, TheWindowTargetShowsFramesInAnSdlWindow) {
   ASSERT_NE(window, nullptr) << SDL_GetError();
   {
     TestDevice d(64, 48);
-    d3d8::PresentToWindow(window);
+    zelk4::d3d8::PresentToWindow(window);
     d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0);
     EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     // No window given: the resolver finds one for the focus window, or frames are dropped.
-    d3d8::PresentToWindow(nullptr);
+    zelk4::d3d8::PresentToWindow(nullptr);
     EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-    d3d8::SetWindowResolver([window](HWND) { return window; });
+    zelk4::d3d8::SetWindowResolver([window](HWND) { return window; });
     EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
   }
   SDL_DestroyWindow(window);

@@ -16,8 +16,8 @@
 
 namespace {
 
-using d3d8test::TestDevice;
-using d3d8test::WorldVertex;
+using zelk4::d3d8::test::TestDevice;
+using zelk4::d3d8::test::WorldVertex;
 using zelk4::test::Picture;
 
 // The same drawing by the general code, by each kernel of the fast code on one thread (with
@@ -25,15 +25,15 @@ using zelk4::test::Picture;
 // eight-lane kernel on three threads.
 template <class Draw>
 void ExpectEveryWayAlike(const std::string& name, Draw draw) {
-  d3d8::SetFastShadingEnabled(false);
+  zelk4::d3d8::SetFastShadingEnabled(false);
   const Picture general = draw(1u);
-  d3d8::SetFastShadingEnabled(true);
-  d3d8::SetDeferredShadingEnabled(false);
+  zelk4::d3d8::SetFastShadingEnabled(true);
+  zelk4::d3d8::SetDeferredShadingEnabled(false);
   const Picture forward = draw(1u);
-  d3d8::SetDeferredShadingEnabled(true);
-  d3d8::SetWideLanesEnabled(false);
+  zelk4::d3d8::SetDeferredShadingEnabled(true);
+  zelk4::d3d8::SetWideLanesEnabled(false);
   const Picture fourLanes = draw(1u);
-  d3d8::SetWideLanesEnabled(true);
+  zelk4::d3d8::SetWideLanesEnabled(true);
   const Picture eightLanes = draw(1u);
   EXPECT_TRUE(zelk4::test::PicturesMatch(name + "_forward", general, forward));
   EXPECT_TRUE(zelk4::test::PicturesMatch(name + "_four_lanes", general, fourLanes));
