@@ -302,10 +302,13 @@ struct Rasterizer::Impl {
     done.wait(lock, [&] { return pending == 0; });
   }
 
+  // Draws what is queued and lets go of the surfaces and textures held for it (also when
+  // every triangle was culled and nothing is queued).
   void Run() {
-    if (Empty()) return;
-    nextTile.store(0, std::memory_order_relaxed);
-    OnEveryThread([this](unsigned thread) { TakeTiles(thread); });
+    if (!Empty()) {
+      nextTile.store(0, std::memory_order_relaxed);
+      OnEveryThread([this](unsigned thread) { TakeTiles(thread); });
+    }
     for (auto& bin : bins) bin.clear();
     clears.clear();
     triangles.clear();

@@ -183,6 +183,16 @@ TEST(D3D8Objects, LocksHandOutTheMemoryWithItsPitchAndCountsKeepObjectsAlive) {
                              &target), D3D_OK);
   EXPECT_TRUE(FAILED(target->LockRect(0, &locked, nullptr, 0)));
   target->Release();
+
+  // A draw whose every triangle is culled queues nothing, yet what it held is let go.
+  IDirect3DTexture8* culled = d.MakeTexture(2, 2, {{1, 2, 3, 4}});
+  d->SetTexture(0, culled);
+  d->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+  d.DrawScreen({{1, 1, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {7, 1, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                {1, 7, 0.5f, 1, 0xFFFFFFFF, 0, 0}});
+  d->SetTexture(0, nullptr);
+  d.Frame();
+  EXPECT_EQ(culled->Release(), 0u);
 }
 
 TEST(D3D8Objects, DrawsWithBadSourcesFailWithoutReadingOutside) {
