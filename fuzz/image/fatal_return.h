@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 
 namespace fuzz_image {
 

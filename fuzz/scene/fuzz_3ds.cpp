@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "platform/win/win.h"
 #include "scene/scene.h"
 

@@ -40,14 +40,6 @@ void Slerp(Quaternion* result, const Quaternion& q0, const Quaternion& q1, float
 // end). With both zero it returns t.
 float EaseParameter(float t, float easeFrom, float easeTo);
 
-// The runtime's rand(): state 1 at start, state = state * 214013 + 2531011 (mod 2^32), result
-// (state >> 16) & 32767. Implemented here so every platform draws the same sequence.
-int RuntimeRand();
-// Restarts the sequence from the given state (the program itself never seeds it).
-void SeedRuntimeRand(uint32_t state);
-// One rand() value's low 12 bits over 4096: a multiple of 1/4096 in [0, 1).
-float RandomFraction();
-
 struct FloatKey {
   float frame = 0.0f;
   float value = 0.0f;

@@ -1,7 +1,7 @@
 // The program's window: its class, its creation, its procedure and the per-frame message drain.
 #include "app/app.h"
 #include "app/engine_seams.h"
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 
 HWND mainWindow = nullptr;
 HACCEL mainAccelerators = nullptr;

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "anim/anim.h"
+#include "base/runtime_rand.h"
 #include "demo/demo.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "anim/anim.h"
+#include "base/runtime_rand.h"
 #include "demo/demo.h"
 #include "music/music.h"
 

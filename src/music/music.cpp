@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/fatal_error.h"
 #include "archive/archive.h"
+#include "base/fatal_error.h"
 #include "platform/win/win.h"
 
 FMUSIC_MODULE* song = nullptr;

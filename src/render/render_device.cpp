@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "texture/texture.h"
 
 IDirect3DSurface8* backBufferSurface = nullptr;

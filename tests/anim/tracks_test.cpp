@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "anim/anim.h"
+#include "base/runtime_rand.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/debug_console.h"
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "platform/win/win.h"
 #include <gtest/gtest.h>
 

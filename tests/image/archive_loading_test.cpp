@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/fatal_error.h"
 #include "archive/archive.h"
+#include "base/fatal_error.h"
 #include "image_test_support.h"
 #include "platform/win/win.h"
 #include "stored_rar_writer.h"

@@ -20,7 +20,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "command.h"
 #include "kit/rar_store_writer.h"
 #include "platform/d3d8/d3d8.h"

@@ -1,4 +1,4 @@
-#include "anim/tracks.h"
+#include "base/runtime_rand.h"
 
 namespace {
 // The runtime generator's one word of state; 1 at program start, as the runtime leaves it.
