@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "anim/anim.h"
 #include "base/runtime_rand.h"
 #include "demo/demo.h"
 #include "platform/d3d8/d3d8.h"
 #include "platform/win/win.h"
+#include "scene/scene.h"
 
 namespace {
 

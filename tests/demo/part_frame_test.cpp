@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "anim/anim.h"
 #include "base/runtime_rand.h"
 #include "demo/demo.h"
 #include "music/music.h"
 #include "platform/d3d8/d3d8.h"
 #include "platform/win/win.h"
+#include "scene/scene.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Float tracks: Kochanek-Bartels tangents, eased Hermite segments and the search cursor.
 #include <cmath>
 
-#include "anim/tracks.h"
+#include "keyframe/keyframe.h"
 
 float EaseParameter(float t, float easeFrom, float easeTo) {
   float f = easeFrom;

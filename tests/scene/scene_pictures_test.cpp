@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "anim/anim.h"
 #include "render/render_test_support.h"
+#include "scene/scene.h"
 #include "support/corpus.h"
 #include "support/picture.h"
 

@@ -1,5 +1,5 @@
 // Rotation tracks: relative axis-angle keys chained into absolute quaternions and slerped.
-#include "anim/tracks.h"
+#include "keyframe/keyframe.h"
 
 RotationTrack::~RotationTrack() {
   for (RotationKey* key = first; key != nullptr;) {

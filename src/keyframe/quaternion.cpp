@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "anim/tracks.h"
+#include "keyframe/keyframe.h"
 
 namespace {
 // Below this an axis length or a quaternion difference counts as zero (FLT_EPSILON).

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "anim/anim.h"
+#include "keyframe/keyframe.h"
 #include "base/runtime_rand.h"
 
 namespace {

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "anim/anim.h"
 #include "render/render_test_support.h"
+#include "scene/scene.h"
 
 namespace {
 

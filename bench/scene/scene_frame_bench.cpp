@@ -13,10 +13,10 @@
 #include <memory>
 #include <vector>
 
-#include "anim/anim.h"
 #include "kit/rar_store_writer.h"
 #include "platform/win/win.h"
 #include "render/render_device.h"
+#include "scene/scene.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "anim/anim.h"
+#include "scene/scene.h"
 
 namespace {
 
