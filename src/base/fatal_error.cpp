@@ -19,11 +19,3 @@ void FatalError(const char* text, const char* caption) {
   }
   ExitProcess(1);
 }
-
-void ShowFmodError(const char* text, const char* caption) {
-  char textBuffer[256];
-  char captionBuffer[256];
-  std::snprintf(textBuffer, sizeof textBuffer, "%s", text ? text : "");
-  std::snprintf(captionBuffer, sizeof captionBuffer, "%s", caption ? caption : "");
-  MessageBoxA(GetTopWindow(nullptr), textBuffer, captionBuffer, MB_OK);
-}

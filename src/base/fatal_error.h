@@ -6,10 +6,6 @@
 // Shows the box (text, caption) and ends the process with exit status 1. Never returns.
 [[noreturn]] void FatalError(const char* text, const char* caption);
 
-// Copies text and caption into 256-byte buffers (cut, never overflowing) and shows the box.
-// Returns after the box; the caller ends the process itself.
-void ShowFmodError(const char* text, const char* caption);
-
 // A test and fuzzing seam: when set, FatalError calls the hook (after writing the stderr line)
 // instead of ending the process. The hook must not return (throw, longjmp or exit); if it
 // does, the process ends as usual. Pass null to restore the normal behaviour.

@@ -37,6 +37,10 @@ void OnSyncEvent(FMUSIC_MODULE* module, unsigned char parameter);
 // The text for an FSOUND_GetError code; "Unknown error" for codes outside 0 to 19.
 const char* FmodErrorText(int errorCode);
 
+// The sound library's error box: copies text and caption into 256-byte buffers (cut, never
+// overflowing) and shows the box. Returns after the box; the caller ends the process itself.
+void ShowFmodError(const char* text, const char* caption);
+
 // A test seam: where StartMusic fetches the module from (ArchiveGetFile unless set; null
 // restores it).
 using ModuleFetch = int (*)(uint8_t** data, uint32_t* size, const char* name,

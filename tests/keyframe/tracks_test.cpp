@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "keyframe/keyframe.h"
-#include "base/runtime_rand.h"
 
 namespace {
 
 constexpr float kPi = 3.14159265f;
 
-TEST(AnimFloatTrack, FewKeysGiveConstantOrUnclampedLine) {
+TEST(KeyframeFloatTrack, FewKeysGiveConstantOrUnclampedLine) {
   FloatTrack empty;
   EXPECT_EQ(empty.evaluate(-5.0f), 0.0f);
   EXPECT_EQ(empty.evaluate(12.0f), 0.0f);
@@ -29,7 +28,7 @@ TEST(AnimFloatTrack, FewKeysGiveConstantOrUnclampedLine) {
   EXPECT_FLOAT_EQ(two.evaluate(-10.0f), 0.0f);
 }
 
-TEST(AnimFloatTrack, CubicPassesThroughKeysWithCatmullRomTangents) {
+TEST(KeyframeFloatTrack, CubicPassesThroughKeysWithCatmullRomTangents) {
   FloatTrack track;
   const float values[] = {0.0f, 4.0f, 1.0f, 6.0f, 6.0f};
   for (int i = 0; i < 5; ++i) track.addKey(10.0f * i, values[i]);
@@ -57,7 +56,7 @@ TEST(AnimFloatTrack, CubicPassesThroughKeysWithCatmullRomTangents) {
   EXPECT_NEAR(track.evaluate(-5.0f), expected, 1e-5f);
 }
 
-TEST(AnimFloatTrack, CursorRestartsForAnEarlierFrame) {
+TEST(KeyframeFloatTrack, CursorRestartsForAnEarlierFrame) {
   FloatTrack track;
   track.addKey(0.0f, 1.0f);
   track.addKey(4.0f, 3.0f);
@@ -81,7 +80,7 @@ TEST(AnimFloatTrack, CursorRestartsForAnEarlierFrame) {
   EXPECT_EQ(at3, fresh.evaluate(3.0f));
 }
 
-TEST(AnimFloatTrack, KeysSharingAFrameYieldTheLaterValue) {
+TEST(KeyframeFloatTrack, KeysSharingAFrameYieldTheLaterValue) {
   FloatTrack two;
   two.addKey(5.0f, 1.0f);
   two.addKey(5.0f, 9.0f);
@@ -97,7 +96,7 @@ TEST(AnimFloatTrack, KeysSharingAFrameYieldTheLaterValue) {
   EXPECT_TRUE(std::isfinite(three.evaluate(7.0f)));
 }
 
-TEST(AnimFloatTrack, EasedSegmentsFollowTheEaseCurve) {
+TEST(KeyframeFloatTrack, EasedSegmentsFollowTheEaseCurve) {
   FloatTrack track;
   track.addKeyWithParameters(0.0f, 0.0f, 0, 0, 0, 0, 0.5f);
   track.addKeyWithParameters(10.0f, 1.0f, 0, 0, 0, 0.5f, 0);
@@ -113,7 +112,7 @@ TEST(AnimFloatTrack, EasedSegmentsFollowTheEaseCurve) {
   EXPECT_NEAR(track.evaluate(2.5f), h10 * k0.outTangent + h01 * 1.0f + h11 * k1.inTangent, 1e-6f);
 }
 
-TEST(AnimEaseParameter, EasesInAndOut) {
+TEST(KeyframeEaseParameter, EasesInAndOut) {
   EXPECT_EQ(EaseParameter(0.3f, 0.0f, 0.0f), 0.3f);
   EXPECT_EQ(EaseParameter(-2.0f, 0.0f, 0.0f), -2.0f);
   for (float e : {0.5f, 1.0f}) {  // 1 + 1 is rescaled to 0.5 + 0.5
@@ -138,7 +137,7 @@ void RotationY(float angle, float out[16]) {
   for (int i = 0; i < 16; ++i) out[i] = m[i];
 }
 
-TEST(AnimQuaternion, AxisAngleReversesTheAngleAndNormalises) {
+TEST(KeyframeQuaternion, AxisAngleReversesTheAngleAndNormalises) {
   Quaternion q;
   q.fromAxisAngle(kPi / 2, 0.0f, 2.0f, 0.0f);
   EXPECT_NEAR(q.w, std::cos(-kPi / 4), 1e-6f);
@@ -151,7 +150,7 @@ TEST(AnimQuaternion, AxisAngleReversesTheAngleAndNormalises) {
   EXPECT_EQ(zero.w, 1.0f);
 }
 
-TEST(AnimQuaternion, SlerpBranches) {
+TEST(KeyframeQuaternion, SlerpBranches) {
   Quaternion a;
   Quaternion b;
   b.fromAxisAngle(kPi / 2, 0, 1, 0);
@@ -175,7 +174,7 @@ TEST(AnimQuaternion, SlerpBranches) {
   EXPECT_NEAR(mid.z, -1.0f, 1e-6f);  // the perpendicular (z, -y, x, -w) of the identity
 }
 
-TEST(AnimRotationTrack, FewKeysGiveTheIdentity) {
+TEST(KeyframeRotationTrack, FewKeysGiveTheIdentity) {
   const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
   D3DXMATRIX out;
   RotationTrack empty;
@@ -186,7 +185,7 @@ TEST(AnimRotationTrack, FewKeysGiveTheIdentity) {
   ExpectMatrixNear(one.evaluate(&out, 3.0f), identity);
 }
 
-TEST(AnimRotationTrack, QuarterAndHalfTurnsAboutY) {
+TEST(KeyframeRotationTrack, QuarterAndHalfTurnsAboutY) {
   RotationTrack track;
   track.addKey(0.0f, 0.0f, 0, 1, 0);
   track.addKey(10.0f, kPi / 2, 0, 1, 0);
@@ -207,7 +206,7 @@ TEST(AnimRotationTrack, QuarterAndHalfTurnsAboutY) {
   ExpectMatrixNear(track.evaluate(&out, 35.0f), expected);
 }
 
-TEST(AnimRotationTrack, ResultIsRelativeToTheFirstKey) {
+TEST(KeyframeRotationTrack, ResultIsRelativeToTheFirstKey) {
   RotationTrack track;
   track.addKey(0.0f, kPi / 2, 1, 0, 0);
   track.addKey(10.0f, 0.0f, 1, 0, 0);
@@ -218,7 +217,7 @@ TEST(AnimRotationTrack, ResultIsRelativeToTheFirstKey) {
   ExpectMatrixNear(track.evaluate(&out, 10.0f), identity);
 }
 
-TEST(AnimRotationTrack, FullTurnKeyTakesTheOppositeBranch) {
+TEST(KeyframeRotationTrack, FullTurnKeyTakesTheOppositeBranch) {
   RotationTrack track;
   track.addKey(0.0f, 0.0f, 0, 1, 0);
   track.addKey(10.0f, 2 * kPi, 0, 1, 0);  // a full turn: the quaternion -1
@@ -231,23 +230,6 @@ TEST(AnimRotationTrack, FullTurnKeyTakesTheOppositeBranch) {
     const float* r = out.m[row];
     EXPECT_NEAR(r[0] * r[0] + r[1] * r[1] + r[2] * r[2], 1.0f, 1e-5f) << row;
   }
-}
-
-TEST(AnimRandomFraction, FollowsTheRuntimeRecurrence) {
-  SeedRuntimeRand(1);
-  // The first values of the runtime's rand() from state 1.
-  EXPECT_EQ(RuntimeRand(), 41);
-  EXPECT_EQ(RuntimeRand(), 18467);
-  EXPECT_EQ(RuntimeRand(), 6334);
-  EXPECT_EQ(RandomFraction(), (26500 & 4095) / 4096.0f);
-  SeedRuntimeRand(1);
-  for (int i = 0; i < 1000; ++i) {
-    const float f = RandomFraction();
-    ASSERT_GE(f, 0.0f);
-    ASSERT_LT(f, 1.0f);
-    ASSERT_EQ(f * 4096.0f, std::floor(f * 4096.0f));
-  }
-  SeedRuntimeRand(1);
 }
 
 }  // namespace

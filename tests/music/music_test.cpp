@@ -52,6 +52,14 @@ TEST(MusicSync, ErrorTextsCoverTheLibrarysCodesAndNoOthers) {
   EXPECT_STREQ(FmodErrorText(-1), "Unknown error");
 }
 
+TEST(MusicSync, ErrorBoxCutsLongTextsAndReturns) {
+  win::SetMessageBoxesEnabled(false);
+  const std::string longText(300, 'x');
+  testing::internal::CaptureStderr();
+  ShowFmodError(longText.c_str(), "FMOD error.");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "FMOD error.: " + std::string(255, 'x') + "\n");
+}
+
 // A module in memory, handed out the way the archive hands out its files.
 std::vector<uint8_t> fetchBytes;
 int FetchFromMemory(uint8_t** data, uint32_t* size, const char* name, const char* archivePath,
