@@ -5,7 +5,7 @@
 #include <new>
 
 #include "base/fatal_error.h"
-#include "texture/texture.h"
+#include "render/texture_records.h"
 
 IDirect3DSurface8* backBufferSurface = nullptr;
 IDirect3DSurface8* depthSurface = nullptr;
