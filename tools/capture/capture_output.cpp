@@ -1,49 +1,14 @@
 // What a capture writes besides the video: PNG pictures, the contact sheet, the WAV sound and
 // the frame hashes.
 #include <openssl/evp.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "capture.h"
+#include "kit/image_writers.h"
 
 namespace capture {
-
-namespace {
-// libpng reports errors by longjmp, so this holds nothing that a jump could leave half-made.
-bool EncodeRgbPng(std::FILE* file, uint32_t width, uint32_t height, const uint32_t* pixels,
-                  uint8_t* row) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!png || !info) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_init_io(png, file);
-  // Frames are written often; the quickest level keeps the capture's cost in the drawing.
-  png_set_compression_level(png, 1);
-  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (uint32_t y = 0; y < height; ++y) {
-    for (uint32_t x = 0; x < width; ++x) {
-      const uint32_t p = pixels[static_cast<size_t>(y) * width + x];
-      row[3 * x] = static_cast<uint8_t>(p >> 16);
-      row[3 * x + 1] = static_cast<uint8_t>(p >> 8);
-      row[3 * x + 2] = static_cast<uint8_t>(p);
-    }
-    png_write_row(png, row);
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return true;
-}
-}  // namespace
 
 bool WritePng(const std::string& path, uint32_t width, uint32_t height,
               const std::vector<uint32_t>& pixels, std::string* error) {
@@ -51,16 +16,9 @@ bool WritePng(const std::string& path, uint32_t width, uint32_t height,
     *error = "no picture to write to '" + path + "'";
     return false;
   }
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) {
-    *error = "cannot write '" + path + "': " + std::strerror(errno);
-    return false;
-  }
-  std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
-  bool ok = EncodeRgbPng(file, width, height, pixels.data(), row.data());
-  if (std::fclose(file) != 0) ok = false;
-  if (!ok) *error = "writing '" + path + "' failed";
-  return ok;
+  // Frames are written often; the quickest level keeps the capture's cost in the drawing.
+  return zelk4::kit::WritePngFile(path, width, height, pixels.data(), /*withAlpha=*/false, error,
+                                  /*compressionLevel=*/1);
 }
 
 ContactSheet::ContactSheet(uint64_t total) : sheet_(static_cast<size_t>(kWidth) * kHeight, 0xFF000000u) {

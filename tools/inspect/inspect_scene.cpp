@@ -6,8 +6,6 @@
 // picture as a PNG.
 #include <unistd.h>
 
-#include <png.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -22,6 +20,7 @@
 
 #include "base/fatal_error.h"
 #include "command.h"
+#include "kit/image_writers.h"
 #include "kit/rar_store_writer.h"
 #include "platform/d3d8/d3d8.h"
 #include "platform/win/win.h"
@@ -227,26 +226,6 @@ class TextureArchive {
   std::filesystem::path previous_;
 };
 
-// The frame's 0xAARRGGBB words as an opaque PNG (the demo clears with alpha 0).
-bool WriteFramePng(const std::string& path, const d3d8::Frame& frame) {
-  std::vector<uint8_t> bytes(frame.pixels.size() * 4);
-  for (size_t i = 0; i < frame.pixels.size(); ++i) {
-    const uint32_t p = frame.pixels[i];
-    bytes[4 * i + 0] = static_cast<uint8_t>(p >> 16);
-    bytes[4 * i + 1] = static_cast<uint8_t>(p >> 8);
-    bytes[4 * i + 2] = static_cast<uint8_t>(p);
-    bytes[4 * i + 3] = 255;
-  }
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = frame.width;
-  image.height = frame.height;
-  image.format = PNG_FORMAT_RGBA;
-  const bool ok = png_image_write_to_file(&image, path.c_str(), 0, bytes.data(), 0, nullptr) != 0;
-  png_image_free(&image);
-  return ok;
-}
-
 // Loads, uploads, animates and draws as the demo does (lighting off, depth on, no culling,
 // useLights 0) and writes the presented frame. Returns the exit status.
 int RenderScene(const std::vector<uint8_t>& file, const RenderRequest& request) {
@@ -295,8 +274,11 @@ int RenderScene(const std::vector<uint8_t>& file, const RenderRequest& request) 
   scene.drawScene(&device, 0);
   device.Present();
   const d3d8::Frame& frame = d3d8::LastPresentedFrame();
-  if (!WriteFramePng(request.output, frame)) {
-    std::fprintf(stderr, "zelk4-inspect scene: cannot write %s\n", request.output.c_str());
+  // An opaque picture: the demo clears with alpha 0.
+  std::string error;
+  if (!zelk4::kit::WritePngFile(request.output, frame.width, frame.height, frame.pixels.data(),
+                                /*withAlpha=*/false, &error)) {
+    std::fprintf(stderr, "zelk4-inspect scene: %s\n", error.c_str());
     return 1;
   }
   return 0;
