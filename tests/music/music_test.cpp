@@ -7,7 +7,7 @@
 
 #include "music/music.h"
 #include "platform/sound/output.h"
-#include "platform/sound/xm_writer.h"
+#include "platform/sound/test_songs.h"
 #include "platform/win/win.h"
 #include "support/corpus.h"
 
