@@ -46,7 +46,9 @@ bool WriteRgba(const std::string& path, const std::vector<uint8_t>& bytes) {
   return static_cast<bool>(out);
 }
 
-int RunImage(int argc, char** argv) {
+}  // namespace
+
+int zelk4::inspect::RunImage(int argc, char** argv) {
   CLI::App app{"Decode an image file from disk as the engine does (PNG, TGA, PCX, PKM, then JPEG).\n"
                "Prints \"WIDTH HEIGHT\" and the sha256 of the pixel words (little-endian 0xAARRGGBB,\n"
                "top row first). A file no loader takes ends as the engine ends: a fatal error.",
@@ -99,8 +101,3 @@ int RunImage(int argc, char** argv) {
   }
   return 0;
 }
-
-bool registered = zelk4::inspect::RegisterCommand(
-    {"image", "decode a picture file (PNG, TGA, PCX, PKM, JPEG): size, pixel sha256, --rgba, --png", RunImage});
-
-}  // namespace

@@ -44,7 +44,9 @@ void PutWavHeader(std::ofstream& out, uint32_t frames) {
   Put32(out, dataBytes);
 }
 
-int RunModule(int argc, char** argv) {
+}  // namespace
+
+int zelk4::inspect::RunModule(int argc, char** argv) {
   CLI::App app{"Shows a module's title, length and Zxx sync events; --wav renders it once.",
                "zelk4-inspect module"};
   std::string file;
@@ -117,8 +119,3 @@ int RunModule(int argc, char** argv) {
   }
   return 0;
 }
-
-const bool registered = zelk4::inspect::RegisterCommand(
-    {"module", "a module's title, length and Zxx sync events; --wav renders it", RunModule});
-
-}  // namespace

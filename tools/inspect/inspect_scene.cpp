@@ -284,7 +284,9 @@ int RenderScene(const std::vector<uint8_t>& file, const RenderRequest& request) 
   return 0;
 }
 
-int RunScene(int argc, char** argv) {
+}  // namespace
+
+int zelk4::inspect::RunScene(int argc, char** argv) {
   CLI::App app{"Load a 3DS file from disk as the engine does (textures named, not loaded) and list its\n"
                "meshes, materials and keyframer. --at evaluates cameras, targets and lights at a frame\n"
                "(wrapped into the segment; positions in scene units). A file the loader refuses ends as\n"
@@ -341,8 +343,3 @@ int RunScene(int argc, char** argv) {
   }
   return 0;
 }
-
-bool registered = zelk4::inspect::RegisterCommand(
-    {"scene", "load a 3DS scene: meshes, materials, keyframer; --at FRAME, --json, --render PNG", RunScene});
-
-}  // namespace
