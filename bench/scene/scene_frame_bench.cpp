@@ -43,7 +43,7 @@ struct Stage {
     std::ofstream(folder / "Data.rar", std::ios::binary)
         .write(reinterpret_cast<const char*>(rar.data()), static_cast<std::streamsize>(rar.size()));
     std::filesystem::current_path(folder);
-    win::SetMessageBoxesEnabled(false);
+    zelk4::win::SetMessageBoxesEnabled(false);
     d3d8::PresentToNothing();
     device.Init(nullptr, 640, 480, 0);
     return true;

@@ -17,7 +17,7 @@ struct FatalExit {};
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool ready = [] {
-    win::SetMessageBoxesEnabled(false);
+    zelk4::win::SetMessageBoxesEnabled(false);
     SetFatalErrorHook(ThrowFatal);
     return true;
   }();

@@ -6,7 +6,7 @@
 
 int main() {
   // The device presents into the SDL window behind the window handle it is created with.
-  d3d8::SetWindowResolver(win::SdlWindowOf);
+  d3d8::SetWindowResolver(zelk4::win::SdlWindowOf);
   d3d8::PresentToWindow(nullptr);
   return WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -14,7 +14,7 @@ class AppConsoleDeathTest : public testing::Test {
  protected:
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    win::SetMessageBoxesEnabled(false);
+    zelk4::win::SetMessageBoxesEnabled(false);
   }
 };
 

@@ -14,7 +14,7 @@ class BaseFatalDeathTest : public testing::Test {
  protected:
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    win::SetMessageBoxesEnabled(false);
+    zelk4::win::SetMessageBoxesEnabled(false);
   }
 };
 
@@ -24,7 +24,7 @@ TEST_F(BaseFatalDeathTest, FatalErrorEndsWithStatusOneAndSaysWhy) {
   // No display: the box is skipped, not waited on.
   EXPECT_EXIT(
       {
-        win::SetMessageBoxesEnabled(true);
+        zelk4::win::SetMessageBoxesEnabled(true);
         unsetenv("DISPLAY");
         unsetenv("WAYLAND_DISPLAY");
         FatalError("Not a .3ds file", "Error");

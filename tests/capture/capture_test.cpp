@@ -84,10 +84,10 @@ TEST_F(CaptureTool, TwoRunsDrawTheSameFramesAndSeeEverySyncEventWithinAFrameOfIt
   uint8_t* bytes = nullptr;
   uint32_t size = 0;
   ASSERT_EQ(ArchiveGetFile(&bytes, &size, "sound\\dream1.xm", "Data.rar", ""), 1);
-  auto player = sound::ModulePlayer::Load(bytes, size, 44100, /*loop=*/true);
+  auto player = zelk4::sound::ModulePlayer::Load(bytes, size, 44100, /*loop=*/true);
   std::free(bytes);
   ASSERT_NE(player, nullptr);
-  std::vector<sound::SyncEvent> rows;
+  std::vector<zelk4::sound::SyncEvent> rows;
   std::vector<int16_t> block(2 * 4410);
   while (player->FramesRendered() < 44100u * 10) player->Render(block.data(), 4410, rows);
 
@@ -95,7 +95,7 @@ TEST_F(CaptureTool, TwoRunsDrawTheSameFramesAndSeeEverySyncEventWithinAFrameOfIt
   // less than one frame (33.3 ms) after it.
   const std::vector<std::string> seen = Lines(At("sync.txt"));
   std::vector<std::pair<double, int>> expected;  // row ms, xx, for rows a drawn frame can see
-  for (const sound::SyncEvent& e : rows) {
+  for (const zelk4::sound::SyncEvent& e : rows) {
     const double ms = e.frame * 1000.0 / 44100.0;
     if (ms <= 299 * 1000.0 / 30) expected.emplace_back(ms, e.param);
   }

@@ -49,7 +49,7 @@ class DemoPartFrame : public ::testing::Test {
   void SetUp() override {
     d3d8::ResetControls();
     d3d8::PresentOffscreen();
-    win::SetMessageBoxesEnabled(false);
+    zelk4::win::SetMessageBoxesEnabled(false);
     renderDevice.Init(nullptr, 640, 480, 0);
     record = SceneRecord{};
     sceneCalls = RecordingScene();

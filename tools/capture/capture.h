@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace capture {
+namespace zelk4::capture {
 
 constexpr uint32_t kWidth = 640;
 constexpr uint32_t kHeight = 480;
@@ -80,4 +80,4 @@ class WavWriter {
 // The lowercase hex SHA-256 of a frame's pixels.
 std::string PixelHash(const std::vector<uint32_t>& pixels);
 
-}  // namespace capture
+}  // namespace zelk4::capture

@@ -8,7 +8,7 @@
 #include "capture.h"
 #include "kit/image_writers.h"
 
-namespace capture {
+namespace zelk4::capture {
 
 bool WritePng(const std::string& path, uint32_t width, uint32_t height,
               const std::vector<uint32_t>& pixels, std::string* error) {
@@ -122,4 +122,4 @@ std::string PixelHash(const std::vector<uint32_t>& pixels) {
   return text;
 }
 
-}  // namespace capture
+}  // namespace zelk4::capture

@@ -17,7 +17,7 @@
 #include "platform/sound/output.h"
 #include "platform/win/win.h"
 
-namespace capture {
+namespace zelk4::capture {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
@@ -44,7 +44,7 @@ void AdvanceTo(uint64_t frame) {
   const uint64_t target = state.nowUs * kSampleRate / 1000000u;
   const uint64_t count = target - state.samplesPulled;
   state.samples.assign(2 * count, 0);
-  if (count > 0) sound::Pull(state.samples.data(), count);
+  if (count > 0) zelk4::sound::Pull(state.samples.data(), count);
   state.samplesPulled = target;
 }
 
@@ -93,11 +93,11 @@ RunResult Run(const RunSettings& settings, const FrameHandler& handler) {
   state.handler = &handler;
   state.result = &result;
 
-  win::SetMessageBoxesEnabled(false);
-  win::UseHeadlessVideo();
-  win::SetClock([] { return static_cast<DWORD>(state.nowUs / 1000u); });
-  sound::SetOutput(sound::Output::Pull);
-  sound::SetTimeSource(FakeClockUs);
+  zelk4::win::SetMessageBoxesEnabled(false);
+  zelk4::win::UseHeadlessVideo();
+  zelk4::win::SetClock([] { return static_cast<DWORD>(state.nowUs / 1000u); });
+  zelk4::sound::SetOutput(zelk4::sound::Output::Pull);
+  zelk4::sound::SetTimeSource(FakeClockUs);
   if (settings.keepPictures) {
     d3d8::PresentOffscreen();
   } else {
@@ -122,4 +122,4 @@ RunResult Run(const RunSettings& settings, const FrameHandler& handler) {
   return result;
 }
 
-}  // namespace capture
+}  // namespace zelk4::capture

@@ -16,6 +16,7 @@
 #include "video_pipe.h"
 
 namespace fs = std::filesystem;
+namespace capture = zelk4::capture;
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <sstream>
 
-namespace capture {
+namespace zelk4::capture {
 namespace {
 
 // Single quotes for the shell, with any quote in the text closed, escaped and reopened.
@@ -81,4 +81,4 @@ bool MuxSound(const std::string& ffmpeg, const std::string& videoPath, const std
   return true;
 }
 
-}  // namespace capture
+}  // namespace zelk4::capture

@@ -7,7 +7,7 @@
 
 #include "capture.h"
 
-namespace capture {
+namespace zelk4::capture {
 
 // The ffmpeg on PATH, or empty when there is none.
 std::string FindFfmpeg();
@@ -30,4 +30,4 @@ class VideoPipe {
 bool MuxSound(const std::string& ffmpeg, const std::string& videoPath, const std::string& wavPath,
               const std::string& outPath, std::string* error);
 
-}  // namespace capture
+}  // namespace zelk4::capture

@@ -78,7 +78,7 @@ int zelk4::inspect::RunImage(int argc, char** argv) {
   }
   const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
-  win::SetMessageBoxesEnabled(false);  // a fatal decode error goes to stderr, exit status 1
+  zelk4::win::SetMessageBoxesEnabled(false);  // a fatal decode error goes to stderr, exit status 1
   uint32_t width = 0, height = 0;
   uint32_t* raw = nullptr;
   if (!DecodeImageFile(file.data(), file.size(), &width, &height, &raw)) {

@@ -330,7 +330,7 @@ int zelk4::inspect::RunScene(int argc, char** argv) {
   }
   const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
-  win::SetMessageBoxesEnabled(false);
+  zelk4::win::SetMessageBoxesEnabled(false);
   if (!render.output.empty()) return RenderScene(file, render);
   static D3DDemoEngineScene scene;  // 32 KB of tables: kept off the stack
   scene.SetLoadTextures(0);

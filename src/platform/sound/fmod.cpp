@@ -19,11 +19,11 @@ struct SoundSystem {
   bool started = false;
   int error = FMOD_ERR_NONE;
   int32_t rate = 44100;
-  sound::Output output = sound::Output::RealTime;
-  std::unique_ptr<sound::RealTimeOutput> realTime;
+  zelk4::sound::Output output = zelk4::sound::Output::RealTime;
+  std::unique_ptr<zelk4::sound::RealTimeOutput> realTime;
   FMUSIC_MODULE* playing = nullptr;
   uint64_t pulledFrames = 0;  // pull mode: frames of the playing song handed out
-  sound::TimeSource timeSource = nullptr;
+  zelk4::sound::TimeSource timeSource = nullptr;
   float versionOverride = 0.0f;
   int failNextInit = FMOD_ERR_NONE;
 };
@@ -49,7 +49,7 @@ void StopPlaying(FMUSIC_MODULE* song) {
 
 }  // namespace
 
-namespace sound {
+namespace zelk4::sound {
 
 uint64_t NowMicros() {
   if (soundSystem.timeSource) return soundSystem.timeSource();
@@ -90,7 +90,7 @@ void OverrideVersion(float version) { soundSystem.versionOverride = version; }
 
 void FailNextInit(int errorCode) { soundSystem.failNextInit = errorCode; }
 
-}  // namespace sound
+}  // namespace zelk4::sound
 
 float FSOUND_GetVersion() {
   return soundSystem.versionOverride > 0.0f ? soundSystem.versionOverride : kVersion;
@@ -108,8 +108,8 @@ signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int /*fla
     return Fail(FMOD_ERR_INVALID_PARAM);
   }
   soundSystem.rate = mixrate;
-  if (soundSystem.output == sound::Output::RealTime) {
-    soundSystem.realTime = std::make_unique<sound::RealTimeOutput>(mixrate);
+  if (soundSystem.output == zelk4::sound::Output::RealTime) {
+    soundSystem.realTime = std::make_unique<zelk4::sound::RealTimeOutput>(mixrate);
   }
   soundSystem.started = true;
   return Succeed();
@@ -136,7 +136,7 @@ FMUSIC_MODULE* FMUSIC_LoadSongMemory(void* data, int length) {
   auto song = std::make_unique<FMUSIC_MODULE>();
   const auto* bytes = static_cast<const uint8_t*>(data);
   song->bytes.assign(bytes, bytes + length);
-  song->player = sound::ModulePlayer::Load(song->bytes.data(), song->bytes.size(),
+  song->player = zelk4::sound::ModulePlayer::Load(song->bytes.data(), song->bytes.size(),
                                            soundSystem.rate, /*loop=*/true);
   if (!song->player) {
     Fail(FMOD_ERR_FILE_FORMAT);
@@ -158,7 +158,7 @@ signed char FMUSIC_PlaySong(FMUSIC_MODULE* mod) {
   if (soundSystem.playing) StopPlaying(soundSystem.playing);
   // A song played before starts again from a fresh player, as from its first row.
   if (mod->player->FramesRendered() > 0 || mod->player->Rate() != soundSystem.rate) {
-    mod->player = sound::ModulePlayer::Load(mod->bytes.data(), mod->bytes.size(),
+    mod->player = zelk4::sound::ModulePlayer::Load(mod->bytes.data(), mod->bytes.size(),
                                             soundSystem.rate, /*loop=*/true);
     if (!mod->player) return Fail(FMOD_ERR_PLAY);
   }

@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-namespace sound {
+namespace zelk4::sound {
 
 std::unique_ptr<ModulePlayer> ModulePlayer::Load(const void* data, std::size_t size,
                                                  int32_t rate, bool loop, std::string* error) {
@@ -104,4 +104,4 @@ void ModulePlayer::EnterRow(double start, std::vector<SyncEvent>& events) {
   rowFrames_ = tickFrames_ * speed * (1 + rowDelay);
 }
 
-}  // namespace sound
+}  // namespace zelk4::sound

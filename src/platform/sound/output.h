@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace sound {
+namespace zelk4::sound {
 
 enum class Output {
   RealTime,  // the audio device; a silent real-time clock when no device can be opened
@@ -34,4 +34,4 @@ void SetTimeSource(TimeSource source);
 void OverrideVersion(float version);
 void FailNextInit(int errorCode);
 
-}  // namespace sound
+}  // namespace zelk4::sound

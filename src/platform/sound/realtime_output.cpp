@@ -6,7 +6,7 @@
 
 #include "platform/sound/song.h"
 
-namespace sound {
+namespace zelk4::sound {
 namespace {
 
 // The player thread keeps this much sound queued ahead of the device (about 46 ms at 44100 Hz)
@@ -121,4 +121,4 @@ void RealTimeOutput::Run(FMUSIC_MODULE* song) {
   }
 }
 
-}  // namespace sound
+}  // namespace zelk4::sound

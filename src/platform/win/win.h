@@ -295,7 +295,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // --- Timer ------------------------------------------------------------------------------------
 
-// Milliseconds of system uptime, wrapping at 2^32 (or the injected clock, see win::SetClock).
+// Milliseconds of system uptime, wrapping at 2^32 (or the injected clock: zelk4::win::SetClock).
 DWORD timeGetTime();
 
 // --- Console (standard output and input) ------------------------------------------------------
@@ -314,7 +314,7 @@ BOOL FlushConsoleInputBuffer(HANDLE console);
 // usual line mode, input arrives with the Enter key.
 BOOL GetNumberOfConsoleInputEvents(HANDLE console, LPDWORD count);
 
-namespace win {
+namespace zelk4::win {
 // Whether MessageBoxA may show a box at all (tests and headless tools turn boxes off; the
 // stderr line is written either way).
 void SetMessageBoxesEnabled(bool enabled);
@@ -332,4 +332,4 @@ bool UseHeadlessVideo();
 // Forgets every window, class and queued message and restores the cursor state and the clock,
 // as at program start (SDL's windows are closed). For tests, between cases.
 void Reset();
-}  // namespace win
+}  // namespace zelk4::win

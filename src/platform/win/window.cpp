@@ -25,7 +25,7 @@ constexpr int kFrameWidth = 6;
 constexpr int kFrameHeight = 26;
 
 std::vector<WindowClass> classes;
-// Window records in creation order; kept (dead or alive) until win::Reset.
+// Window records in creation order; kept (dead or alive) until zelk4::win::Reset.
 std::vector<std::unique_ptr<HWND__>> windows;
 HWND focusWindow = nullptr;
 bool headlessRequested = false;
@@ -51,7 +51,7 @@ bool HeadlessDriver(const char* name) {
 }
 }  // namespace
 
-namespace win::detail {
+namespace zelk4::win::detail {
 bool StartVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
   // Ctrl-C ends the program as it would any console program; SDL would turn it into a quit event.
@@ -87,9 +87,9 @@ HWND WindowFromSdlId(uint32_t sdlId) {
   }
   return nullptr;
 }
-}  // namespace win::detail
+}  // namespace zelk4::win::detail
 
-namespace win {
+namespace zelk4::win {
 SDL_Window* SdlWindowOf(HWND window) { return IsLive(window) ? window->sdl : nullptr; }
 
 bool IsHeadless() {
@@ -114,7 +114,7 @@ void Reset() {
   detail::ResetCursor();
   SetClock(nullptr);
 }
-}  // namespace win
+}  // namespace zelk4::win
 
 ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
   if (!wc || wc->cbSize != sizeof(WNDCLASSEXA) || !wc->lpfnWndProc || !wc->lpszClassName ||
@@ -123,7 +123,7 @@ ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
   }
   // The class is the first thing the program asks of the windowing system, so this is where a
   // missing display shows.
-  if (!win::detail::StartVideo()) return 0;
+  if (!zelk4::win::detail::StartVideo()) return 0;
   classes.push_back({wc->lpszClassName, wc->lpfnWndProc, wc->hCursor, wc->style});
   return static_cast<ATOM>(0xC000 + classes.size());
 }
@@ -141,7 +141,7 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
                      int width, int height, HWND, HMENU, HINSTANCE, LPVOID) {
   const WindowClass* wc = FindClass(className);
-  if (!wc || !win::detail::StartVideo()) return nullptr;
+  if (!wc || !zelk4::win::detail::StartVideo()) return nullptr;
 
   int clientWidth = width;
   int clientHeight = height;

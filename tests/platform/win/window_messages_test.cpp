@@ -182,7 +182,7 @@ TEST_F(WinMessages, CloseButtonDestroysTheWindowThroughDefaultProcessing) {
   EXPECT_EQ(seen[0].message, WM_CLOSE);
   EXPECT_EQ(seen[1].message, WM_DESTROY);  // sent from inside the default processing
   EXPECT_FALSE(IsWindow(w));
-  EXPECT_EQ(win::SdlWindowOf(w), nullptr);
+  EXPECT_EQ(zelk4::win::SdlWindowOf(w), nullptr);
   EXPECT_EQ(GetTopWindow(nullptr), nullptr);
   EXPECT_EQ(DispatchMessageA(&msg), 0);  // a dead window's messages go nowhere
   EXPECT_EQ(seen.size(), 2u);
