@@ -128,7 +128,8 @@ HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocu
   d3d8::SetDefaultStates(&c.state, params.EnableAutoDepthStencil != FALSE,
                          params.BackBufferWidth, params.BackBufferHeight);
   c.rasterizer = std::make_unique<d3d8::Rasterizer>(d3d8::g_workerThreads);
-  c.presenter = std::make_unique<d3d8::Presenter>(hFocusWindow, params.Windowed == FALSE);
+  c.presenter = std::make_unique<d3d8::Presenter>(hFocusWindow, params.Windowed == FALSE,
+                                                  params.FullScreen_PresentationInterval);
   d3d8::RegisterDevice(device);
   *ppReturnedDeviceInterface = device;
   return D3D_OK;
