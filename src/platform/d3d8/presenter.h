@@ -7,6 +7,10 @@
 
 namespace d3d8 {
 
+// The client size of the SDL window behind a window handle (through the window resolver); false
+// when there is none.
+bool WindowClientSize(HWND window, UINT* width, UINT* height);
+
 class Presenter {
  public:
   // A full-screen device (Windowed FALSE) turns the window it shows in to full screen on the
