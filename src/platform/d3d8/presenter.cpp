@@ -168,9 +168,9 @@ struct Presenter::Impl {
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
   int textureWidth = 0, textureHeight = 0;
+  Uint32 textureFormat = 0;
   bool smoothScaling = true;
   std::unique_ptr<PresentPacer> pacer;
-  Frame scratch;
 
   void DropWindow() {
     if (texture != nullptr) SDL_DestroyTexture(texture);
@@ -208,29 +208,34 @@ struct Presenter::Impl {
     return true;
   }
 
-  bool ShowInWindow(SDL_Window* target, const Frame& frame) {
+  // The back buffer goes into a texture of its own pixel format, without a copy of our own.
+  bool ShowInWindow(SDL_Window* target, const IDirect3DSurface8& backBuffer) {
     if (target != window) {
       DropWindow();
       if (fullScreen) MakeFullScreen(target);
       if (!CreateRenderer(target)) return false;
       window = target;
     }
-    if (texture == nullptr || textureWidth != static_cast<int>(frame.width) ||
-        textureHeight != static_cast<int>(frame.height)) {
+    const int width = static_cast<int>(backBuffer.width_);
+    const int height = static_cast<int>(backBuffer.height_);
+    const Uint32 format = backBuffer.format_ == D3DFMT_R5G6B5 ? SDL_PIXELFORMAT_RGB565
+                                                              : SDL_PIXELFORMAT_ARGB8888;
+    if (texture == nullptr || textureWidth != width || textureHeight != height ||
+        textureFormat != format) {
       if (texture != nullptr) SDL_DestroyTexture(texture);
-      texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                  static_cast<int>(frame.width), static_cast<int>(frame.height));
+      texture = SDL_CreateTexture(renderer, format, SDL_TEXTUREACCESS_STREAMING, width, height);
       if (texture == nullptr) return false;
       // The display shows the back buffer's colours; its alpha channel plays no part.
       SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
       SDL_SetTextureScaleMode(texture, smoothScaling ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
-      textureWidth = static_cast<int>(frame.width);
-      textureHeight = static_cast<int>(frame.height);
+      textureWidth = width;
+      textureHeight = height;
+      textureFormat = format;
     }
-    SDL_UpdateTexture(texture, nullptr, frame.pixels.data(), static_cast<int>(frame.width * 4));
+    SDL_UpdateTexture(texture, nullptr, backBuffer.bits_.data(), backBuffer.pitch_);
     int outW = 0, outH = 0;
     SDL_GetRendererOutputSize(renderer, &outW, &outH);
-    const ScreenRect r = LetterboxRect(outW, outH, frame.width, frame.height);
+    const ScreenRect r = LetterboxRect(outW, outH, backBuffer.width_, backBuffer.height_);
     const SDL_Rect dest{r.x, r.y, r.width, r.height};
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
@@ -264,8 +269,7 @@ bool Presenter::Present(const IDirect3DSurface8& backBuffer) {
       SDL_Window* window = c.window;
       if (window == nullptr && c.resolver) window = c.resolver(impl_->focus);
       if (window == nullptr) return true;  // no window to show in: the frame is dropped
-      CopyToFrame(backBuffer, &impl_->scratch);
-      return impl_->ShowInWindow(window, impl_->scratch);
+      return impl_->ShowInWindow(window, backBuffer);
     }
   }
   return true;
