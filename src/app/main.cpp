@@ -55,15 +55,10 @@ int ApplyOptions(int argc, char** argv, Options* o) {
   }
   if (!o->size.empty() || o->windowed) UseDevicePicture(size, o->windowed);
   if (o->from != 0) {
-    const double length = SongLengthSeconds();
-    if (length < 0) {
-      std::fprintf(stderr, "zelk4: --from: the music cannot be read from Data.rar\n");
-      return 1;
-    }
-    const std::string problem = StartTimeProblem(o->from, length);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "zelk4: --from: %s\n", problem.c_str());
-      return 2;
+    std::string reason;
+    if (const int status = StartTimeRefusal(o->from, &reason)) {
+      std::fprintf(stderr, "zelk4: --from: %s\n", reason.c_str());
+      return status;
     }
     StartAt(o->from);
   }

@@ -50,6 +50,16 @@ std::string StartTimeProblem(double seconds, double songSeconds) {
   return {};
 }
 
+int StartTimeRefusal(double seconds, std::string* reason) {
+  const double length = SongLengthSeconds();
+  if (length < 0) {
+    *reason = std::string("the music cannot be read from ") + kSongArchive;
+    return 1;
+  }
+  *reason = StartTimeProblem(seconds, length);
+  return reason->empty() ? 0 : 2;
+}
+
 void StartAt(double seconds) {
   startMs = static_cast<int32_t>(std::lround(seconds * 1000.0));
   partFrame = partTable[0].frame;

@@ -19,6 +19,10 @@ double SongLengthSeconds();
 // Why a start at `seconds` cannot be made with a song `songSeconds` long (empty when it can).
 std::string StartTimeProblem(double seconds, double songSeconds);
 
+// 0 when the demo can start at `seconds`; else the exit status for a program's option (2 for a
+// time outside the music, 1 when the music cannot be read) with the reason in *reason.
+int StartTimeRefusal(double seconds, std::string* reason);
+
 // Sets the demo to start at `seconds` (0: as designed). Call before StartUp; the part's frame
 // operation is the one in the part table now, so call it before anything wraps that operation
 // (frame counting, for one).

@@ -189,10 +189,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (o.from != 0) {
-    const double length = SongLengthSeconds();
-    if (length < 0) return Say("--from: the music cannot be read from Data.rar"), 1;
-    const std::string problem = StartTimeProblem(o.from, length);
-    if (!problem.empty()) return Say("--from: %s", problem), 2;
+    std::string reason;
+    if (const int status = StartTimeRefusal(o.from, &reason)) return Say("--from: %s", reason), status;
   }
   std::signal(SIGPIPE, SIG_IGN);  // a failed ffmpeg shows as a failed write, not a dead capture
 
