@@ -48,6 +48,10 @@ HWND CreateMainWindow(int width, int height, WNDPROC windowProc, const char* tit
   return window;
 }
 
+void ResizeMainWindow(HWND window, int width, int height) {
+  MoveWindow(window, 0, 0, width + kFrameWidth, height + kFrameHeight, TRUE);
+}
+
 LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:

@@ -12,6 +12,10 @@
 
 #include "platform/sound/fmod.h"
 
+// Where the module comes from: this file of this archive, with the empty password.
+inline constexpr char kSongFile[] = "sound\\dream1.xm";
+inline constexpr char kSongArchive[] = "Data.rar";
+
 extern FMUSIC_MODULE* song;    // the playing module
 extern int32_t musicTimeRef;   // song time (ms) taken as the music clock's origin
 

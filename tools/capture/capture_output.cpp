@@ -21,7 +21,10 @@ bool WritePng(const std::string& path, uint32_t width, uint32_t height,
                                   /*compressionLevel=*/1);
 }
 
-ContactSheet::ContactSheet(uint64_t total) : sheet_(static_cast<size_t>(kWidth) * kHeight, 0xFF000000u) {
+ContactSheet::ContactSheet(uint64_t total, uint32_t width, uint32_t height)
+    : frameWidth_(width),
+      frameHeight_(height),
+      sheet_(static_cast<size_t>(width / 4 * 4) * (height / 4 * 4), 0xFF000000u) {
   for (uint64_t i = 0; i < 16; ++i) slotFrame_[i] = total > 1 ? i * (total - 1) / 15 : 0;
 }
 
@@ -30,26 +33,27 @@ bool ContactSheet::Wants(uint64_t index) const {
 }
 
 void ContactSheet::Add(uint64_t index, const std::vector<uint32_t>& pixels) {
-  if (pixels.size() != static_cast<size_t>(kWidth) * kHeight) return;
-  constexpr uint32_t kCellW = kWidth / 4;
-  constexpr uint32_t kCellH = kHeight / 4;
+  if (pixels.size() != static_cast<size_t>(frameWidth_) * frameHeight_) return;
+  const uint32_t cellW = frameWidth_ / 4;
+  const uint32_t cellH = frameHeight_ / 4;
+  const uint32_t sheetW = 4 * cellW;
   for (int slot = 0; slot < 16; ++slot) {
     if (slotFrame_[slot] != index) continue;
-    const uint32_t left = (slot % 4) * kCellW;
-    const uint32_t top = (slot / 4) * kCellH;
+    const uint32_t left = (slot % 4) * cellW;
+    const uint32_t top = (slot / 4) * cellH;
     // Each cell pixel is the mean of a 4x4 block of the frame.
-    for (uint32_t y = 0; y < kCellH; ++y) {
-      for (uint32_t x = 0; x < kCellW; ++x) {
+    for (uint32_t y = 0; y < cellH; ++y) {
+      for (uint32_t x = 0; x < cellW; ++x) {
         uint32_t r = 0, g = 0, b = 0;
         for (uint32_t dy = 0; dy < 4; ++dy) {
           for (uint32_t dx = 0; dx < 4; ++dx) {
-            const uint32_t p = pixels[static_cast<size_t>(4 * y + dy) * kWidth + 4 * x + dx];
+            const uint32_t p = pixels[static_cast<size_t>(4 * y + dy) * frameWidth_ + 4 * x + dx];
             r += (p >> 16) & 0xFF;
             g += (p >> 8) & 0xFF;
             b += p & 0xFF;
           }
         }
-        sheet_[static_cast<size_t>(top + y) * kWidth + left + x] =
+        sheet_[static_cast<size_t>(top + y) * sheetW + left + x] =
             0xFF000000u | (r / 16) << 16 | (g / 16) << 8 | (b / 16);
       }
     }
@@ -57,7 +61,7 @@ void ContactSheet::Add(uint64_t index, const std::vector<uint32_t>& pixels) {
 }
 
 bool ContactSheet::Write(const std::string& path, std::string* error) const {
-  return WritePng(path, kWidth, kHeight, sheet_, error);
+  return WritePng(path, frameWidth_ / 4 * 4, frameHeight_ / 4 * 4, sheet_, error);
 }
 
 namespace {

@@ -24,6 +24,8 @@ struct SoundSystem {
   FMUSIC_MODULE* playing = nullptr;
   uint64_t pulledFrames = 0;  // pull mode: frames of the playing song handed out
   zelk4::sound::TimeSource timeSource = nullptr;
+  int32_t startMs = 0;  // where songs start playing
+  zelk4::sound::PassedSyncEvents passed = nullptr;
   float versionOverride = 0.0f;
   int failNextInit = FMOD_ERR_NONE;
 };
@@ -38,6 +40,24 @@ bool Fail(int error) {
 bool Succeed() {
   soundSystem.error = FMOD_ERR_NONE;
   return true;
+}
+
+// Renders the song silently up to ms, handing the Zxx rows passed on the way to the seam.
+void SkipTo(FMUSIC_MODULE* song, int32_t ms) {
+  zelk4::sound::ModulePlayer& player = *song->player;
+  const uint64_t target = static_cast<uint64_t>(ms) * static_cast<uint64_t>(player.Rate()) / 1000u;
+  std::vector<zelk4::sound::SyncEvent> events;
+  while (player.FramesRendered() < target && !player.Ended()) {
+    player.Render(nullptr, std::min<uint64_t>(target - player.FramesRendered(), 4096), events);
+  }
+  song->audibleFrames = player.FramesRendered();
+  if (!soundSystem.passed) return;
+  std::vector<zelk4::sound::PassedSyncEvent> passed;
+  passed.reserve(events.size());
+  for (const zelk4::sound::SyncEvent& e : events) {
+    passed.push_back({static_cast<int32_t>(e.frame * 1000u / static_cast<uint64_t>(player.Rate())), e.param});
+  }
+  soundSystem.passed(passed);
 }
 
 void StopPlaying(FMUSIC_MODULE* song) {
@@ -85,6 +105,11 @@ std::size_t Pull(int16_t* out, std::size_t frames) {
 }
 
 void SetTimeSource(TimeSource source) { soundSystem.timeSource = source; }
+
+void StartSongsAt(int32_t ms, PassedSyncEvents passed) {
+  soundSystem.startMs = ms > 0 ? ms : 0;
+  soundSystem.passed = passed;
+}
 
 void OverrideVersion(float version) { soundSystem.versionOverride = version; }
 
@@ -163,6 +188,7 @@ signed char FMUSIC_PlaySong(FMUSIC_MODULE* mod) {
     if (!mod->player) return Fail(FMOD_ERR_PLAY);
   }
   mod->audibleFrames = 0;
+  if (soundSystem.startMs > 0) SkipTo(mod, soundSystem.startMs);
   mod->playing = true;
   soundSystem.playing = mod;
   if (soundSystem.realTime) soundSystem.realTime->Play(mod);

@@ -248,6 +248,9 @@ BOOL UpdateWindow(HWND window);
 BOOL IsWindow(HWND window);
 BOOL IsWindowVisible(HWND window);
 BOOL GetClientRect(HWND window, RECT* rect);
+// Moves the window and gives it a new outer size (a captioned window's client area is that size
+// less the allowance for border and caption). FALSE for a dead window.
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 // Gives the window the keyboard focus; returns the window that had it.
 HWND SetFocus(HWND window);
 HWND GetFocus();

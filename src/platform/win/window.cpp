@@ -138,19 +138,28 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
   return FALSE;
 }
 
+namespace {
+// The client size of a window of this outer size and style: at least one pixel each way.
+void ClientSize(DWORD style, int width, int height, int* clientWidth, int* clientHeight) {
+  *clientWidth = width;
+  *clientHeight = height;
+  if (style & WS_CAPTION) {
+    *clientWidth -= kFrameWidth;
+    *clientHeight -= kFrameHeight;
+  }
+  if (*clientWidth < 1) *clientWidth = 1;
+  if (*clientHeight < 1) *clientHeight = 1;
+}
+}  // namespace
+
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
                      int width, int height, HWND, HMENU, HINSTANCE, LPVOID) {
   const WindowClass* wc = FindClass(className);
   if (!wc || !zelk4::win::detail::StartVideo()) return nullptr;
 
-  int clientWidth = width;
-  int clientHeight = height;
-  if (style & WS_CAPTION) {
-    clientWidth -= kFrameWidth;
-    clientHeight -= kFrameHeight;
-  }
-  if (clientWidth < 1) clientWidth = 1;
-  if (clientHeight < 1) clientHeight = 1;
+  int clientWidth = 0;
+  int clientHeight = 0;
+  ClientSize(style, width, height, &clientWidth, &clientHeight);
 
   Uint32 flags = SDL_WINDOW_HIDDEN;
   if (exStyle & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
@@ -214,6 +223,16 @@ BOOL GetClientRect(HWND window, RECT* rect) {
   int h = 0;
   SDL_GetWindowSize(window->sdl, &w, &h);
   *rect = RECT{0, 0, w, h};
+  return TRUE;
+}
+
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL) {
+  if (!IsLive(window)) return FALSE;
+  int clientWidth = 0;
+  int clientHeight = 0;
+  ClientSize(window->style, width, height, &clientWidth, &clientHeight);
+  SDL_SetWindowPosition(window->sdl, x, y);
+  SDL_SetWindowSize(window->sdl, clientWidth, clientHeight);
   return TRUE;
 }
 

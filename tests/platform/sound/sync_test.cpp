@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/sound/module_player.h"
+#include "platform/sound/output.h"
 #include "platform/sound/pull_session.h"
 #include "platform/sound/test_songs.h"
 
@@ -161,6 +162,56 @@ TEST(SoundSync, ARowThatFollowsItselfIsReportedEachTime) {
   again.Pull(44100 / 10 - 100, 1000);  // just short of 100 ms
   ASSERT_EQ(again.heard.size(), 5u);
   for (size_t i = 0; i < 5; ++i) EXPECT_NEAR(again.heard[i].timeMs, 20 * static_cast<int>(i), 1);
+}
+
+std::vector<sound::PassedSyncEvent> passedRows;
+
+// A song started 700 ms in sounds from there exactly as a song played from its start, calls back
+// the rows after that point at the same times, and hands over the rows before it instead.
+TEST(SoundSync, ASongStartedLaterGoesOnAsIfPlayedFromItsStart) {
+  XmModule song = SquareSong(kChannels);
+  song.speed = 3;
+  XmPattern pattern(16, kChannels);
+  for (int row = 0; row < 16; ++row) Sync(pattern, row, static_cast<uint8_t>(0x10 + row));
+  for (int row = 0; row < 16; row += 3) Note(pattern, row);
+  song.patterns = {pattern};
+  song.order = {0, 0};
+  const std::vector<uint8_t> bytes = WriteXm(song);
+  constexpr int kStartMs = 700;
+  constexpr uint64_t kStartFrame = 44100 * kStartMs / 1000;
+
+  std::vector<HeardSync> fullRows;
+  std::vector<int16_t> fullSound;
+  {
+    PullSession full(bytes);
+    full.Pull(44100 * 2, 1470);
+    fullRows = full.heard;
+    fullSound = full.samples;
+  }
+  passedRows.clear();
+  sound::StartSongsAt(kStartMs, [](const std::vector<sound::PassedSyncEvent>& events) {
+    passedRows = events;
+  });
+  PullSession later(bytes);
+  sound::StartSongsAt(0, nullptr);
+  EXPECT_EQ(FMUSIC_GetTime(later.song), kStartMs);
+  later.Pull(44100 * 2 - kStartFrame, 1000);
+
+  std::vector<HeardSync> expectedPassed, expectedHeard;
+  for (const HeardSync& row : fullRows) (row.timeMs < kStartMs ? expectedPassed : expectedHeard).push_back(row);
+  ASSERT_EQ(passedRows.size(), expectedPassed.size());
+  for (size_t i = 0; i < passedRows.size(); ++i) {
+    EXPECT_EQ(passedRows[i].param, expectedPassed[i].param) << i;
+    EXPECT_NEAR(passedRows[i].timeMs, expectedPassed[i].timeMs, 1) << i;
+  }
+  ASSERT_EQ(later.heard.size(), expectedHeard.size());
+  for (size_t i = 0; i < later.heard.size(); ++i) {
+    EXPECT_EQ(later.heard[i].param, expectedHeard[i].param) << i;
+    EXPECT_NEAR(later.heard[i].timeMs, expectedHeard[i].timeMs, 1) << i;
+  }
+  ASSERT_EQ(later.samples.size(), fullSound.size() - 2 * kStartFrame);
+  EXPECT_TRUE(std::equal(later.samples.begin(), later.samples.end(),
+                         fullSound.begin() + static_cast<std::ptrdiff_t>(2 * kStartFrame)));
 }
 
 TEST(SoundSync, ASongPlayedOnceReportsNoRowPastItsEnd) {

@@ -151,6 +151,11 @@ TEST_F(WinMessages, CreationSendsCreateAndSizesTheClientArea) {
   HWND popup = MakeWindow("Popup", WS_POPUP);
   ASSERT_TRUE(GetClientRect(popup, &client));
   EXPECT_EQ(client.right, 646);
+  // A new outer size keeps the caption's allowance out of the client area.
+  ASSERT_TRUE(MoveWindow(w, 0, 0, 1286, 746, TRUE));
+  ASSERT_TRUE(GetClientRect(w, &client));
+  EXPECT_EQ(client.right, 1280);
+  EXPECT_EQ(client.bottom, 720);
   EXPECT_FALSE(IsWindowVisible(popup));
   EXPECT_TRUE(ShowWindow(popup, SW_SHOW) == FALSE && IsWindowVisible(popup));
 
