@@ -10,7 +10,7 @@
 
 #include <jpeglib.h>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "image/image.h"
 #include "image/image_bytes.h"
 

@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "image/image.h"
 #include "image/image_bytes.h"
 

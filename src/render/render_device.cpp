@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
-#include "app/fatal_error.h"
-#include "texture/texture.h"
+#include "base/fatal_error.h"
+#include "render/texture_records.h"
 
 IDirect3DSurface8* backBufferSurface = nullptr;
 IDirect3DSurface8* depthSurface = nullptr;

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "scene/chunk_cursor.h"
 #include "scene/chunk_ids_3ds.h"
 #include "scene/scene.h"

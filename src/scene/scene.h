@@ -175,7 +175,7 @@ struct D3DDemoEngineScene {
   void RefillVertexBuffers();
   void SetVertexFormat(uint32_t mask);
 
-  // --- animation (anim/scene_animation.cpp, anim/scene_camera.cpp) ---
+  // --- animation (scene_animation.cpp, scene_camera.cpp) ---
   // Times are frame numbers, wrapped into the loop (WrapFrame). Without a keyframer nothing
   // moves: world matrices and the view are left at the identity.
   // Resets viewMatrix to the identity and writes every camera's and target's current values.
@@ -201,7 +201,7 @@ struct D3DDemoEngineScene {
   D3DXMATRIX* setCameraByNameScaled(D3DXMATRIX* out, const char* name, float eyeFactor,
                                     float targetFactor);
 
-  // --- drawing (anim/scene_drawing.cpp) ---
+  // --- drawing (scene_drawing.cpp) ---
   // View, projection (near 0.0001, far 4, aspect 1), then every visible mesh with its texture
   // and world matrix. With useLights also the lights (at most 8) and each mesh's material;
   // without, no light, material or lighting state is touched. Other states are the caller's.

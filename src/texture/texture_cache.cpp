@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "texture/texture.h"
 #include "texture/texture_internal.h"
 

@@ -251,7 +251,7 @@ TEST_F(MeshBuffers, VerticesBeyondSixteenBitIndicesRefuseTheUpload) {
 TEST(MeshBuffersFatal, VertexBufferFailureEndsTheProgram) {
   EXPECT_EXIT(
       {
-        win::SetMessageBoxesEnabled(false);
+        zelk4::win::SetMessageBoxesEnabled(false);
         d3d8::PresentOffscreen();
         RenderDevice rd{};
         rd.Init(nullptr, 640, 480, 0);

@@ -16,7 +16,7 @@ using zelk4::test::Key3ds;
 
 class SceneLoad : public ::testing::Test {
  protected:
-  void SetUp() override { win::SetMessageBoxesEnabled(false); }
+  void SetUp() override { zelk4::win::SetMessageBoxesEnabled(false); }
 
   // Loads bytes with textures off (no device needed).
   static void Load(D3DDemoEngineScene& scene, const std::vector<uint8_t>& bytes) {

@@ -1,7 +1,5 @@
 // zelk4-inspect image: decodes a picture file from disk through the engine's image dispatcher
 // (PNG, TGA, PCX, PKM, then JPEG) and reports its size and a sha256 of its pixels.
-#include <png.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +13,7 @@
 
 #include "command.h"
 #include "image/image.h"
+#include "kit/image_writers.h"
 #include "platform/win/win.h"
 
 namespace {
@@ -47,19 +46,9 @@ bool WriteRgba(const std::string& path, const std::vector<uint8_t>& bytes) {
   return static_cast<bool>(out);
 }
 
-// The bytes are blue, green, red, alpha per pixel: libpng's BGRA format as they stand.
-bool WritePng(const std::string& path, uint32_t width, uint32_t height, const std::vector<uint8_t>& bytes) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = width;
-  image.height = height;
-  image.format = PNG_FORMAT_BGRA;
-  const bool ok = png_image_write_to_file(&image, path.c_str(), 0, bytes.data(), 0, nullptr) != 0;
-  png_image_free(&image);
-  return ok;
-}
+}  // namespace
 
-int RunImage(int argc, char** argv) {
+int zelk4::inspect::RunImage(int argc, char** argv) {
   CLI::App app{"Decode an image file from disk as the engine does (PNG, TGA, PCX, PKM, then JPEG).\n"
                "Prints \"WIDTH HEIGHT\" and the sha256 of the pixel words (little-endian 0xAARRGGBB,\n"
                "top row first). A file no loader takes ends as the engine ends: a fatal error.",
@@ -89,7 +78,7 @@ int RunImage(int argc, char** argv) {
   }
   const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
-  win::SetMessageBoxesEnabled(false);  // a fatal decode error goes to stderr, exit status 1
+  zelk4::win::SetMessageBoxesEnabled(false);  // a fatal decode error goes to stderr, exit status 1
   uint32_t width = 0, height = 0;
   uint32_t* raw = nullptr;
   if (!DecodeImageFile(file.data(), file.size(), &width, &height, &raw)) {
@@ -104,14 +93,11 @@ int RunImage(int argc, char** argv) {
     std::fprintf(stderr, "zelk4-inspect image: cannot write %s\n", rgbaPath.c_str());
     return 1;
   }
-  if (!pngPath.empty() && !WritePng(pngPath, width, height, bytes)) {
-    std::fprintf(stderr, "zelk4-inspect image: cannot write %s\n", pngPath.c_str());
+  std::string error;
+  if (!pngPath.empty() &&
+      !zelk4::kit::WritePngFile(pngPath, width, height, pixels.get(), /*withAlpha=*/true, &error)) {
+    std::fprintf(stderr, "zelk4-inspect image: %s\n", error.c_str());
     return 1;
   }
   return 0;
 }
-
-bool registered = zelk4::inspect::RegisterCommand(
-    {"image", "decode a picture file (PNG, TGA, PCX, PKM, JPEG): size, pixel sha256, --rgba, --png", RunImage});
-
-}  // namespace

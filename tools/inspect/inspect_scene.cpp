@@ -6,8 +6,6 @@
 // picture as a PNG.
 #include <unistd.h>
 
-#include <png.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,8 +18,9 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "command.h"
+#include "kit/image_writers.h"
 #include "kit/rar_store_writer.h"
 #include "platform/d3d8/d3d8.h"
 #include "platform/win/win.h"
@@ -227,26 +226,6 @@ class TextureArchive {
   std::filesystem::path previous_;
 };
 
-// The frame's 0xAARRGGBB words as an opaque PNG (the demo clears with alpha 0).
-bool WriteFramePng(const std::string& path, const d3d8::Frame& frame) {
-  std::vector<uint8_t> bytes(frame.pixels.size() * 4);
-  for (size_t i = 0; i < frame.pixels.size(); ++i) {
-    const uint32_t p = frame.pixels[i];
-    bytes[4 * i + 0] = static_cast<uint8_t>(p >> 16);
-    bytes[4 * i + 1] = static_cast<uint8_t>(p >> 8);
-    bytes[4 * i + 2] = static_cast<uint8_t>(p);
-    bytes[4 * i + 3] = 255;
-  }
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = frame.width;
-  image.height = frame.height;
-  image.format = PNG_FORMAT_RGBA;
-  const bool ok = png_image_write_to_file(&image, path.c_str(), 0, bytes.data(), 0, nullptr) != 0;
-  png_image_free(&image);
-  return ok;
-}
-
 // Loads, uploads, animates and draws as the demo does (lighting off, depth on, no culling,
 // useLights 0) and writes the presented frame. Returns the exit status.
 int RenderScene(const std::vector<uint8_t>& file, const RenderRequest& request) {
@@ -295,14 +274,19 @@ int RenderScene(const std::vector<uint8_t>& file, const RenderRequest& request) 
   scene.drawScene(&device, 0);
   device.Present();
   const d3d8::Frame& frame = d3d8::LastPresentedFrame();
-  if (!WriteFramePng(request.output, frame)) {
-    std::fprintf(stderr, "zelk4-inspect scene: cannot write %s\n", request.output.c_str());
+  // An opaque picture: the demo clears with alpha 0.
+  std::string error;
+  if (!zelk4::kit::WritePngFile(request.output, frame.width, frame.height, frame.pixels.data(),
+                                /*withAlpha=*/false, &error)) {
+    std::fprintf(stderr, "zelk4-inspect scene: %s\n", error.c_str());
     return 1;
   }
   return 0;
 }
 
-int RunScene(int argc, char** argv) {
+}  // namespace
+
+int zelk4::inspect::RunScene(int argc, char** argv) {
   CLI::App app{"Load a 3DS file from disk as the engine does (textures named, not loaded) and list its\n"
                "meshes, materials and keyframer. --at evaluates cameras, targets and lights at a frame\n"
                "(wrapped into the segment; positions in scene units). A file the loader refuses ends as\n"
@@ -346,7 +330,7 @@ int RunScene(int argc, char** argv) {
   }
   const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
-  win::SetMessageBoxesEnabled(false);
+  zelk4::win::SetMessageBoxesEnabled(false);
   if (!render.output.empty()) return RenderScene(file, render);
   static D3DDemoEngineScene scene;  // 32 KB of tables: kept off the stack
   scene.SetLoadTextures(0);
@@ -359,8 +343,3 @@ int RunScene(int argc, char** argv) {
   }
   return 0;
 }
-
-bool registered = zelk4::inspect::RegisterCommand(
-    {"scene", "load a 3DS scene: meshes, materials, keyframer; --at FRAME, --json, --render PNG", RunScene});
-
-}  // namespace

@@ -1,7 +1,15 @@
-// ResetControls: every software-device control back to its start value.
+// ResetControls: every software-device control back to its start value; drawing suspension.
 #include "platform/d3d8/device_control.h"
 
 namespace zelk4::d3d8 {
+
+namespace {
+bool drawingSuspended = false;
+}
+
+void SetDrawingSuspended(bool suspended) { drawingSuspended = suspended; }
+
+bool DrawingSuspended() { return drawingSuspended; }
 
 void ResetPresentControls();
 
@@ -10,6 +18,7 @@ void ResetControls() {
   SetCreateDeviceFailureHook(nullptr);
   EnableCallLog(false);
   ClearCallLog();
+  SetDrawingSuspended(false);
   SetWorkerThreads(0);
 }
 

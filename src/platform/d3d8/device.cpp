@@ -345,7 +345,7 @@ HRESULT IDirect3DDevice8::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags,
   LONG vx1 = static_cast<LONG>(vp.X + vp.Width), vy1 = static_cast<LONG>(vp.Y + vp.Height);
   IDirect3DSurface8* target = (Flags & D3DCLEAR_TARGET) ? c.renderTarget : nullptr;
   IDirect3DSurface8* depth = (Flags & D3DCLEAR_ZBUFFER) ? c.depthStencil : nullptr;
-  if (target == nullptr && depth == nullptr) return D3D_OK;
+  if ((target == nullptr && depth == nullptr) || zelk4::d3d8::DrawingSuspended()) return D3D_OK;
   auto clearRect = [&](LONG x0, LONG y0, LONG x1, LONG y1) {
     x0 = x0 > vx0 ? x0 : vx0;
     y0 = y0 > vy0 ? y0 : vy0;

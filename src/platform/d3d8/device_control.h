@@ -67,13 +67,19 @@ bool CallLogEnabled();
 const std::vector<std::string>& CallLog();
 void ClearCallLog();
 
+// While suspended, Clear and the draw calls check their arguments and return what they would,
+// but leave every surface alone: a program can bring its state forward to a later time without
+// spending the drawing. Presenting is not affected.
+void SetDrawingSuspended(bool suspended);
+bool DrawingSuspended();
+
 // Worker threads the rasterizer may use (0: one per core, at most 4). The pictures are the
 // same for every count. Applies to devices created afterwards.
 void SetWorkerThreads(unsigned count);
 unsigned WorkerThreads();
 
 // Puts every control back to its start value (tests): nothing target, no hook, log off and
-// empty, automatic thread count.
+// empty, drawing not suspended, automatic thread count.
 void ResetControls();
 
 }  // namespace zelk4::d3d8

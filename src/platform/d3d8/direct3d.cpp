@@ -81,9 +81,13 @@ HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocu
 
   D3DPRESENT_PARAMETERS params = *pp;
   if (params.Windowed) {
-    // Width and height 0 mean the window's client area; the desktop format is X8R8G8B8.
-    if (params.BackBufferWidth == 0) params.BackBufferWidth = zelk4::d3d8::kDesktopMode.Width;
-    if (params.BackBufferHeight == 0) params.BackBufferHeight = zelk4::d3d8::kDesktopMode.Height;
+    // Width and height 0 mean the client area of the device window (else the focus window); the
+    // desktop's size where no window can be asked. The desktop format is X8R8G8B8.
+    UINT clientWidth = zelk4::d3d8::kDesktopMode.Width, clientHeight = zelk4::d3d8::kDesktopMode.Height;
+    zelk4::d3d8::WindowClientSize(params.hDeviceWindow ? params.hDeviceWindow : hFocusWindow,
+                                  &clientWidth, &clientHeight);
+    if (params.BackBufferWidth == 0) params.BackBufferWidth = clientWidth;
+    if (params.BackBufferHeight == 0) params.BackBufferHeight = clientHeight;
     if (params.BackBufferFormat == D3DFMT_UNKNOWN) params.BackBufferFormat = D3DFMT_X8R8G8B8;
   }
   if (params.BackBufferWidth == 0 || params.BackBufferHeight == 0 ||
@@ -125,7 +129,8 @@ HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocu
   zelk4::d3d8::SetDefaultStates(&c.state, params.EnableAutoDepthStencil != FALSE,
                          params.BackBufferWidth, params.BackBufferHeight);
   c.rasterizer = std::make_unique<zelk4::d3d8::Rasterizer>(zelk4::d3d8::g_workerThreads);
-  c.presenter = std::make_unique<zelk4::d3d8::Presenter>(hFocusWindow, params.Windowed == FALSE);
+  c.presenter = std::make_unique<zelk4::d3d8::Presenter>(hFocusWindow, params.Windowed == FALSE,
+                                                         params.FullScreen_PresentationInterval);
   zelk4::d3d8::RegisterDevice(device);
   *ppReturnedDeviceInterface = device;
   return D3D_OK;

@@ -385,6 +385,7 @@ HRESULT Draw(DeviceCore& core, D3DPRIMITIVETYPE type, UINT primitives, const Sou
     hi = vertex > hi ? vertex : hi;
   }
 
+  if (DrawingSuspended()) return D3D_OK;  // checked as if drawn, nothing drawn
   PixelState pixels;
   BuildPixelState(core, &pixels);
   if (pixels.clipX0 >= pixels.clipX1 || pixels.clipY0 >= pixels.clipY1) return D3D_OK;

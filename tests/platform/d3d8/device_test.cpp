@@ -239,6 +239,22 @@ TEST(D3D8Clear, ClearsOnlyInsideTheViewportAndTheGivenRectangles) {
   EXPECT_TRUE(FAILED(d->SetViewport(&tooBig)));
 }
 
+// A program catching up to a later time runs its frames with drawing suspended: the calls answer
+// as they would, bad ones still fail, and the picture stays as it was until drawing resumes.
+TEST(D3D8Clear, SuspendedDrawingAnswersAsUsualAndLeavesThePictureAlone) {
+  TestDevice d(8, 8);
+  d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0);
+  zelk4::d3d8::SetDrawingSuspended(true);
+  EXPECT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+  EXPECT_TRUE(FAILED(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 2.0f, 0)));
+  d.DrawRect(0, 0, 8, 8, 0.5f, 0xFF00FF00);
+  EXPECT_TRUE(FAILED(d->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1)));  // no stream: still an error
+  EXPECT_EQ(d.Frame().at(4, 4), 0xFF0000FFu);
+  zelk4::d3d8::SetDrawingSuspended(false);
+  d.DrawRect(0, 0, 8, 8, 0.5f, 0xFF00FF00);
+  EXPECT_EQ(d.Frame().at(4, 4), 0xFF00FF00u);
+}
+
 TEST(D3D8Lighting, WithoutLightsAVertexGetsEmissivePlusAmbient) {
   TestDevice d(4, 4);
   d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -423,6 +439,35 @@ TEST(D3D8Present, TheWindowPictureKeepsItsShapeCentredOnAnyDisplay) {
   EXPECT_EQ(rect(1280, 1024), (std::vector<int>{0, 32, 1280, 960}));    // bars above and below
   EXPECT_EQ(rect(640, 480), (std::vector<int>{0, 0, 640, 480}));
   EXPECT_EQ(rect(801, 600), (std::vector<int>{0, 0, 800, 600}));        // rounded down, centred
+}
+
+// A windowed device asked for a 0 x 0 back buffer takes the client size of its window.
+TEST(D3D8Present, AWindowedDeviceTakesItsWindowsClientSize) {
+  zelk4::d3d8::ResetControls();
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  SDL_Window* window = SDL_CreateWindow("test", 0, 0, 320, 200, 0);
+  ASSERT_NE(window, nullptr) << SDL_GetError();
+  HWND handle = reinterpret_cast<HWND>(window);  // any handle the resolver knows
+  zelk4::d3d8::SetWindowResolver([window, handle](HWND w) { return w == handle ? window : nullptr; });
+  IDirect3D8* direct3d = Direct3DCreate8(D3D_SDK_VERSION);
+  for (HWND focus : {handle, static_cast<HWND>(nullptr)}) {
+    D3DPRESENT_PARAMETERS pp{};
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    IDirect3DDevice8* device = nullptr;
+    ASSERT_EQ(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, focus,
+                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device),
+              D3D_OK);
+    // Without a window to ask, the desktop's size.
+    EXPECT_EQ(pp.BackBufferWidth, focus ? 320u : 640u);
+    EXPECT_EQ(pp.BackBufferHeight, focus ? 200u : 480u);
+    device->Release();
+  }
+  direct3d->Release();
+  zelk4::d3d8::ResetControls();
+  SDL_DestroyWindow(window);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 TEST(D3D8Present, TheWindowTargetShowsFramesInAnSdlWindow) {
