@@ -13,6 +13,7 @@
 #include <new>
 
 #include "app/fatal_error.h"
+#include "render/render_device.h"
 #include "scene/chunk_cursor.h"
 #include "scene/chunk_ids_3ds.h"
 #include "scene/scene.h"
@@ -251,10 +252,12 @@ class SceneLoader {
       }
       c_.String(h.end, material->textureName, sizeof material->textureName);
       if (!scene_->loadTextures) continue;
-      // Nothing refers to the material's texture before the binding step, so it can go.
-      delete material->texture;
+      // A second map name replaces the record. Meshes are bound only after the walk, so only the
+      // texture cache may point at the old one, and then the cache already keeps it.
+      if (material->ownsTexture) delete material->texture;
       material->texture = nullptr;
       material->texture = new Texture;
+      material->ownsTexture = 1;
       char path[sizeof "graphics\\" + kSceneNameSize];
       std::snprintf(path, sizeof path, "graphics\\%s", material->textureName);
       if (scene_->textureMipLevels <= 1) {
@@ -262,6 +265,9 @@ class SceneLoader {
       } else {
         material->texture->Load(device_, path, static_cast<uint8_t>(scene_->textureMipLevels));
       }
+      // The record that first loaded a file stays in the cache's slot for good.
+      TextureCache* cache = device_->textureCache;
+      if (cache != nullptr && cache->Adopt(material->texture)) material->ownsTexture = 0;
     }
   }
 
