@@ -7,7 +7,7 @@ void ResetPresentControls();
 
 void ResetControls() {
   ResetPresentControls();
-  SetCreateDeviceFailureHook(nullptr);
+  SetCreationResultHook(nullptr);
   EnableCallLog(false);
   ClearCallLog();
   SetWorkerThreads(0);

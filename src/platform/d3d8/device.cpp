@@ -211,7 +211,8 @@ HRESULT IDirect3DDevice8::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF
   HRESULT hr = D3D_OK;
   // A sane upper bound keeps a wild length from exhausting memory.
   if (ppVertexBuffer == nullptr || Length == 0 || Length > (256u << 20)) hr = D3DERR_INVALIDCALL;
-  if (hr == D3D_OK) {
+  if (hr == D3D_OK) hr = d3d8::CreationResult({d3d8::CreationCall::kCreateVertexBuffer});
+  if (SUCCEEDED(hr)) {
     auto* buffer = new IDirect3DVertexBuffer8;
     buffer->objectId_ = d3d8::NextObjectId();
     buffer->device_ = this;
