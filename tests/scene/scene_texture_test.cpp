@@ -75,13 +75,20 @@ std::vector<uint8_t> MaterialScene(const std::vector<std::vector<std::string>>& 
 
 constexpr uint32_t kRed = 0xFFFF0000u, kBlue = 0xFF0000FFu;
 
+std::vector<uint8_t> CutPng() {
+  std::vector<uint8_t> png = zelk4::test::EncodePng(16, 16, std::vector<uint32_t>(256, kRed));
+  png.resize(png.size() / 2);
+  return png;
+}
+
 class SceneTextureRecords : public zelk4::test::RenderDeviceTest {
  protected:
   void SetUp() override {
     RenderDeviceTest::SetUp();
     archive_ = std::make_unique<zelk4::test::ScopedDataArchive>(std::vector<zelk4::test::ArchiveFile>{
         {"graphics\\a.png", zelk4::test::EncodePng(4, 4, std::vector<uint32_t>(16, kRed))},
-        {"graphics\\b.png", zelk4::test::EncodePng(2, 2, std::vector<uint32_t>(4, kBlue))}});
+        {"graphics\\b.png", zelk4::test::EncodePng(2, 2, std::vector<uint32_t>(4, kBlue))},
+        {"graphics\\cut.png", CutPng()}});
   }
   void TearDown() override {
     // The engine never releases textures; the test gives back what the device made.
@@ -128,6 +135,20 @@ TEST_F(SceneTextureRecords, ADestroyedSceneLeavesTheCacheItsRecords) {
   EXPECT_EQ(TopLeftTexel(second->materials[0]->texture), kRed);
   EXPECT_EQ(TopLeftTexel(second->materials[1]->texture), kBlue);
   EXPECT_EQ(rd.textureCache->count, 2u);
+}
+
+// A damaged material texture stops the load with the texture layer's message naming the file.
+TEST_F(SceneTextureRecords, ADamagedMaterialTextureStopsWithTheLoadMessage) {
+  zelk4::test::CaptureFatalErrors capture;
+  const std::vector<uint8_t> file = MaterialScene({{"a.png"}, {"cut.png"}});
+  auto scene = std::make_unique<D3DDemoEngineScene>();
+  try {
+    scene->Load3dsFromMemory(&rd, file.data(), file.size());
+    ADD_FAILURE() << "a damaged texture should stop the load";
+  } catch (const zelk4::test::FatalEnd& end) {
+    EXPECT_EQ(end.caption, "Texture error");
+    EXPECT_EQ(end.text, "Unable to load : graphics\\cut.png");
+  }
 }
 
 TEST_F(SceneTextures, SceneMissingFromTheArchiveIsFatal) {
