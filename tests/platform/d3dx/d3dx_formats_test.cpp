@@ -8,10 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "d3dx_device.h"
 #include "kit/image_writers.h"
-#include "platform/d3d8/device_control.h"
-#include "platform/d3dx/d3dx8.h"
-#include "support/picture.h"
 
 namespace {
 
@@ -31,56 +29,22 @@ void Put32(Bytes& b, uint32_t v) {
 }
 void Append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
 
-class D3DXFormats : public ::testing::Test {
+class D3DXFormats : public zelk4::test::D3DXDevice {
  protected:
-  void SetUp() override {
-    d3d8::ResetControls();
-    direct3d_ = Direct3DCreate8(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 16;
-    pp.BackBufferHeight = 16;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    ASSERT_EQ(direct3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                      D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device_),
-              D3D_OK);
-  }
-  void TearDown() override {
-    if (device_ != nullptr) device_->Release();
-    direct3d_->Release();
-  }
-
-  HRESULT Load(const Bytes& bytes, IDirect3DTexture8** texture) {
-    return D3DXCreateTextureFromFileInMemoryEx(device_, bytes.data(), static_cast<UINT>(bytes.size()),
-                                               D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_A8R8G8B8,
-                                               D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
-                                               nullptr, texture);
-  }
-  // Level 0 of the texture the file makes (empty when the call fails).
+  // Level 0 of the one-level texture the file makes (empty when the call fails).
   Picture Read(const Bytes& bytes) {
     IDirect3DTexture8* texture = nullptr;
-    if (Load(bytes, &texture) != D3D_OK) return Picture();
-    D3DSURFACE_DESC desc;
-    texture->GetLevelDesc(0, &desc);
-    Picture picture(desc.Width, desc.Height);
-    D3DLOCKED_RECT locked;
-    texture->LockRect(0, &locked, nullptr, D3DLOCK_NOSYSLOCK);
-    for (UINT y = 0; y < desc.Height; ++y) {
-      std::memcpy(&picture.at(0, y), static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, desc.Width * 4);
-    }
-    texture->UnlockRect(0);
+    if (Load(bytes, 1, &texture) != D3D_OK) return Picture();
+    Picture picture = Level(texture, 0);
     texture->Release();
     return picture;
   }
   HRESULT Result(const Bytes& bytes) {
     IDirect3DTexture8* texture = nullptr;
-    const HRESULT hr = Load(bytes, &texture);
+    const HRESULT hr = Load(bytes, 1, &texture);
     if (texture != nullptr) texture->Release();
     return hr;
   }
-
-  IDirect3D8* direct3d_ = nullptr;
-  IDirect3DDevice8* device_ = nullptr;
 };
 
 // ---- TGA
