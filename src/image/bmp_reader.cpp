@@ -9,8 +9,10 @@
 // 56 bytes and more hold an alpha mask after them. Rows are padded to 4 bytes.
 //
 // Read: 1, 4 and 8-bit palette pictures, 16-bit (5-5-5, or bit fields such as 5-6-5), 24-bit and
-// 32-bit (8-8-8 with an unused byte, or bit fields). Alpha comes only from an alpha mask;
-// without one every pixel is opaque. Run-length compressed files are not read.
+// 32-bit (8-8-8 with a fourth byte, or bit fields). Alpha comes from an alpha mask, or, in a
+// 32-bit file without masks, from the fourth bytes when any of them is not zero (D3DX reads such
+// a file as A8R8G8B8, and one whose fourth bytes are all zero as X8R8G8B8); otherwise every pixel
+// is opaque. Run-length compressed files are not read.
 //
 // Input is hostile: every field is checked, and a file whose rows are not all there is refused.
 #include "image/image.h"
@@ -80,6 +82,7 @@ bool DecodeBmpImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t*
   } else if (bpp == 32) {
     masks = Masks{0xFF0000, 0x00FF00, 0x0000FF, 0};
   }
+  const bool unusedBytesMayBeAlpha = bpp == 32 && compression == kRgb;
 
   // The palette follows the headers (and the masks of a 40-byte bit-field header).
   uint32_t palette[256];
@@ -101,6 +104,19 @@ bool DecodeBmpImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t*
   if (!PictureSizeIsPlausible(w, rows, static_cast<uint64_t>(w) * rows)) return false;
   uint32_t* out = AllocatePixels(static_cast<uint64_t>(w) * rows);
   if (!out) return false;
+
+  // A 32-bit file without masks whose fourth bytes are not all zero holds alpha in them.
+  if (unusedBytesMayBeAlpha) {
+    for (uint64_t r = 0; r < static_cast<uint64_t>(rows) && masks.alpha == 0; ++r) {
+      const uint8_t* src = data + rowsOffset + r * stride;
+      for (int64_t x = 0; x < w; ++x) {
+        if (src[4 * x + 3] != 0) {
+          masks.alpha = 0xFF000000u;
+          break;
+        }
+      }
+    }
+  }
 
   const uint32_t width32 = static_cast<uint32_t>(w), rows32 = static_cast<uint32_t>(rows);
   for (uint32_t r = 0; r < rows32; ++r) {

@@ -112,7 +112,8 @@ bool DecodeJpeg(const uint8_t* data, size_t size, OnDamage damage, uint32_t* wid
 // Formats only the texture decoder reads (the engine's dispatcher never tries them); both
 // return false for anything damaged, truncated or of a variant they do not read.
 // BMP: 1, 4 and 8-bit palettes, 16-bit (5-5-5 or bit fields), 24 and 32-bit, bottom-up and
-// top-down; alpha only from an explicit alpha mask, else opaque.
+// top-down; alpha from an alpha mask or, in a 32-bit file without masks, from fourth bytes that
+// are not all zero; else opaque.
 bool DecodeBmpImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
                     uint32_t** pixels);
 // DDS: the top level of an uncompressed (RGB, luminance, alpha masks of 8 to 32 bits) or

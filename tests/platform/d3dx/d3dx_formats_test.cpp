@@ -176,12 +176,16 @@ TEST_F(D3DXFormats, BmpPalettesBitFieldsAndRowOrder) {
   EXPECT_EQ(Read(Bmp({.bpp = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x001F}}, {0xE0, 0x07, 0, 0}))
                 .pixels.at(0),
             kGreen);
-  // 24-bit 2x2 bottom-up with padding; 32-bit top-down ignores the fourth byte.
+  // 24-bit 2x2 bottom-up with padding; 32-bit top-down: fourth bytes that are all zero are no
+  // alpha, any other holds it.
   EXPECT_EQ(Read(Bmp({.width = 2, .height = 2}, {255, 0, 0, 0, 255, 0, 0, 0, 0, 0, 255, 255, 255, 255, 0, 0}))
                 .pixels,
             (std::vector<uint32_t>{kRed, kWhite, kBlue, kGreen}));
-  EXPECT_EQ(Read(Bmp({.height = -1, .bpp = 32}, {0x33, 0x22, 0x11, 0x00})).pixels.at(0), 0xFF112233u);
-  // Alpha only from an alpha mask (a 56-byte header or longer).
+  EXPECT_EQ(Read(Bmp({.width = 2, .height = -1, .bpp = 32}, {0x33, 0x22, 0x11, 0, 0x33, 0x22, 0x11, 0})).pixels,
+            (std::vector<uint32_t>{0xFF112233u, 0xFF112233u}));
+  EXPECT_EQ(Read(Bmp({.width = 2, .height = -1, .bpp = 32}, {0x33, 0x22, 0x11, 0, 0x33, 0x22, 0x11, 1})).pixels,
+            (std::vector<uint32_t>{0x00112233u, 0x01112233u}));
+  // An alpha mask (in a 56-byte header or longer).
   EXPECT_EQ(Read(Bmp({.headerSize = 108, .bpp = 32, .compression = 3,
                       .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
                      {0x33, 0x22, 0x11, 0x40}))
