@@ -7,9 +7,9 @@
 //
 // On a mismatch the frame's log is written to the test output folder; when a change of
 // behaviour is meant, that file replaces the golden one.
+#include <cctype>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -50,20 +50,24 @@ std::vector<uint8_t> SmallScene() {
 // Object numbers depend on what was made before; the log names each object by its order of
 // first appearance instead ("texture#1", "texture#2", ...).
 std::vector<std::string> Renumbered(const std::vector<std::string>& log) {
-  static const std::regex object("(texture|surface|vertexbuffer|indexbuffer|cubetexture)#([0-9]+)");
-  std::map<std::string, int> numbers;
+  std::map<std::string, int> numbers;  // "texture#17" -> 1
   std::map<std::string, int> perKind;
   std::vector<std::string> out;
   for (const std::string& line : log) {
     std::string renamed;
-    auto last = line.cbegin();
-    for (std::sregex_iterator m(line.begin(), line.end(), object), end; m != end; ++m) {
-      const std::string kind = (*m)[1], id = (*m)[0];
+    size_t at = 0;
+    for (size_t hash = line.find('#'); hash != std::string::npos; hash = line.find('#', hash + 1)) {
+      size_t kindStart = hash, digitsEnd = hash + 1;
+      while (kindStart > 0 && std::isalpha(static_cast<unsigned char>(line[kindStart - 1]))) --kindStart;
+      while (digitsEnd < line.size() && std::isdigit(static_cast<unsigned char>(line[digitsEnd]))) ++digitsEnd;
+      if (kindStart == hash || digitsEnd == hash + 1) continue;
+      const std::string kind = line.substr(kindStart, hash - kindStart);
+      const std::string id = line.substr(kindStart, digitsEnd - kindStart);
       if (!numbers.count(id)) numbers[id] = ++perKind[kind];
-      renamed.append(last, (*m)[0].first).append(kind + "#" + std::to_string(numbers[id]));
-      last = (*m)[0].second;
+      renamed += line.substr(at, kindStart - at) + kind + "#" + std::to_string(numbers[id]);
+      at = digitsEnd;
     }
-    out.push_back(renamed.append(last, line.cend()));
+    out.push_back(renamed + line.substr(at));
   }
   return out;
 }
