@@ -52,6 +52,10 @@ struct CubeTexture {
 // The cache of textures loaded from files: 1024 slots, each pointing at the Texture record that
 // first loaded a file, with its name beside it. Entries are only ever added. A hit needs the
 // same name (byte for byte, case matters, not empty) and the same mip-level count.
+//
+// A slot points at its record for as long as the cache lives, so that record must live as long.
+// A holder that made the record with new and would free it before the device goes hands it to
+// the cache instead (Adopt); the cache then frees it when it goes itself.
 struct TextureCache {
   static constexpr uint32_t kSlots = 1024;
   static constexpr uint32_t kNameSize = 256;  // names hold at most 255 characters
@@ -59,10 +63,30 @@ struct TextureCache {
   Texture* slots[kSlots] = {};
   char names[kSlots][kNameSize] = {};
   uint32_t count = 0;
+  bool adopted[kSlots] = {};  // the slot's record is the cache's to free
+
+  TextureCache() = default;
+  // Frees each adopted record once (a record loaded under two names fills two slots). Here in
+  // the header: the device, which owns the cache, needs nothing else of this library.
+  ~TextureCache() {
+    for (uint32_t i = 0; i < count && i < kSlots; ++i) {
+      Texture* record = adopted[i] ? slots[i] : nullptr;
+      if (record == nullptr) continue;
+      for (uint32_t j = i; j < count && j < kSlots; ++j) {
+        if (slots[j] == record) slots[j] = nullptr;
+      }
+      delete record;
+    }
+  }
+  TextureCache(const TextureCache&) = delete;
+  TextureCache& operator=(const TextureCache&) = delete;
 
   // On a hit copies the cached record's fields into *texture and returns true.
   bool Find(const char* name, uint8_t mipLevels, Texture* texture) const;
   // Remembers the record under the name and returns the new count. The 1025th entry is fatal
   // ("No more slots in texture cache"); so is a name too long for a slot.
   uint32_t Add(const char* name, Texture* texture);
+  // Takes over a record made with new when a slot points at it and returns true; the caller
+  // must then not free it. False when no slot does: the record stays the caller's.
+  bool Adopt(Texture* texture);
 };

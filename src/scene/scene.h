@@ -13,7 +13,8 @@
 //
 // Ownership: the scene owns its meshes, materials and keyframer; a mesh owns its arrays and the
 // empty Texture it was created with; a scene material owns its Texture, which meshes bound to
-// it share.
+// it share, unless the device's texture cache points at that record: the cache then keeps it
+// (also when a second texture map replaces it) and frees it with itself.
 #pragma once
 
 #include <cstddef>
@@ -63,6 +64,10 @@ struct SceneMaterial {
   char textureName[kSceneNameSize] = {};  // texture map's file name as stored in the file
   D3DMATERIAL8 d3dMaterial = {};
   Texture* texture = nullptr;
+  // Whether the scene frees `texture`: cleared when the device's texture cache, which points at
+  // the record that first loaded a file, has taken the record over (it lives as long as the
+  // cache).
+  uint8_t ownsTexture = 1;
 };
 
 // One triangle mesh. Arrays are zero-filled when allocated; a reallocation replaces them.

@@ -35,6 +35,14 @@ uint32_t TextureCache::Add(const char* name, Texture* texture) {
   return ++count;
 }
 
+bool TextureCache::Adopt(Texture* texture) {
+  bool held = false;
+  for (uint32_t i = 0; i < count && i < kSlots; ++i) {
+    if (slots[i] == texture) adopted[i] = held = true;
+  }
+  return held;
+}
+
 void FatalTextureLoad(const char* fileName) {
   char text[TextureCache::kNameSize + 32];
   std::snprintf(text, sizeof text, "Unable to load : %s", fileName);

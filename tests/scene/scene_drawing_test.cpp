@@ -75,7 +75,7 @@ class SceneDrawing : public RenderDeviceTest {
   D3DDemoEngineScene scene;
 };
 
-constexpr const char* kLightingState = "SetRenderState(137,";  // D3DRS_LIGHTING
+constexpr const char* kLightingState = "SetRenderState(LIGHTING,";
 
 TEST_F(SceneDrawing, UnlitDrawTouchesNoLightMaterialOrLightingState) {
   AddTriangle();
@@ -86,13 +86,13 @@ TEST_F(SceneDrawing, UnlitDrawTouchesNoLightMaterialOrLightingState) {
   EXPECT_EQ(CountCalls(log, "LightEnable("), 0u);
   EXPECT_EQ(CountCalls(log, "SetMaterial("), 0u);
   EXPECT_EQ(CountCalls(log, kLightingState), 0u);
-  EXPECT_EQ(CountCalls(log, "DrawIndexedPrimitive(4, 0, 3, 0, 1)"), 2u);
+  EXPECT_EQ(CountCalls(log, "DrawIndexedPrimitive(TRIANGLELIST, 0, 3, 0, 1)"), 2u);
   // View, projection, then per mesh texture, world and its own scene pair.
   const std::vector<std::string> expected = {
-      "SetTransform(2,", "SetTransform(3,",
-      "SetTexture(0,", "SetTransform(256,", "BeginScene", "DrawIndexedPrimitive", "EndScene",
-      "SetTexture(0,", "SetTransform(256,", "BeginScene", "DrawIndexedPrimitive", "EndScene"};
-  EXPECT_EQ(Sequence(log, {"SetTransform(2,", "SetTransform(3,", "SetTransform(256,", "SetTexture(0,",
+      "SetTransform(VIEW,", "SetTransform(PROJECTION,",
+      "SetTexture(0,", "SetTransform(WORLD,", "BeginScene", "DrawIndexedPrimitive", "EndScene",
+      "SetTexture(0,", "SetTransform(WORLD,", "BeginScene", "DrawIndexedPrimitive", "EndScene"};
+  EXPECT_EQ(Sequence(log, {"SetTransform(VIEW,", "SetTransform(PROJECTION,", "SetTransform(WORLD,", "SetTexture(0,",
                            "BeginScene", "DrawIndexedPrimitive", "EndScene", "SetMaterial(", "SetLight("}),
             expected);
 }
@@ -153,13 +153,13 @@ TEST_F(SceneDrawing, LitDrawsSetMaterialsAndAtMostEightPointLights) {
   EXPECT_EQ(CountCalls(log, "SetLight("), 8u);
   EXPECT_EQ(CountCalls(log, "LightEnable("), 8u);
   EXPECT_EQ(CountCalls(log, "SetLight(8"), 0u);
-  EXPECT_EQ(Sequence(log, {"SetTransform(3", "SetLight(", "SetMaterial(", "SetTexture(0,",
-                           "SetTransform(256"}).back(),
-            "SetTransform(256");
+  EXPECT_EQ(Sequence(log, {"SetTransform(PROJECTION", "SetLight(", "SetMaterial(", "SetTexture(0,",
+                           "SetTransform(WORLD"}).back(),
+            "SetTransform(WORLD");
   // Point light 3 at its animated place, black ambient, white specular, range 1000.
   const auto light3 = std::find_if(log.begin(), log.end(), [](const std::string& l) { return StartsWith(l, "SetLight(3,"); });
   ASSERT_NE(light3, log.end());
-  EXPECT_NE(light3->find("type 1"), std::string::npos) << *light3;
+  EXPECT_NE(light3->find("POINT"), std::string::npos) << *light3;
   EXPECT_NE(light3->find("pos(3 0 0)"), std::string::npos) << *light3;
   EXPECT_NE(light3->find("1000"), std::string::npos) << *light3;
   D3DLIGHT8 light{};

@@ -2,8 +2,10 @@
 // named, not loaded) and lists its meshes, materials and keyframer; with --at, the cameras,
 // targets and lights evaluated at a frame as the animation does (time wrapped into the
 // segment, positions in scene units). With --render, draws the scene at a frame through one of
-// its cameras on the software device (640x480, offscreen) as the demo draws it, and writes the
-// picture as a PNG.
+// its cameras on the software device (640x480, offscreen) as the demo draws it (cameras at the
+// frame, meshes at the frame looped over at most 50 frames without parent links, then the
+// camera's view), and writes the picture as a PNG; --hierarchy evaluates as the scene's animate
+// operation does instead (parent links applied, the whole segment looped).
 #include <unistd.h>
 
 #include <cstdio>
@@ -156,7 +158,10 @@ struct RenderRequest {
   int camera = -1;                   // -1: camera 0, or the viewer when the scene has none
   std::vector<float> eye;            // empty, or a viewer position looking at the origin
   std::string textures;              // folder of material textures, or empty
+  bool hierarchy = false;            // animate (parent links, whole segment) instead of the demo's calls
 };
+
+constexpr uint32_t kDemoMeshLoopLimit = 50;  // the demo loops its meshes over at most 50 frames
 
 // The temporary texture folder, removed also when loading ends the process with a fatal error.
 std::filesystem::path temporaryFolder;
@@ -226,8 +231,9 @@ class TextureArchive {
   std::filesystem::path previous_;
 };
 
-// Loads, uploads, animates and draws as the demo does (lighting off, depth on, no culling,
-// useLights 0) and writes the presented frame. Returns the exit status.
+// Loads, uploads, animates and draws as the demo does (cameras and meshes at the frame, meshes
+// looped over at most 50 frames; lighting off, depth on, no culling, useLights 0) and writes the
+// presented frame. Returns the exit status.
 int RenderScene(const std::vector<uint8_t>& file, const RenderRequest& request) {
   d3d8::PresentOffscreen();
   static RenderDevice device{};
@@ -253,7 +259,12 @@ int RenderScene(const std::vector<uint8_t>& file, const RenderRequest& request) 
                  request.camera, cameras);
     return 2;
   }
-  scene.animate(request.frame);
+  if (request.hierarchy) {
+    scene.animate(request.frame);
+  } else {
+    scene.animateCameras(request.frame);
+    scene.animateMeshes(request.frame, kDemoMeshLoopLimit);
+  }
   D3DXMATRIX view;
   if (request.eye.empty() && cameras > 0) {
     scene.setCameraByIndex(&view, request.camera < 0 ? 0u : static_cast<uint32_t>(request.camera));
@@ -302,7 +313,12 @@ int zelk4::inspect::RunScene(int argc, char** argv) {
   bool force = false;
   app.add_option("--render", render.output,
                  "draw the scene as the demo does at 640x480 and write it to this PNG");
-  app.add_option("--frame", render.frame, "with --render: the frame to animate to (default 0)");
+  app.add_option("--frame", render.frame,
+                 "with --render: the frame to animate to (default 0); the meshes loop over at most\n"
+                 "the first 50 frames, as in the demo");
+  app.add_flag("--hierarchy", render.hierarchy,
+               "with --render: animate as the scene's animate operation does (meshes with their parent\n"
+               "links, looped over the whole segment) instead of the demo's calls");
   app.add_option("--camera", render.camera,
                  "with --render: the camera to look through (default 0; a scene without cameras is\n"
                  "seen from (0, 0, -2.5))")

@@ -14,7 +14,8 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"image", "decode a picture file (PNG, TGA, PCX, PKM, JPEG): size, pixel sha256, --rgba, --png",
+    {"image", "decode a picture file (PNG, TGA, PCX, PKM, JPEG): size, pixel sha256, --rgba, --png,\n"
+              "                --texture (as a texture load: also BMP, DDS)",
      RunImage},
     {"module", "a module's title, length and Zxx sync events; --wav renders it",
      RunModule},

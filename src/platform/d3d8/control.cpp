@@ -15,7 +15,7 @@ void ResetPresentControls();
 
 void ResetControls() {
   ResetPresentControls();
-  SetCreateDeviceFailureHook(nullptr);
+  SetCreationResultHook(nullptr);
   EnableCallLog(false);
   ClearCallLog();
   SetDrawingSuspended(false);

@@ -80,4 +80,7 @@ UINT BytesPerPixel(D3DFORMAT format);
 
 uint32_t NextObjectId();
 
+// The creation result hook's answer for one call (D3D_OK without a hook).
+HRESULT CreationResult(const CreationRequest& request);
+
 }  // namespace zelk4::d3d8

@@ -98,17 +98,6 @@ void SetWindowResolver(std::function<SDL_Window*(HWND)> resolver) {
 
 PresentTarget CurrentPresentTarget() { return Global().target; }
 
-bool WindowClientSize(HWND window, UINT* width, UINT* height) {
-  SDL_Window* sdl = window != nullptr && Global().resolver ? Global().resolver(window) : nullptr;
-  if (sdl == nullptr) return false;
-  int w = 0, h = 0;
-  SDL_GetWindowSize(sdl, &w, &h);
-  if (w <= 0 || h <= 0) return false;
-  *width = static_cast<UINT>(w);
-  *height = static_cast<UINT>(h);
-  return true;
-}
-
 const Frame& LastPresentedFrame() { return Global().last; }
 
 void ResetPresentControls() {

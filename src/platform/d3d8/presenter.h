@@ -7,9 +7,6 @@
 
 namespace zelk4::d3d8 {
 
-// The client size of the SDL window behind a window handle (through the window resolver); false
-// when there is none.
-bool WindowClientSize(HWND window, UINT* width, UINT* height);
 
 class Presenter {
  public:
