@@ -13,7 +13,7 @@
 namespace {
 
 using namespace zelk4::rarpack;
-using namespace rarpack_test;
+using namespace zelk4::rarpack_test;
 
 void Collect(const ArchiveEntryInfo& e, void* user) { static_cast<std::vector<ArchiveEntryInfo>*>(user)->push_back(e); }
 

@@ -2,7 +2,7 @@
 
 #include "test_data.h"
 
-namespace rarpack_test {
+namespace zelk4::rarpack_test {
 
 namespace {
 
@@ -143,4 +143,4 @@ zelk4::rarpack::PackResult PackSetArchive(const SetArchive& a) {
   return zelk4::rarpack::PackArchive(files, a.options);
 }
 
-}  // namespace rarpack_test
+}  // namespace zelk4::rarpack_test
