@@ -101,6 +101,7 @@ struct LookupState {
 
   FileHeader header;       // the current file header
   char entryName[260];     // the current entry's name, at most 259 bytes
+  uint32_t entryNameRead;  // how many name bytes were read (the name may hold zero bytes)
   int64_t blockStart;
   int64_t nextBlock;
   uint8_t foundType;       // type of the block the last search stopped at
@@ -123,8 +124,8 @@ struct LookupState {
   int64_t wantedIndex;            // >= 0: take the entry at this position instead of by name
   const uint8_t* memoryImage;     // non-null: read the archive from these bytes
   size_t memorySize;
-  int64_t fileSize;
-  bool skipCrcCheck;              // salvage: hand over the wanted entry's bytes unchecked               // size of the open archive, for bounding header values
+  int64_t fileSize;               // size of the open archive, for bounding header values
+  bool skipCrcCheck;              // salvage: hand over the wanted entry's bytes unchecked
 };
 
 struct ArchiveState {

@@ -15,6 +15,8 @@ namespace {
 
 constexpr uint8_t kMinVersion = 13;
 constexpr uint8_t kMaxVersion = 20;
+
+bool VersionSupported(const FileHeader& h) { return h.version >= kMinVersion && h.version <= kMaxVersion; }
 // One coded bit yields at most one match of at most 260 bytes (length code 27 with all extra bits
 // set, plus the long-distance additions), so a compressed entry can never unpack to more than
 // 8 * 260 bytes per packed byte. Larger claims are refused before anything is allocated.
@@ -70,7 +72,7 @@ void ReadStoredEntry() {
 bool ExtractEntry() {
   LookupState& s = g_archive.lookup;
   const FileHeader& h = s.header;
-  if (h.version < kMinVersion || h.version > kMaxVersion) return false;
+  if (!VersionSupported(h)) return false;
   s.encryptionVersion = (s.password[0] != 0 && (h.flags & kFileEncrypted)) ? h.version : 0;
   // Entries of the older scheme (13..19) are read as they are.
   if (s.encryptionVersion >= 20) {
@@ -94,9 +96,8 @@ bool ExtractEntry() {
   return ~Crc32UpdateFast(0xFFFFFFFFu, s.output, *s.outputSize) == h.fileCrc;
 }
 
-}  // namespace
-
-bool RunArchiveWalk() {
+// Opens the archive, reads its main header and allocates the window.
+bool StartWalk() {
   LookupState& s = g_archive.lookup;
   s.file = OpenArchiveFile(s.archivePath);
   if (s.file == nullptr) return false;
@@ -106,8 +107,14 @@ bool RunArchiveWalk() {
   fseeko(s.file, 0, SEEK_SET);
   if (!ReadMarkerAndMainHeader()) return false;
   s.window = static_cast<uint8_t*>(std::calloc(kWindowSize, 1));
-  if (s.window == nullptr) return false;
+  return s.window != nullptr;
+}
 
+}  // namespace
+
+bool RunArchiveWalk() {
+  LookupState& s = g_archive.lookup;
+  if (!StartWalk()) return false;
   for (int64_t index = 0;; ++index) {
     if (FindNextFileHeader() != BlockSearch::kFileHeader) return false;
     s.found = s.wantedIndex >= 0 ? index == s.wantedIndex : NamesMatch(s.entryName, s.wantedName);
@@ -117,6 +124,41 @@ bool RunArchiveWalk() {
     }
     if (fseeko(s.file, s.nextBlock, SEEK_SET) != 0) return false;
     if (s.found) return true;
+  }
+}
+
+WalkEnd RunEveryEntryWalk(EntryVisitor visit, void* user) {
+  LookupState& s = g_archive.lookup;
+  if (!StartWalk()) return s.file == nullptr ? WalkEnd::kNoFile : WalkEnd::kNotArchive;
+  const bool solid = (s.mainFlags & kMainSolid) != 0;
+  // In a solid archive an entry that cannot be extracted ends every later lookup there too.
+  bool chainLost = false;
+  for (uint32_t index = 0;; ++index) {
+    const BlockSearch found = FindNextFileHeader();
+    if (found != BlockSearch::kFileHeader) return found == BlockSearch::kBroken ? WalkEnd::kBroken : WalkEnd::kComplete;
+    ArchiveEntryInfo info;
+    FillEntryInfo(&info, index);
+    uint32_t size = 0;
+    s.outputSize = &size;
+    bool ok = false;
+    if (!chainLost) {
+      // An entry whose size cannot be real is still decoded (into the window only) in a solid
+      // archive, as a lookup of a later entry would.
+      s.found = AllocateOutput();
+      // An entry that claims to continue the previous one in an archive that is not solid meets,
+      // in a lookup of its own, the decoder's state over a fresh (zeroed) window; so it does here.
+      if (!solid && (s.header.flags & kFileSolid)) std::memset(s.window, 0, kWindowSize);
+      if (s.found || solid) {
+        const bool extracted = ExtractEntry();
+        ok = s.found && extracted;
+        if (solid && !VersionSupported(s.header)) chainLost = true;
+      }
+    }
+    visit(info, ok ? s.output : nullptr, ok ? size : 0, ok ? 1 : 0, user);
+    std::free(s.output);
+    s.output = nullptr;
+    s.found = false;
+    if (fseeko(s.file, s.nextBlock, SEEK_SET) != 0) return WalkEnd::kBroken;
   }
 }
 
