@@ -79,6 +79,15 @@ TEST(RarpackTool, PacksFilesAndFoldersUnderTheirRelativeNames) {
   EXPECT_EQ(RunTool("a broken.rar extra.bin", dir), 1);
   EXPECT_EQ(fs::file_size(dir / "broken.rar"), 4u);
 
+  // Names beyond ASCII go in with their Unicode form and come out under the same name.
+  const std::string cyrillic = "\xD1\x82\xD0\xB5\xD1\x81\xD1\x82";
+  Write(dir / "in" / (cyrillic + ".txt"), extra);
+  ASSERT_EQ(RunTool("a -m3 names.rar in", dir), 0);
+  EXPECT_EQ(ListNames(dir / "names.rar"), std::vector<std::string>{"in\\" + cyrillic + ".txt"});
+  EXPECT_EQ(Get(dir / "names.rar", "in\\????.txt"), extra);  // lookups match the stored bytes
+  ASSERT_EQ(RunTool("x names.rar -o out", dir), 0);
+  EXPECT_EQ(zelk4::test::ReadFileBytes(dir / "out" / "in" / (cyrillic + ".txt")), extra);
+
   // Usage errors, and names an extractor would have to write outside its folder.
   EXPECT_EQ(RunTool("a -m6 other.rar sound.wav", dir), 2);
   EXPECT_EQ(RunTool("a other.rar", dir), 2);
