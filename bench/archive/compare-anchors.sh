@@ -24,7 +24,7 @@ ours() {
     --benchmark_format=json 2>/dev/null |
     python3 -c 'import json,sys; b=json.load(sys.stdin)["benchmarks"]; print("%.1f" % (b[0]["bytes_per_second"] / 1e6))'
 }
-anchor() { "$anchors/$1" "$2" "$seconds" | awk '{ print $1 }'; }
+anchor() { "$anchors/$1" "$2" "$seconds" 2>/dev/null | awk '{ print $1 }'; }
 
 for round in $(seq "$rounds"); do
   for archive in "$@"; do

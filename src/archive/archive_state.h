@@ -37,13 +37,19 @@ constexpr uint16_t kFileSolid = 0x0010;
 constexpr uint16_t kBlockHasData = 0x8000;
 constexpr uint8_t kMethodStored = 0x30;
 
+// Codes of up to this many bits are resolved by one lookup in DecodeTable::quick.
+constexpr uint32_t kQuickBits = 10;
+
 // A canonical Huffman code: limit[L] is the first left-aligned 16-bit code value that is longer
-// than L bits; first[L] the position in `symbols` of the first symbol of length L.
+// than L bits; first[L] the position in `symbols` of the first symbol of length L. quick[p], for
+// the next kQuickBits bits p, holds symbol << 4 | length for every code of at most kQuickBits
+// bits (the very symbol the limits give), and 0 where the code is longer.
 struct DecodeTable {
   uint32_t symbolCount;
   uint32_t limit[16];
   uint32_t first[16];
   uint32_t symbols[kMainSymbols];  // sized for the largest alphabet
+  uint16_t quick[1u << kQuickBits];
 };
 
 struct DecoderState {

@@ -12,27 +12,13 @@
 
 namespace archive {
 
-namespace {
-
-// Flush when fewer than this many bytes are free ahead of the window position: a match is at
-// most 260 bytes, so the window never overruns bytes not yet flushed.
-constexpr uint32_t kFlushMargin = 270;
-
-uint32_t ReadExtra(DecoderState& d, uint32_t bits) { return bits > 0 ? ReadBits(d, bits) : 0; }
-
-void CopyMatch(DecoderState& d, uint32_t distance, uint32_t length) {
-  d.recent[d.recentCounter & 3] = distance;
-  ++d.recentCounter;
-  d.lastDistance = distance;
-  g_archive.lookup.bytesToProduce -= static_cast<int32_t>(length);
+void CopyMatchBytes(DecoderState& d, uint32_t pos, uint32_t distance, uint32_t length) {
   uint8_t* w = g_archive.lookup.window;
-  uint32_t pos = d.windowPos;
   const bool wraps = pos + length >= kWindowSize;
   if (distance > pos && !d.windowWrapped) {
     // A match reaching before the first byte of a fresh window has nothing to copy: like the
     // reference decoders, it yields zeros for its whole length.
     for (uint32_t i = 0; i < length; ++i) w[(pos + i) & kWindowMask] = 0;
-    d.windowPos = (pos + length) & kWindowMask;
     d.windowWrapped = wraps;
     return;
   }
@@ -49,7 +35,6 @@ void CopyMatch(DecoderState& d, uint32_t distance, uint32_t length) {
     } else {
       for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
     }
-    d.windowPos = (pos + length) & kWindowMask;
     return;
   }
   for (uint32_t i = 0; i < length; ++i) {
@@ -57,7 +42,19 @@ void CopyMatch(DecoderState& d, uint32_t distance, uint32_t length) {
     pos = (pos + 1) & kWindowMask;
     src = (src + 1) & kWindowMask;
   }
-  d.windowPos = pos;
+}
+
+namespace {
+
+uint32_t ReadExtra(DecoderState& d, uint32_t bits) { return bits > 0 ? ReadBits(d, bits) : 0; }
+
+void CopyMatch(DecoderState& d, uint32_t distance, uint32_t length) {
+  d.recent[d.recentCounter & 3] = distance;
+  ++d.recentCounter;
+  d.lastDistance = distance;
+  g_archive.lookup.bytesToProduce -= static_cast<int32_t>(length);
+  CopyMatchBytes(d, d.windowPos, distance, length);
+  d.windowPos = (d.windowPos + length) & kWindowMask;
 }
 
 void PutByte(DecoderState& d, uint8_t b) {
@@ -112,6 +109,25 @@ uint32_t AudioStepsWithoutChecks(const DecoderState& d) {
   return std::min(n, static_cast<uint32_t>(s.bytesToProduce));
 }
 
+void ResetDecoder(DecoderState& d) {
+  d.currentChannel = 0;
+  d.channelDelta = 0;
+  std::memset(d.channels, 0, sizeof d.channels);
+  std::memset(d.recent, 0, sizeof d.recent);
+  d.recentCounter = 0;
+  std::memset(d.oldLengths, 0, sizeof d.oldLengths);
+  d.lastDistance = 0;
+  d.lastLength = 0;
+  // Until the window wraps, bytes are written only below the window position, so clearing up to
+  // it clears the whole window; many small entries then do not each pay for a full 1 MiB clear.
+  std::memset(g_archive.lookup.window, 0, d.windowWrapped ? kWindowSize : d.windowPos);
+  d.windowPos = 0;
+  d.flushPos = 0;
+  d.windowWrapped = false;
+}
+
+}  // namespace
+
 void DecodeLZStep(DecoderState& d) {
   const uint32_t s = DecodeSymbol(d, d.mainTable);
   if (s < 256) {
@@ -145,25 +161,6 @@ void DecodeLZStep(DecoderState& d) {
     CopyMatch(d, distance, 2);
   }
 }
-
-void ResetDecoder(DecoderState& d) {
-  d.currentChannel = 0;
-  d.channelDelta = 0;
-  std::memset(d.channels, 0, sizeof d.channels);
-  std::memset(d.recent, 0, sizeof d.recent);
-  d.recentCounter = 0;
-  std::memset(d.oldLengths, 0, sizeof d.oldLengths);
-  d.lastDistance = 0;
-  d.lastLength = 0;
-  // Until the window wraps, bytes are written only below the window position, so clearing up to
-  // it clears the whole window; many small entries then do not each pay for a full 1 MiB clear.
-  std::memset(g_archive.lookup.window, 0, d.windowWrapped ? kWindowSize : d.windowPos);
-  d.windowPos = 0;
-  d.flushPos = 0;
-  d.windowWrapped = false;
-}
-
-}  // namespace
 
 void FlushWindow(DecoderState& d) {
   LookupState& s = g_archive.lookup;
@@ -209,7 +206,7 @@ void DecodeEntry() {
       } else {
         DecodeAudioStep(d);
       }
-    } else {
+    } else if (DecodeLZRun(d) == 0) {
       DecodeLZStep(d);
     }
   }
