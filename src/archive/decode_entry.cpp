@@ -74,41 +74,6 @@ void DecodeAudioStep(DecoderState& d) {
   if (++d.currentChannel >= d.channelCount) d.currentChannel = 0;
 }
 
-// Audio steps in a row, as many as can run before any check of the decoding loop could fire:
-// each step reads at most 15 bits (two bytes) and writes at most one byte, so for `count` steps
-// the input needs no refill, is not used up, the window needs no flush and the entry is not done.
-// Returns early after new tables.
-void DecodeAudioRun(DecoderState& d, uint32_t count) {
-  LookupState& s = g_archive.lookup;
-  for (; count > 0; --count) {
-    const uint32_t channel = d.currentChannel;
-    const uint32_t sym = DecodeSymbol(d, d.audioTables[channel]);
-    if (sym == 256) {
-      ReadTables(d);
-      return;
-    }
-    const uint8_t b = PredictAudioByte(d.channels[channel], d.channelDelta, sym);
-    s.window[d.windowPos] = b;
-    d.windowPos = (d.windowPos + 1) & kWindowMask;
-    if (d.windowPos == 0) d.windowWrapped = true;
-    --s.bytesToProduce;
-    d.currentChannel = channel + 1 >= d.channelCount ? 0 : channel + 1;
-  }
-}
-
-// How many audio steps DecodeAudioRun may take from here without the loop's checks.
-uint32_t AudioStepsWithoutChecks(const DecoderState& d) {
-  const LookupState& s = g_archive.lookup;
-  if (d.inPos > kRefillBeforeStep || d.inPos >= d.inTop || s.bytesToProduce <= 0) return 0;
-  const uint32_t beforeRefill = (kRefillBeforeStep - d.inPos) / 2 + 1;
-  const uint32_t beforeEnd = (d.inTop - d.inPos - 1) / 2 + 1;
-  const uint32_t room = d.flushPos == d.windowPos ? kWindowSize : (d.flushPos - d.windowPos) & kWindowMask;
-  if (room < kFlushMargin) return 0;
-  uint32_t n = std::min(beforeRefill, beforeEnd);
-  n = std::min(n, room - kFlushMargin + 1);
-  return std::min(n, static_cast<uint32_t>(s.bytesToProduce));
-}
-
 void ResetDecoder(DecoderState& d) {
   d.currentChannel = 0;
   d.channelDelta = 0;
@@ -200,12 +165,7 @@ void DecodeEntry() {
     if (((d.flushPos - d.windowPos) & kWindowMask) < kFlushMargin && d.flushPos != d.windowPos)
       FlushWindow(d);
     if (d.audioMode) {
-      const uint32_t run = AudioStepsWithoutChecks(d);
-      if (run > 1) {
-        DecodeAudioRun(d, run);
-      } else {
-        DecodeAudioStep(d);
-      }
+      if (DecodeAudioRun(d) == 0) DecodeAudioStep(d);
     } else if (DecodeLZRun(d) == 0) {
       DecodeLZStep(d);
     }

@@ -24,6 +24,11 @@ void DecodeLZStep(DecoderState& d);
 // (0: the caller takes one with DecodeLZStep). Stops after a step that reads new tables.
 uint32_t DecodeLZRun(DecoderState& d);
 
+// Audio steps in rounds of the channel count, while none of the decoding loop's checks can fire;
+// returns how many rounds it began (0: the caller takes one step with DecodeAudioStep). Stops
+// after a step that reads new tables.
+uint32_t DecodeAudioRun(DecoderState& d);
+
 // Copies `length` bytes from `distance` back to window position `pos`, byte by byte so an overlap
 // repeats the pattern, wrapping at the window's end. A source before the first byte of a fresh
 // window yields zeros for the whole match. Does not move the window position.
