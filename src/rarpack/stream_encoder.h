@@ -64,8 +64,10 @@ class StreamEncoder {
   std::vector<std::vector<Segment>> Plans(uint32_t begin, uint32_t end) const;
   void RunPlan(const std::vector<Segment>& plan);
   void CodeLZ(uint32_t begin, uint32_t end);
+  void CodeLZQuick(uint32_t begin, uint32_t end);
   void CodeAudio(uint32_t begin, uint32_t end, uint32_t channels);
   Candidate FindBest(uint32_t pos, uint32_t end, uint32_t chain);
+  Candidate FindLongest(uint32_t pos, uint32_t end);
   uint32_t MatchCost(uint32_t length, uint32_t distance) const;
   void StartBlock(uint32_t channels);
   void AddItem(const Item& item);
@@ -81,6 +83,7 @@ class StreamEncoder {
   StreamOptions options_;
   uint32_t chain_, nice_, lazyBelow_, good_;
   bool lazy_;
+  bool quick_;
   uint32_t blockSymbols_;
 
   std::unique_ptr<MatchFinder> finder_;

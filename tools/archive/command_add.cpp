@@ -12,8 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -60,6 +58,23 @@ bool NameFor(const std::string& path, std::string* name, std::string* error) {
   return true;
 }
 
+// Reads a file in large blocks (a byte-wise stream read was a tenth of packing time).
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* data, std::string* error) {
+  FILE* in = std::fopen(path.c_str(), "rb");
+  if (in == nullptr) {
+    *error = "cannot read '" + path + "': " + std::strerror(errno);
+    return false;
+  }
+  data->clear();
+  uint8_t block[1 << 16];
+  size_t got;
+  while ((got = std::fread(block, 1, sizeof block, in)) > 0) data->insert(data->end(), block, block + got);
+  const bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  if (failed) *error = "cannot read '" + path + "'";
+  return !failed;
+}
+
 bool Collect(const std::string& path, std::vector<InputFile>* files, std::string* error) {
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
@@ -84,16 +99,7 @@ bool Collect(const std::string& path, std::vector<InputFile>* files, std::string
   InputFile f;
   f.path = path;
   if (!NameFor(path, &f.name, error)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = "cannot read '" + path + "': " + std::strerror(errno);
-    return false;
-  }
-  f.data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    *error = "cannot read '" + path + "'";
-    return false;
-  }
+  if (!ReadWholeFile(path, &f.data, error)) return false;
   struct stat st;
   f.dosTime = stat(path.c_str(), &st) == 0 ? rarpack::DosTimeFromUnix(st.st_mtime) : 0;
   files->push_back(std::move(f));
