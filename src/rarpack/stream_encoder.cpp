@@ -1,3 +1,8 @@
+// The stream coder's work, entry by entry: choosing how to code each stretch (LZ, audio mode, or
+// LZ around the sound of a WAV file, by measuring each way), parsing LZ stretches into literals
+// and matches (the quick parse of levels 1..3, the priced parse of 4 and 5), running the audio
+// predictor, and sending the symbols block by block with new code tables or the old ones,
+// whichever is cheaper. The mirror of the decoder's state moves with every symbol sent.
 #include "rarpack/stream_encoder.h"
 
 #include <algorithm>
@@ -67,7 +72,7 @@ StreamEncoder::StreamEncoder(const uint8_t* data, uint32_t size, const StreamOpt
   blockSymbols_ = options.blockSymbols > 0 ? options.blockSymbols : kDefaultBlockSymbols;
   finder_ = std::make_unique<MatchFinder>(data, size, 0, !quick_);
   activeFinder_ = finder_.get();
-  DefaultCosts(m_.costs);
+  DefaultCosts(mirror_.costs);
 }
 
 void StreamEncoder::DefaultCosts(CostModel& c) {
@@ -86,9 +91,9 @@ void StreamEncoder::DefaultCosts(CostModel& c) {
 void StreamEncoder::EncodeEntry(uint32_t begin, uint32_t end, bool continues, BitWriter* out, BitWriter* previous) {
   if (!continues) {
     // The decoder starts afresh: cleared window, distances, audio state and old lengths.
-    m_.dist = DistanceState{};
-    m_.audio = AudioState{};
-    m_.tables = TableState{};
+    mirror_.dist = DistanceState{};
+    mirror_.audio = AudioState{};
+    mirror_.tables = TableState{};
     streamBase_ = begin;
   }
   continues_ = continues;
@@ -96,7 +101,7 @@ void StreamEncoder::EncodeEntry(uint32_t begin, uint32_t end, bool continues, Bi
   size_t chosen = 0;
   if (plans.size() > 1) {
     // Measure each way with nothing written and every change given back, then take the smallest.
-    const Mirror kept = m_;
+    const Mirror kept = mirror_;
     uint64_t fewest = UINT64_MAX;
     for (size_t i = 0; i < plans.size(); ++i) {
       const uint32_t first = std::max(streamBase_, begin > kMaxDistance ? begin - kMaxDistance : 0u);
@@ -108,7 +113,7 @@ void StreamEncoder::EncodeEntry(uint32_t begin, uint32_t end, bool continues, Bi
         fewest = bits_;
         chosen = i;
       }
-      m_ = kept;
+      mirror_ = kept;
       activeFinder_ = finder_.get();
     }
   }
@@ -151,7 +156,7 @@ void StreamEncoder::RunPlan(const std::vector<Segment>& plan) {
     }
   }
   // A fresh entry always starts with tables, even an empty one.
-  if (!m_.tables.present) {
+  if (!mirror_.tables.present) {
     StartBlock(0);
     FlushBlock();
   }
@@ -160,8 +165,8 @@ void StreamEncoder::RunPlan(const std::vector<Segment>& plan) {
 // ---- LZ.
 
 uint32_t StreamEncoder::MatchCost(uint32_t length, uint32_t distance) const {
-  const CostModel& c = m_.costs;
-  const CodeChoice choice = ChooseCode(m_.dist, length, distance);
+  const CostModel& c = mirror_.costs;
+  const CodeChoice choice = ChooseCode(mirror_.dist, length, distance);
   switch (choice.kind) {
     case CodeKind::kRepeatLast:
       return c.main[kSymRepeatLast];
@@ -188,21 +193,21 @@ StreamEncoder::Candidate StreamEncoder::FindBest(uint32_t pos, uint32_t end, uin
     if (distance == 0 || distance > reach) return;
     length = std::min(length, MaxMatchLength(distance));
     if (length < MinMatchLength(distance)) return;
-    const int64_t gain = int64_t(length) * m_.costs.literal - MatchCost(length, distance);
+    const int64_t gain = int64_t(length) * mirror_.costs.literal - MatchCost(length, distance);
     if (gain > best.gain) best = {length, distance, gain};
   };
   MatchFinder& finder = *activeFinder_;
   if (maxLength >= 2) {
     // The recent distances first: they are the cheapest to send.
     for (uint32_t k = 1; k <= 4; ++k) {
-      const uint32_t d = m_.dist.Recent(k);
+      const uint32_t d = mirror_.dist.Recent(k);
       if (d == 0 || d > reach) continue;
       // Most recent distances do not match at all: two bytes tell.
       if (data_[pos] != data_[pos - d] || data_[pos + 1] != data_[pos + 1 - d]) continue;
       const uint32_t length = finder.MatchLength(pos, d, std::min(maxLength, MaxMatchLength(d)));
       consider(length, d);
       // The last match again costs one symbol; worth it even when a longer run is there.
-      if (d == m_.dist.lastDistance && m_.dist.lastLength < length) consider(m_.dist.lastLength, d);
+      if (d == mirror_.dist.lastDistance && mirror_.dist.lastLength < length) consider(mirror_.dist.lastLength, d);
     }
   }
   finder.Search(pos, maxLength, chain, nice_, consider);
@@ -237,7 +242,7 @@ void StreamEncoder::CodeLZ(uint32_t begin, uint32_t end) {
       }
     }
     const size_t before = block_.size();
-    AppendMatch(m_.dist, current.length, current.distance, block_);
+    AppendMatch(mirror_.dist, current.length, current.distance, block_);
     if (block_.size() != before && block_.size() >= blockSymbols_) {
       FlushBlock();
       StartBlock(0);
@@ -265,7 +270,7 @@ StreamEncoder::Candidate StreamEncoder::FindLongest(uint32_t pos, uint32_t end) 
   });
   if (maxLength >= 2) {
     for (uint32_t k = 1; k <= 4; ++k) {
-      const uint32_t d = m_.dist.Recent(k);
+      const uint32_t d = mirror_.dist.Recent(k);
       if (d == 0 || d > reach || d == best.distance) continue;
       if (data_[pos] != data_[pos - d] || data_[pos + 1] != data_[pos + 1 - d]) continue;
       const uint32_t length = finder.MatchLength(pos, d, std::min(maxLength, MaxMatchLength(d)));
@@ -275,7 +280,7 @@ StreamEncoder::Candidate StreamEncoder::FindLongest(uint32_t pos, uint32_t end) 
       }
     }
   }
-  if (best.length > 0 && int64_t(best.length) * m_.costs.literal <= MatchCost(best.length, best.distance))
+  if (best.length > 0 && int64_t(best.length) * mirror_.costs.literal <= MatchCost(best.length, best.distance))
     best = Candidate{};
   return best;
 }
@@ -302,7 +307,7 @@ void StreamEncoder::CodeLZQuick(uint32_t begin, uint32_t end) {
         continue;
       }
     }
-    AppendMatch(m_.dist, current.length, current.distance, block_);
+    AppendMatch(mirror_.dist, current.length, current.distance, block_);
     if (block_.size() >= blockSymbols_) {
       FlushBlock();
       StartBlock(0);
@@ -317,7 +322,7 @@ void StreamEncoder::CodeLZQuick(uint32_t begin, uint32_t end) {
 
 void StreamEncoder::CodeAudio(uint32_t begin, uint32_t end, uint32_t channels) {
   StartBlock(channels);
-  AudioState& a = m_.audio;
+  AudioState& a = mirror_.audio;
   for (uint32_t pos = begin; pos < end; ++pos) {
     const uint32_t c = a.currentChannel;
     const uint32_t s = AudioEncodeByte(a.channels[c], a.channelDelta, data_[pos]);
@@ -336,12 +341,12 @@ void StreamEncoder::CodeAudio(uint32_t begin, uint32_t end, uint32_t channels) {
 void StreamEncoder::StartBlock(uint32_t channels) {
   block_.clear();
   blockChannels_ = channels;
-  blockStartChannel_ = m_.audio.currentChannel;
-  const TableState& t = m_.tables;
+  blockStartChannel_ = mirror_.audio.currentChannel;
+  const TableState& t = mirror_.tables;
   const bool sameMode = t.present && (channels == 0 ? !t.audio : (t.audio && t.channels == channels));
   // Another mode means new tables; reading audio tables puts a channel beyond the new count back
   // to channel 0.
-  if (channels > 0 && !sameMode && m_.audio.currentChannel >= channels) m_.audio.currentChannel = 0;
+  if (channels > 0 && !sameMode && mirror_.audio.currentChannel >= channels) mirror_.audio.currentChannel = 0;
 }
 
 void StreamEncoder::AddItem(const Item& item) {
@@ -354,13 +359,13 @@ void StreamEncoder::AddItem(const Item& item) {
 }
 
 void StreamEncoder::WriteSwitchSymbol(BitSink& sink) {
-  const TableState& t = m_.tables;
+  const TableState& t = mirror_.tables;
   const uint32_t index = t.audio ? blockStartChannel_ * kAudioSymbols + kAudioNewTables : kSymNewTables;
   sink.Put(t.codes[index], t.lengths[index]);
 }
 
 void StreamEncoder::FlushBlock() {
-  TableState& t = m_.tables;
+  TableState& t = mirror_.tables;
   if (block_.empty() && t.present) return;
   const uint32_t channels = blockChannels_;
   const bool audio = channels > 0;
@@ -448,8 +453,8 @@ void StreamEncoder::FlushBlock() {
 }
 
 void StreamEncoder::UpdateCosts(const uint32_t* freq) {
-  const TableState& t = m_.tables;
-  CostModel& c = m_.costs;
+  const TableState& t = mirror_.tables;
+  CostModel& c = mirror_.costs;
   auto cost = [](uint8_t len) { return len ? static_cast<uint16_t>(len * 16) : kUnusedSymbolCost; };
   for (uint32_t s = 0; s < kMainSymbols; ++s) c.main[s] = cost(t.lengths[s]);
   for (uint32_t s = 0; s < kDistanceSymbols; ++s) c.distance[s] = cost(t.lengths[kMainSymbols + s]);

@@ -90,7 +90,7 @@ class StreamEncoder {
   MatchFinder* activeFinder_;  // finder_, or a trial's own
   uint32_t streamBase_ = 0;    // matches never reach before the last fresh entry's start
 
-  Mirror m_;
+  Mirror mirror_;  // the decoder's state as the stream so far leaves it
   std::vector<Item> block_;
   uint32_t blockChannels_ = 0;      // the block's mode: 0 LZ, else audio channels
   uint32_t blockStartChannel_ = 0;  // the decoder's channel where the block starts
