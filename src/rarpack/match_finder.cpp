@@ -27,11 +27,7 @@ MatchFinder::MatchFinder(const uint8_t* data, uint32_t size, uint32_t first, boo
 
 void MatchFinder::Enter(uint32_t pos) {
   const uint32_t bytes = Bytes4(pos);
-  if (pos + 4 <= size_) {
-    uint32_t& head = head_[Hash4(bytes)];
-    links_[pos & linkMask_] = {head, bytes};
-    head = pos;
-  }
+  if (pos + 4 <= size_) EnterChain(pos, bytes);
   enteredAt_ = pos;
   tripleBefore_ = pairBefore_ = kNone;
   if (pos + 3 <= size_) {
@@ -51,11 +47,8 @@ void MatchFinder::InsertWithShortMatches(uint32_t end) {
   // are kept for the search that follows, and four bytes are there to read for each of them.
   const uint32_t bulkEnd = std::min(end - 1, size_ >= 4 ? size_ - 3 : 0);
   for (uint32_t pos = inserted_; pos < bulkEnd; ++pos) {
-    uint32_t bytes;
-    std::memcpy(&bytes, data_ + pos, 4);
-    uint32_t& head = head_[Hash4(bytes)];
-    links_[pos & linkMask_] = {head, bytes};
-    head = pos;
+    const uint32_t bytes = Load4(pos);
+    EnterChain(pos, bytes);
     lastTriple_[Hash3(bytes)] = pos;
     lastPair_[(bytes & 0xFF) << 8 | ((bytes >> 8) & 0xFF)] = pos;
   }

@@ -34,13 +34,7 @@ class MatchFinder {
     // Chains only: every position with four bytes to hash, in one tight loop.
     const uint32_t last = size_ >= 4 ? size_ - 3 : 0;  // positions below have four bytes
     const uint32_t chainEnd = end < last ? end : last;
-    for (uint32_t pos = inserted_; pos < chainEnd; ++pos) {
-      uint32_t bytes;
-      std::memcpy(&bytes, data_ + pos, 4);
-      uint32_t& head = head_[Hash4(bytes)];
-      links_[pos & linkMask_] = {head, bytes};
-      head = pos;
-    }
+    for (uint32_t pos = inserted_; pos < chainEnd; ++pos) EnterChain(pos, Load4(pos));
     inserted_ = end;
     enteredAt_ = end - 1;
   }
@@ -62,13 +56,15 @@ class MatchFinder {
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
   static constexpr uint32_t kTripleBits = 16;
 
+  // The four bytes at pos (there must be four), first byte lowest.
+  uint32_t Load4(uint32_t pos) const {
+    uint32_t v;
+    std::memcpy(&v, data_ + pos, 4);
+    return v;
+  }
   // The (up to) four bytes at pos, first byte lowest; zeros past the end.
   uint32_t Bytes4(uint32_t pos) const {
-    if (pos + 4 <= size_) {
-      uint32_t v;
-      std::memcpy(&v, data_ + pos, 4);
-      return v;
-    }
+    if (pos + 4 <= size_) return Load4(pos);
     uint32_t v = 0;
     for (uint32_t i = 0; pos + i < size_; ++i) v |= uint32_t(data_[pos + i]) << (8 * i);
     return v;
@@ -76,6 +72,12 @@ class MatchFinder {
   uint32_t Hash4(uint32_t bytes) const { return (bytes * 2654435761u) >> (32 - hashBits_); }
   static uint32_t Hash3(uint32_t bytes) { return ((bytes & 0xFFFFFF) * 2654435761u) >> (32 - kTripleBits); }
   uint32_t Pair(uint32_t pos) const { return uint32_t(data_[pos]) << 8 | data_[pos + 1]; }
+  // Puts pos, whose four bytes are `bytes`, at the head of its chain.
+  void EnterChain(uint32_t pos, uint32_t bytes) {
+    uint32_t& head = head_[Hash4(bytes)];
+    links_[pos & linkMask_] = {head, bytes};
+    head = pos;
+  }
   // Enters pos everywhere; what the triple and pair tables held before stays for the search.
   void Enter(uint32_t pos);
   void InsertWithShortMatches(uint32_t end);

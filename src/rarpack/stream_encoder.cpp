@@ -146,11 +146,7 @@ void StreamEncoder::RunPlan(const std::vector<Segment>& plan) {
   for (const Segment& s : plan) {
     if (s.begin == s.end) continue;
     if (s.channels == 0) {
-      if (quick_) {
-        CodeLZQuick(s.begin, s.end);
-      } else {
-        CodeLZ(s.begin, s.end);
-      }
+      CodeLZ(s.begin, s.end);
     } else {
       CodeAudio(s.begin, s.end, s.channels);
     }
@@ -219,12 +215,30 @@ StreamEncoder::Candidate StreamEncoder::FindBest(uint32_t pos, uint32_t end, uin
 }
 
 void StreamEncoder::CodeLZ(uint32_t begin, uint32_t end) {
+  if (quick_) {
+    ParseLZ<true>(begin, end);
+  } else {
+    ParseLZ<false>(begin, end);
+  }
+}
+
+// Literals and matches, each match taken unless the next position has a better one (lazy
+// levels, for matches shorter than lazyBelow_).
+template <bool Quick>
+void StreamEncoder::ParseLZ(uint32_t begin, uint32_t end) {
+  auto find = [&](uint32_t at, uint32_t chain) {
+    if constexpr (Quick) {
+      return FindLongest(at, end);
+    } else {
+      return FindBest(at, end, chain);
+    }
+  };
   StartBlock(0);
   Candidate pending;
   bool havePending = false;
   uint32_t pos = begin;
   while (pos < end) {
-    Candidate current = havePending ? pending : FindBest(pos, end, chain_);
+    Candidate current = havePending ? pending : find(pos, chain_);
     havePending = false;
     if (current.length == 0) {
       AddItem({data_[pos], kTableMain, 0, 0});
@@ -233,7 +247,7 @@ void StreamEncoder::CodeLZ(uint32_t begin, uint32_t end) {
     }
     if (lazy_ && current.length < lazyBelow_ && pos + 1 < end) {
       // A better match one byte on is worth a literal now.
-      pending = FindBest(pos + 1, end, current.length >= good_ ? chain_ / 4 : chain_);
+      pending = find(pos + 1, current.length >= good_ ? chain_ / 4 : chain_);
       if (pending.gain > current.gain) {
         havePending = true;
         AddItem({data_[pos], kTableMain, 0, 0});
@@ -241,9 +255,8 @@ void StreamEncoder::CodeLZ(uint32_t begin, uint32_t end) {
         continue;
       }
     }
-    const size_t before = block_.size();
     AppendMatch(mirror_.dist, current.length, current.distance, block_);
-    if (block_.size() != before && block_.size() >= blockSymbols_) {
+    if (block_.size() >= blockSymbols_) {
       FlushBlock();
       StartBlock(0);
     }
@@ -253,9 +266,9 @@ void StreamEncoder::CodeLZ(uint32_t begin, uint32_t end) {
   FlushBlock();
 }
 
-// The fast levels' parse: at each position the longest four-byte-chain match, or a recent
-// distance that reaches as far (cheaper to send), taken when it costs less than its bytes as
-// literals; a short one waits a byte when the next position has a longer one.
+// The quick levels' search: the longest four-byte-chain match, or a recent distance that reaches
+// as far (cheaper to send), kept when it costs less than its bytes as literals. Its "gain" is its
+// length, so the parse's look ahead waits for a longer match.
 StreamEncoder::Candidate StreamEncoder::FindLongest(uint32_t pos, uint32_t end) {
   MatchFinder& finder = *activeFinder_;
   const uint32_t maxLength = std::min(kMaxMatch, end - pos);
@@ -281,41 +294,9 @@ StreamEncoder::Candidate StreamEncoder::FindLongest(uint32_t pos, uint32_t end) 
     }
   }
   if (best.length > 0 && int64_t(best.length) * mirror_.costs.literal <= MatchCost(best.length, best.distance))
-    best = Candidate{};
+    return Candidate{};
+  best.gain = best.length;
   return best;
-}
-
-void StreamEncoder::CodeLZQuick(uint32_t begin, uint32_t end) {
-  StartBlock(0);
-  Candidate next;
-  bool haveNext = false;
-  uint32_t pos = begin;
-  while (pos < end) {
-    const Candidate current = haveNext ? next : FindLongest(pos, end);
-    haveNext = false;
-    if (current.length == 0) {
-      AddItem({data_[pos], kTableMain, 0, 0});
-      ++pos;
-      continue;
-    }
-    if (lazy_ && current.length < lazyBelow_ && pos + 1 < end) {
-      next = FindLongest(pos + 1, end);
-      if (next.length > current.length) {
-        haveNext = true;
-        AddItem({data_[pos], kTableMain, 0, 0});
-        ++pos;
-        continue;
-      }
-    }
-    AppendMatch(mirror_.dist, current.length, current.distance, block_);
-    if (block_.size() >= blockSymbols_) {
-      FlushBlock();
-      StartBlock(0);
-    }
-    pos += current.length;
-  }
-  activeFinder_->InsertUpTo(end);
-  FlushBlock();
 }
 
 // ---- Audio.

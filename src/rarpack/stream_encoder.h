@@ -64,7 +64,8 @@ class StreamEncoder {
   std::vector<std::vector<Segment>> Plans(uint32_t begin, uint32_t end) const;
   void RunPlan(const std::vector<Segment>& plan);
   void CodeLZ(uint32_t begin, uint32_t end);
-  void CodeLZQuick(uint32_t begin, uint32_t end);
+  template <bool Quick>
+  void ParseLZ(uint32_t begin, uint32_t end);
   void CodeAudio(uint32_t begin, uint32_t end, uint32_t channels);
   Candidate FindBest(uint32_t pos, uint32_t end, uint32_t chain);
   Candidate FindLongest(uint32_t pos, uint32_t end);
