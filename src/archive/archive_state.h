@@ -132,6 +132,10 @@ struct LookupState {
   size_t memorySize;
   int64_t fileSize;               // size of the open archive, for bounding header values
   bool skipCrcCheck;              // salvage: hand over the wanted entry's bytes unchecked
+  // The tools' test pass: the wanted entry's bytes are checked as they leave the window (CRC-32
+  // in runningCrc, count in the size variable) instead of being copied into an output block.
+  bool checkOnly;
+  uint32_t runningCrc;
 };
 
 struct ArchiveState {

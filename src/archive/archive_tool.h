@@ -53,6 +53,13 @@ int ArchiveExtractEach(const char* archivePath, const char* password,
                                      void* user),
                        void* user, uint16_t* mainFlags);
 
+// Like ArchiveExtractEach, but only checks each entry (size and CRC-32, as its bytes are decoded)
+// without keeping them: visit gets no data, and the size produced where ok is 1.
+int ArchiveTestEach(const char* archivePath, const char* password,
+                    void (*visit)(const ArchiveEntryInfo& entry, const uint8_t* data, uint32_t size, int ok,
+                                  void* user),
+                    void* user, uint16_t* mainFlags);
+
 int ArchiveExtractEachFromMemory(const uint8_t* archiveBytes, size_t archiveSize, const char* password,
                                  void (*visit)(const ArchiveEntryInfo& entry, const uint8_t* data, uint32_t size,
                                                int ok, void* user),

@@ -137,6 +137,16 @@ int ArchiveExtractEach(const char* archivePath, const char* password,
   return end == WalkEnd::kComplete ? 1 : 0;
 }
 
+int ArchiveTestEach(const char* archivePath, const char* password,
+                    void (*visit)(const ArchiveEntryInfo& entry, const uint8_t* data, uint32_t size, int ok,
+                                  void* user),
+                    void* user, uint16_t* mainFlags) {
+  g_archive.lookup.checkOnly = true;
+  const int result = ArchiveExtractEach(archivePath, password, visit, user, mainFlags);
+  g_archive.lookup.checkOnly = false;
+  return result;
+}
+
 int ArchiveExtractEachFromMemory(const uint8_t* archiveBytes, size_t archiveSize, const char* password,
                                  void (*visit)(const ArchiveEntryInfo& entry, const uint8_t* data, uint32_t size,
                                                int ok, void* user),
