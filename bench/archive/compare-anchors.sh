@@ -30,7 +30,8 @@ for round in $(seq "$rounds"); do
     # The outside programs first: their output gives the archive's unpacked size.
     for anchor in bench_unrar bench_dmc; do
       /usr/bin/time -f 'cpu %U %S' -o "$out" -a "$anchors/$anchor" "$archive" "$seconds" >"$out.run" 2>/dev/null || true
-      read -r own _ _ _ unpacked reps < <(sed 's/unpacked=//; s/reps=//' "$out.run")
+      # "N MB/s median (M mean) unpacked=BYTES reps=R"
+      read -r own _ _ _ _ unpacked reps < <(head -1 "$out.run" | sed 's/unpacked=//; s/reps=//')
       label=$([ $anchor = bench_unrar ] && echo reference || echo small)
       awk -v n="$name" -v l="$label" -v o="$own" -v b="$unpacked" -v r="$reps" -v c="$(cpu)" \
         'BEGIN { printf "%s\t%s\t%.1f\t%.1f\n", n, l, b * r / c / 1e6, o }' | tee -a "$runs"
@@ -38,6 +39,10 @@ for round in $(seq "$rounds"); do
       [ $anchor = bench_unrar ] && size=$unpacked
     done
     rm -f "$out.run"
+    if ! [ "${size:-0}" -gt 0 ] 2>/dev/null; then
+      echo "$name: the reference decoder did not report the unpacked size" >&2
+      exit 1
+    fi
     times=$(awk -v s="$seconds" -v b="$size" 'BEGIN { n = int(s * 2e8 / b); print (n < 3) ? 3 : n }')
     /usr/bin/time -f 'cpu %U %S' -o "$out" sh -c "for i in \$(seq $times); do '$tool' t '$archive' >/dev/null || exit 1; done"
     awk -v n="$name" -v b="$size" -v r="$times" -v c="$(cpu)" \
