@@ -24,8 +24,8 @@ void Check(const ArchiveEntryInfo& e, const uint8_t*, uint32_t, int ok, void* us
 }  // namespace
 
 int RunTest(int argc, char** argv) {
-  CLI::App app{"Extract every entry to memory and check its size and CRC-32. Exit status 1 when any "
-               "entry fails.",
+  CLI::App app{"Decode every entry and check its size and CRC-32 (nothing is written). Exit status 1 "
+               "when any entry fails.",
                "t"};
   std::string archive, password;
   app.add_option("ARCHIVE", archive, "the RAR archive")->required();

@@ -20,7 +20,7 @@ constexpr Command kCommands[] = {
     {"a", "add FILES to ARCHIVE (packing them), replacing entries of the same name", RunAdd},
     {"l", "list the entries of ARCHIVE", RunList},
     {"p", "print the entry NAME to standard output", RunPrint},
-    {"t", "test: extract every entry to memory and check it", RunTest},
+    {"t", "test: decode every entry and check its size and CRC-32", RunTest},
     {"x", "extract every entry below a folder", RunExtract},
 };
 
