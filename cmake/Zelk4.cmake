@@ -1,6 +1,6 @@
 # Helpers shared by every folder's CMakeLists.txt. Each subsystem, test folder, tool, fuzz target
-# and benchmark lives in its own folder with its own CMakeLists.txt; the folder lists below pick
-# them up, so adding a subsystem never means editing a shared file.
+# and benchmark lives in its own folder with its own CMakeLists.txt. src/CMakeLists.txt names the
+# subsystems in their layer order; the other folders pick up their subfolders by themselves.
 
 find_package(PkgConfig REQUIRED)
 

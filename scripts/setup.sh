@@ -11,7 +11,7 @@ packages=(
   libpng-dev zlib1g-dev libjpeg62-turbo-dev
   libopenmpt-dev openmpt123           # module playback
   libcli11-dev nlohmann-json3-dev libssl-dev   # tool command lines, JSON output, sha256
-  ffmpeg                              # video capture
+  ffmpeg libswscale-dev               # video capture; scaling frames onto a canvas
   xvfb xauth x11-apps imagemagick     # virtual display for window tests and screenshots
   xdotool                             # keys into the demo window under Xvfb (window test)
   libosmesa6-dev libgl1-mesa-dri      # independent software renderer for cross-checks

@@ -30,7 +30,7 @@ void BM_TextureCacheMissOnAFullCache(benchmark::State& state) {
 BENCHMARK(BM_TextureCacheMissOnAFullCache);
 
 void BM_DrawSpritesFullBuffer(benchmark::State& state) {
-  win::SetMessageBoxesEnabled(false);
+  zelk4::win::SetMessageBoxesEnabled(false);
   d3d8::PresentToNothing();
   RenderDevice rd{};
   rd.Init(nullptr, 640, 480, 0);

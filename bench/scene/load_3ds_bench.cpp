@@ -13,7 +13,7 @@
 namespace {
 
 void LoadBytes(benchmark::State& state, const std::vector<uint8_t>& bytes) {
-  win::SetMessageBoxesEnabled(false);
+  zelk4::win::SetMessageBoxesEnabled(false);
   for (auto _ : state) {
     D3DDemoEngineScene scene;
     scene.SetLoadTextures(0);

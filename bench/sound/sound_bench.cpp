@@ -20,13 +20,13 @@ std::vector<char> ReadCorpusModule(const std::string& name) {
 
 void RenderOneSecond(benchmark::State& state, const char* name, std::size_t block) {
   const std::vector<char> bytes = ReadCorpusModule(name);
-  auto player = sound::ModulePlayer::Load(bytes.data(), bytes.size(), 44100, /*loop=*/true);
+  auto player = zelk4::sound::ModulePlayer::Load(bytes.data(), bytes.size(), 44100, /*loop=*/true);
   if (!player) {
     state.SkipWithError("corpus module missing or unreadable");
     return;
   }
   std::vector<int16_t> out(2 * block);
-  std::vector<sound::SyncEvent> events;
+  std::vector<zelk4::sound::SyncEvent> events;
   for (auto _ : state) {
     for (std::size_t done = 0; done < 44100; done += block) {
       player->Render(out.data(), block, events);
@@ -46,7 +46,7 @@ BENCHMARK_CAPTURE(RenderOneSecond, dans_la_rue, "xyce-dans_la_rue.xm", 256)->Uni
 // The same song rendered in one large block, to show what the row-sized slices cost.
 void RenderOneSecondUnsliced(benchmark::State& state) {
   const std::vector<char> bytes = ReadCorpusModule("dontyou.xm");
-  auto player = sound::ModulePlayer::Load(bytes.data(), bytes.size(), 44100, true);
+  auto player = zelk4::sound::ModulePlayer::Load(bytes.data(), bytes.size(), 44100, true);
   if (!player) {
     state.SkipWithError("corpus module missing or unreadable");
     return;

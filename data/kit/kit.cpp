@@ -1,9 +1,7 @@
 #include "kit/kit.h"
 
 #include <stdexcept>
-#include <utility>
 
-#include "rarpack/rarpack.h"
 
 namespace zelk4::kit {
 namespace {
@@ -57,14 +55,6 @@ std::vector<ArchiveEntry> BuildKitFiles(const std::function<void(const std::stri
 
 // Compressed entry by entry (not solid): each lookup of the demo then decodes only the entry it
 // wants, where a solid archive would make every lookup decode all the entries before it as well.
-Bytes BuildDataArchive(const std::vector<ArchiveEntry>& files) {
-  std::vector<rarpack::PackFile> pack;
-  for (const ArchiveEntry& e : files) pack.push_back({e.name, e.data, kKitDosTime});
-  rarpack::PackOptions options;
-  options.hostOs = 0;  // MS-DOS, as the kit has always written
-  rarpack::PackResult packed = rarpack::PackArchive(pack, options);
-  if (!packed.ok) throw std::invalid_argument(packed.error);
-  return std::move(packed.archive);
-}
+Bytes BuildDataArchive(const std::vector<ArchiveEntry>& files) { return WriteRar(files, 3); }
 
 }  // namespace zelk4::kit

@@ -1,7 +1,7 @@
-// A RAR 2.0 archive writer that stores files uncompressed (method 0x30). The layout is what
-// WinRAR 2.x writes: marker block, main header, one file header plus data per entry, and an
-// end-of-archive block. Header CRCs are the low 16 bits of the CRC-32 of the header from its type
-// byte on. Names are written as given (the engine asks with backslashes: "sound\dream1.xm").
+// The kit's RAR 2.0 archives, written by the packer (src/rarpack): marker block, main header,
+// one file header plus data per entry, and the end-of-archive block, with MS-DOS as the host.
+// Names are written as given, '/' turned into '\' (the engine asks with backslashes:
+// "sound\dream1.xm").
 #pragma once
 
 #include <cstdint>
@@ -22,8 +22,12 @@ struct ArchiveEntry {
 uint32_t DosTime(int year, int month, int day, int hour, int minute, int second);
 inline constexpr uint32_t kKitDosTime = (((2001 - 1980) << 9 | 6 << 5 | 1) << 16) | (12 << 11);
 
-// The whole archive in memory. Throws std::invalid_argument for a name that is empty or longer
-// than 259 bytes, or an entry of 4 GiB or more.
+// The whole archive in memory, each entry packed at `level` (0 stores them, method 0x30; 1..5
+// compress, an entry that would not shrink is stored). Throws std::invalid_argument for a name
+// that is empty or longer than 259 bytes, or an entry of 2 GiB or more.
+Bytes WriteRar(const std::vector<ArchiveEntry>& entries, int level, uint32_t dosTime = kKitDosTime);
+
+// Every entry stored (the packer's -m0).
 Bytes WriteStoredRar(const std::vector<ArchiveEntry>& entries, uint32_t dosTime = kKitDosTime);
 
 }  // namespace zelk4::kit

@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 
-namespace fuzz_image {
+namespace zelk4::fuzz {
 
 inline std::jmp_buf& FatalJump() {
   static std::jmp_buf jump;
@@ -31,4 +31,4 @@ inline void DecodeOnce(Decoder decode, const uint8_t* data, size_t size) {
   SetFatalErrorHook(nullptr);
 }
 
-}  // namespace fuzz_image
+}  // namespace zelk4::fuzz

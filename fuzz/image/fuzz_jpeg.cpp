@@ -3,6 +3,6 @@
 #include "image/image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzz_image::DecodeOnce(DecodeJpegImage, data, size);
+  zelk4::fuzz::DecodeOnce(DecodeJpegImage, data, size);
   return 0;
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "platform/win/win.h"
 #include "scene/scene.h"
 
@@ -17,7 +17,7 @@ struct FatalExit {};
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool ready = [] {
-    win::SetMessageBoxesEnabled(false);
+    zelk4::win::SetMessageBoxesEnabled(false);
     SetFatalErrorHook(ThrowFatal);
     return true;
   }();

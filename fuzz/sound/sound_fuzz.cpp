@@ -12,7 +12,7 @@ int syncCalls = 0;
 void CountSync(FMUSIC_MODULE*, unsigned char) { ++syncCalls; }
 
 bool StartOnce() {
-  sound::SetOutput(sound::Output::Pull);
+  zelk4::sound::SetOutput(zelk4::sound::Output::Pull);
   return FSOUND_Init(44100, 32, 0) != 0;
 }
 }  // namespace
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FMUSIC_PlaySong(song);
   // A tenth of a second, in the slices a frame of the demo would pull.
   std::vector<int16_t> out(2 * 735);
-  for (int i = 0; i < 6; ++i) sound::Pull(out.data(), 735);
+  for (int i = 0; i < 6; ++i) zelk4::sound::Pull(out.data(), 735);
   FMUSIC_GetTime(song);
   FMUSIC_FreeSong(song);
   return 0;

@@ -55,6 +55,10 @@ void ResetFrameTimer();
 // A failed registration is fatal ("Error registering window class", "Init error").
 HWND CreateMainWindow(int width, int height, WNDPROC windowProc, const char* title);
 
+// Gives the program's window a client area of width x height (the same allowance for border and
+// caption as CreateMainWindow), at the top left of the screen.
+void ResizeMainWindow(HWND window, int width, int height);
+
 // WM_DESTROY and Escape post WM_QUIT; Space sets currentPart to 0; WM_SETCURSOR hides the
 // cursor on a full-screen device; everything else gets the default processing.
 LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

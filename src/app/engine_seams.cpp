@@ -25,7 +25,7 @@ uint8_t NullIsWindowed() { return deviceWindowed; }
 void NullSetProjection(float, float, float, float) {}
 void NullSetView(float, float, float, float, float, float, float) {}
 void NullPresent() {
-  if (SDL_Window* sdl = win::SdlWindowOf(deviceWindow)) {
+  if (SDL_Window* sdl = zelk4::win::SdlWindowOf(deviceWindow)) {
     if (SDL_Surface* surface = SDL_GetWindowSurface(sdl)) {
       SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
       SDL_UpdateWindowSurface(sdl);

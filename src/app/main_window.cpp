@@ -1,7 +1,7 @@
 // The program's window: its class, its creation, its procedure and the per-frame message drain.
 #include "app/app.h"
 #include "app/engine_seams.h"
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 
 HWND mainWindow = nullptr;
 HACCEL mainAccelerators = nullptr;
@@ -46,6 +46,10 @@ HWND CreateMainWindow(int width, int height, WNDPROC windowProc, const char* tit
   mainAccelerators = accelerators;
   SetFocus(window);
   return window;
+}
+
+void ResizeMainWindow(HWND window, int width, int height) {
+  MoveWindow(window, 0, 0, width + kFrameWidth, height + kFrameHeight, TRUE);
 }
 
 LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

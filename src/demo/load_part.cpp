@@ -1,8 +1,9 @@
 // The part's resources, loaded once while the loading picture is on screen.
 #include <cstdio>
 
-#include "anim/anim.h"
+#include "base/runtime_rand.h"
 #include "demo/demo.h"
+#include "scene/scene.h"
 
 namespace {
 constexpr const char* kSceneFile = "3ds\\vw.3ds";

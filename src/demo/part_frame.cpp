@@ -2,9 +2,10 @@
 // particle field's states, then the overlay, the flash and the veil.
 #include <cmath>
 
-#include "anim/anim.h"
+#include "base/runtime_rand.h"
 #include "demo/demo.h"
 #include "music/music.h"
+#include "scene/scene.h"
 
 namespace {
 constexpr float kMeshFramesPerMs = 0.125f;      // 50 frames in 400 ms

@@ -5,7 +5,7 @@
 // 0xAARRGGBB; stored little-endian its bytes are blue, green, red, alpha (D3DFMT_A8R8G8B8).
 // Two loaders put red and blue in exchanged positions: the 24-bit TGA and the PCX loader.
 // Alpha is 255 everywhere except where a format supplies it (an RGBA PNG, a PKM's
-// transparent index).
+// transparent index). The texture decoder reads some formats by other rules (see the end).
 //
 // Ownership: the pixel array is allocated with new[] by the loader; the caller owns it and
 // releases it with delete[]. File bytes from the archive are released with free().
@@ -72,4 +72,51 @@ bool DecodeTgaImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t*
 bool DecodePcxImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
                     uint32_t** pixels);
 bool DecodePkmImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
+                    uint32_t** pixels);
+
+// --- One reader per format, two sets of rules ---
+// The loaders above read pictures by the engine's own rules. The platform's texture decoder
+// (D3DXCreateTextureFromFileInMemoryEx) reads the same formats as the formats define them, so
+// that a texture made for the original platform shows in its true colours. Where the two differ,
+// the one reader of a format takes the choice as a parameter. The Decode*Image functions above
+// are these readers with the engine's rules.
+
+// What a damaged or truncated file does: end the process with the loader's own fatal message
+// (the engine), or make the decode return false with nothing allocated (the texture decoder,
+// whose caller reports the failure in its own words).
+enum class OnDamage { kFatal, kFail };
+
+struct TgaRules {
+  bool allImageTypes;             // also colour-mapped (1, 9), run-length (9, 10, 11), 15/16-bit
+  bool skipIdentificationAndMap;  // pixels follow the identification field and the colour map
+  bool honourOrigin;              // descriptor bits 4 and 5; else the first stored row is the bottom
+  bool exchangeRedBlue24;         // 24-bit pixels come out with red and blue exchanged
+  bool keepAlpha;                 // alpha as stored where the descriptor counts alpha bits
+  bool requireEveryPixel;         // data cut short fail; else the missing pixels are black
+};
+bool DecodeTga(const uint8_t* data, size_t size, const TgaRules& rules, uint32_t* width,
+               uint32_t* height, uint32_t** pixels);
+
+struct PngRules {
+  OnDamage damage;
+  bool keepTransparency;  // grey+alpha keeps its alpha, a tRNS chunk becomes alpha; else opaque
+};
+bool DecodePng(const uint8_t* data, size_t size, const PngRules& rules, uint32_t* width,
+               uint32_t* height, uint32_t** pixels);
+
+// Under OnDamage::kFail a file the library can only warn about (data ending early, corrupt
+// entropy-coded data) counts as damaged too.
+bool DecodeJpeg(const uint8_t* data, size_t size, OnDamage damage, uint32_t* width,
+                uint32_t* height, uint32_t** pixels);
+
+// Formats only the texture decoder reads (the engine's dispatcher never tries them); both
+// return false for anything damaged, truncated or of a variant they do not read.
+// BMP: 1, 4 and 8-bit palettes, 16-bit (5-5-5 or bit fields), 24 and 32-bit, bottom-up and
+// top-down; alpha from an alpha mask or, in a 32-bit file without masks, from fourth bytes that
+// are not all zero; else opaque.
+bool DecodeBmpImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
+                    uint32_t** pixels);
+// DDS: the top level of an uncompressed (RGB, luminance, alpha masks of 8 to 32 bits) or
+// DXT1-DXT5 surface, decompressed to 0xAARRGGBB.
+bool DecodeDdsImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
                     uint32_t** pixels);

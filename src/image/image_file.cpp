@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/fatal_error.h"
 #include "archive/archive.h"
+#include "base/fatal_error.h"
 #include "image/image.h"
 
 uint8_t* ExtractImageFile(const char* name, uint32_t* size) {

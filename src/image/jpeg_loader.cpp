@@ -5,12 +5,16 @@
 // what the data could describe before anything is allocated.
 //
 // Before the fatal box the load releases the decompressor and its pixel array, so a
-// fatal-error hook that returns control to its caller (tests, fuzzing) leaks nothing.
+// fatal-error hook that returns control to its caller (tests, fuzzing) leaks nothing. Under
+// OnDamage::kFail (the texture decoder) an error, or a warning about damaged or missing data,
+// jumps back to the decode (setjmp/longjmp, as the library's documentation suggests), which
+// releases the same way and returns false.
+#include <csetjmp>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 
 #include <jpeglib.h>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "image/image.h"
 #include "image/image_bytes.h"
 
@@ -26,6 +30,15 @@ struct MemorySource {
   size_t position;  // next byte to hand out
 };
 
+// The library's error manager followed by what a failure does.
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  OnDamage damage;
+  std::jmp_buf failed;  // under OnDamage::kFail, where a failure goes
+};
+
+[[noreturn]] void FailJpeg(j_common_ptr cinfo);
+
 constexpr size_t kChunkSize = 4096;
 const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
 
@@ -39,6 +52,11 @@ boolean FillInputBuffer(j_decompress_ptr cinfo) {
   MemorySource* src = reinterpret_cast<MemorySource*>(cinfo->src);
   const size_t left = src->size - src->position;
   if (left == 0) {
+    // A whole file ends with its own end-of-image marker, so the data ran out early: damage
+    // to the texture decoder.
+    if (reinterpret_cast<ErrorManager*>(cinfo->err)->damage == OnDamage::kFail) {
+      FailJpeg(reinterpret_cast<j_common_ptr>(cinfo));
+    }
     // Past the end: a fake end-of-image marker lets the library finish what it has.
     src->pub.next_input_byte = kEndOfImage;
     src->pub.bytes_in_buffer = sizeof kEndOfImage;
@@ -86,6 +104,8 @@ void AttachMemorySource(j_decompress_ptr cinfo, const uint8_t* data, size_t size
 }
 
 [[noreturn]] void FailJpeg(j_common_ptr cinfo) {
+  ErrorManager* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
+  if (errors->damage == OnDamage::kFail) std::longjmp(errors->failed, 1);
   jpeg_destroy(cinfo);
   delete[] loadPixels;
   loadPixels = nullptr;
@@ -93,6 +113,14 @@ void AttachMemorySource(j_decompress_ptr cinfo, const uint8_t* data, size_t size
 }
 
 void OnJpegError(j_common_ptr cinfo) { FailJpeg(cinfo); }
+
+// Warnings (level -1) tell of damaged data the library decodes around, such as a file ending
+// early; the engine's loader lets them pass silently, the texture decoder refuses the file.
+void OnJpegMessage(j_common_ptr cinfo, int level) {
+  if (level < 0 && reinterpret_cast<ErrorManager*>(cinfo->err)->damage == OnDamage::kFail) {
+    FailJpeg(cinfo);
+  }
+}
 
 // The smallest progressive scans spend about a bit per 8x8 block; a quarter of that is
 // still far more than any real file holds.
@@ -114,18 +142,9 @@ void ConvertCmykRow(const JSAMPLE* s, uint32_t* row, uint32_t width, bool invert
   }
 }
 
-}  // namespace
-
-bool DecodeJpegImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
-                     uint32_t** pixels) {
-  *width = 0;
-  *height = 0;
-  *pixels = nullptr;
-
-  jpeg_decompress_struct cinfo;
-  jpeg_error_mgr errorManager;
-  cinfo.err = jpeg_std_error(&errorManager);
-  errorManager.error_exit = OnJpegError;
+// The decode proper; cinfo is set up with its error manager and released by the caller.
+bool DecodeBody(jpeg_decompress_struct& cinfo, const uint8_t* data, size_t size, uint32_t* width,
+                uint32_t* height, uint32_t** pixels) {
   jpeg_CreateDecompress(&cinfo, JPEG_LIB_VERSION, sizeof cinfo);
   AttachMemorySource(&cinfo, data, size);
   jpeg_read_header(&cinfo, TRUE);
@@ -166,4 +185,34 @@ bool DecodeJpegImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t
   *pixels = loadPixels;
   loadPixels = nullptr;
   return true;
+}
+
+}  // namespace
+
+bool DecodeJpeg(const uint8_t* data, size_t size, OnDamage damage, uint32_t* width,
+                uint32_t* height, uint32_t** pixels) {
+  *width = 0;
+  *height = 0;
+  *pixels = nullptr;
+
+  jpeg_decompress_struct cinfo{};
+  ErrorManager errors;
+  cinfo.err = jpeg_std_error(&errors.pub);
+  errors.pub.error_exit = OnJpegError;
+  errors.damage = damage;
+  if (damage == OnDamage::kFail) errors.pub.emit_message = OnJpegMessage;
+  if (setjmp(errors.failed) != 0) {
+    jpeg_destroy_decompress(&cinfo);
+    delete[] loadPixels;
+    loadPixels = nullptr;
+    *width = 0;
+    *height = 0;
+    return false;
+  }
+  return DecodeBody(cinfo, data, size, width, height, pixels);
+}
+
+bool DecodeJpegImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
+                     uint32_t** pixels) {
+  return DecodeJpeg(data, size, OnDamage::kFatal, width, height, pixels);
 }

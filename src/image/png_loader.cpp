@@ -3,13 +3,21 @@
 // never passes the end of the data, libpng checks the chunks, and the picture size is bounded
 // by what the compressed data could hold before anything is allocated.
 //
-// Failure inside a PNG is fatal. Before each fatal box the load releases what it holds, so a
-// fatal-error hook that returns control to its caller (tests, fuzzing) leaks nothing.
+// Two sets of rules (PngRules): the engine's loader drops transparency (grey+alpha loses its
+// alpha, tRNS is not used) and ends the process on a damaged file with its own messages; the
+// texture decoder keeps transparency as alpha and returns false on a damaged file. Colours are
+// the same under both.
+//
+// Before each fatal box the load releases what it holds, so a fatal-error hook that returns
+// control to its caller (tests, fuzzing) leaks nothing. Under OnDamage::kFail a failure jumps
+// back to the decode (setjmp/longjmp, as libpng's own error handling does), which releases the
+// same way and returns false.
 #include <png.h>
 
+#include <csetjmp>
 #include <cstring>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "image/image.h"
 #include "image/image_bytes.h"
 
@@ -28,6 +36,9 @@ struct PngLoad {
   png_bytep* rows = nullptr;
   uint8_t* samples = nullptr;
   uint32_t* pixels = nullptr;
+
+  OnDamage damage = OnDamage::kFatal;
+  std::jmp_buf failed;  // under OnDamage::kFail, where a failure goes
 };
 PngLoad load;
 
@@ -40,6 +51,7 @@ void ReleaseLoad() {
 }
 
 [[noreturn]] void Fail(const char* text, const char* caption) {
+  if (load.damage == OnDamage::kFail) std::longjmp(load.failed, 1);
   ReleaseLoad();
   FatalError(text, caption);
 }
@@ -77,18 +89,16 @@ void PointRows(uint8_t* base, uint32_t height, size_t rowBytes) {
   for (uint32_t r = 0; r < height; ++r) load.rows[r] = base + static_cast<size_t>(r) * rowBytes;
 }
 
-}  // namespace
-
-bool DecodePngImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
-                    uint32_t** pixels) {
-  ReleaseLoad();
+// The decode proper; a failure under OnDamage::kFail jumps back into DecodePng.
+bool DecodeBody(const uint8_t* data, size_t size, const PngRules& rules, uint32_t* width,
+                uint32_t* height, uint32_t** pixels) {
   load.bytes = data;
   load.size = size;
 
   png_byte signature[4];
   ReadFromMemory(nullptr, signature, sizeof signature);
   if (png_sig_cmp(signature, 0, sizeof signature) != 0) {
-    load = PngLoad{};
+    ReleaseLoad();
     return false;
   }
 
@@ -107,19 +117,38 @@ bool DecodePngImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t*
   *height = h;
   if (!PictureSizeIsPlausible(w, h, DescribablePixels(size, bitDepth, colourType))) FailReader();
 
+  // The layout of the rows libpng hands out: the colour type, or with alpha where transparency
+  // is kept (a tRNS chunk of a grey or RGB file becomes an alpha sample; palettes look theirs up).
+  const bool keepTransparency = rules.keepTransparency;
+  const bool hasTransparency = png_get_valid(load.png, load.info, PNG_INFO_tRNS) != 0;
+  int layout = colourType;
   if (bitDepth == 16) {
     png_set_strip_16(load.png);
     bitDepth = 8;
   }
   switch (colourType) {
     case PNG_COLOR_TYPE_GRAY:
-      // Only the bit-depth expansion: a tRNS chunk must not widen the rows with alpha.
+      // Only the bit-depth expansion: a tRNS chunk must not widen the rows with alpha unless
+      // transparency is kept.
       if (bitDepth < 8) png_set_expand_gray_1_2_4_to_8(load.png);
+      if (keepTransparency && hasTransparency) {
+        png_set_tRNS_to_alpha(load.png);
+        layout = PNG_COLOR_TYPE_GRAY_ALPHA;
+      }
       break;
     case PNG_COLOR_TYPE_GRAY_ALPHA:
-      png_set_strip_alpha(load.png);
+      if (!keepTransparency) {
+        png_set_strip_alpha(load.png);
+        layout = PNG_COLOR_TYPE_GRAY;
+      }
       break;
     case PNG_COLOR_TYPE_RGB:
+      png_set_bgr(load.png);
+      if (keepTransparency && hasTransparency) {
+        png_set_tRNS_to_alpha(load.png);
+        layout = PNG_COLOR_TYPE_RGB_ALPHA;
+      }
+      break;
     case PNG_COLOR_TYPE_RGB_ALPHA:
       png_set_bgr(load.png);
       break;
@@ -134,7 +163,10 @@ bool DecodePngImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t*
   png_read_update_info(load.png, load.info);
 
   // Every case below reads rows of a fixed width; make sure libpng agrees before it writes.
-  const size_t bytesPerPixel = colourType == PNG_COLOR_TYPE_RGB ? 3 : colourType == PNG_COLOR_TYPE_RGB_ALPHA ? 4 : 1;
+  const size_t bytesPerPixel = layout == PNG_COLOR_TYPE_RGB         ? 3
+                               : layout == PNG_COLOR_TYPE_RGB_ALPHA  ? 4
+                               : layout == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                                                                     : 1;
   const size_t rowBytes = static_cast<size_t>(w) * bytesPerPixel;
   if (png_get_rowbytes(load.png, load.info) != rowBytes) FailReader();
 
@@ -142,7 +174,7 @@ bool DecodePngImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t*
   load.pixels = new (std::nothrow) uint32_t[count ? count : 1];
   if (!load.pixels) FailReader();
 
-  if (colourType == PNG_COLOR_TYPE_RGB_ALPHA) {
+  if (layout == PNG_COLOR_TYPE_RGB_ALPHA) {
     // Blue, green, red, alpha bytes are exactly the little-endian 0xAARRGGBB word.
     PointRows(reinterpret_cast<uint8_t*>(load.pixels), h, rowBytes);
     png_read_image(load.png, load.rows);
@@ -150,26 +182,40 @@ bool DecodePngImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t*
     load.samples = NewSamples(count * bytesPerPixel + 1);
     PointRows(load.samples, h, rowBytes);
     png_read_image(load.png, load.rows);
-    if (colourType == PNG_COLOR_TYPE_RGB) {
+    if (layout == PNG_COLOR_TYPE_RGB) {
       for (size_t i = 0; i < count; ++i) {
         const uint8_t* s = load.samples + 3 * i;  // blue, green, red
-        load.pixels[i] = static_cast<uint32_t>(s[0] | s[1] << 8 | s[2] << 16);
+        load.pixels[i] = 0xFF000000u | static_cast<uint32_t>(s[0] | s[1] << 8 | s[2] << 16);
       }
-    } else if (colourType == PNG_COLOR_TYPE_PALETTE) {
-      // An index past the palette's end is black. The tRNS chunk is not used.
-      uint32_t colours[256] = {};
+    } else if (layout == PNG_COLOR_TYPE_PALETTE) {
+      // An index past the palette's end is opaque black. The tRNS chunk, when transparency is
+      // kept, gives the first entries their alpha.
+      uint32_t colours[256];
+      for (uint32_t& c : colours) c = 0xFF000000u;
       png_colorp palette = nullptr;
       int entries = 0;
       png_get_PLTE(load.png, load.info, &palette, &entries);
       for (int k = 0; k < entries && k < 256; ++k) {
-        colours[k] = static_cast<uint32_t>(palette[k].red << 16 | palette[k].green << 8 | palette[k].blue);
+        colours[k] |= static_cast<uint32_t>(palette[k].red << 16 | palette[k].green << 8 | palette[k].blue);
+      }
+      png_bytep alphas = nullptr;
+      int alphaCount = 0;
+      if (keepTransparency && hasTransparency) {
+        png_get_tRNS(load.png, load.info, &alphas, &alphaCount, nullptr);
+        for (int k = 0; k < alphaCount && k < 256; ++k) {
+          colours[k] = (colours[k] & 0x00FFFFFFu) | static_cast<uint32_t>(alphas[k]) << 24;
+        }
       }
       for (size_t i = 0; i < count; ++i) load.pixels[i] = colours[load.samples[i]];
+    } else if (layout == PNG_COLOR_TYPE_GRAY_ALPHA) {
+      for (size_t i = 0; i < count; ++i) {
+        const uint8_t* s = load.samples + 2 * i;  // grey, alpha
+        load.pixels[i] = static_cast<uint32_t>(s[1]) << 24 | s[0] * 0x010101u;
+      }
     } else {
       // Grey at 8 bits: the ramp maps each sample to itself.
-      for (size_t i = 0; i < count; ++i) load.pixels[i] = load.samples[i] * 0x010101u;
+      for (size_t i = 0; i < count; ++i) load.pixels[i] = 0xFF000000u | load.samples[i] * 0x010101u;
     }
-    SetOpaqueAlpha(load.pixels, w, h);
   }
 
   png_read_end(load.png, nullptr);
@@ -177,4 +223,24 @@ bool DecodePngImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t*
   load.pixels = nullptr;  // now the caller's
   ReleaseLoad();
   return true;
+}
+
+constexpr PngRules kEnginePngRules{OnDamage::kFatal, false};
+
+}  // namespace
+
+bool DecodePng(const uint8_t* data, size_t size, const PngRules& rules, uint32_t* width,
+               uint32_t* height, uint32_t** pixels) {
+  ReleaseLoad();
+  load.damage = rules.damage;
+  if (setjmp(load.failed) != 0) {
+    ReleaseLoad();
+    return false;
+  }
+  return DecodeBody(data, size, rules, width, height, pixels);
+}
+
+bool DecodePngImage(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
+                    uint32_t** pixels) {
+  return DecodePng(data, size, kEnginePngRules, width, height, pixels);
 }

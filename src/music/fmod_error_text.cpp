@@ -1,4 +1,9 @@
+// The sound library's error texts, and the box its failures show.
 #include "music/music.h"
+
+#include <cstdio>
+
+#include "platform/win/win.h"
 
 const char* FmodErrorText(int errorCode) {
   static const char* const kTexts[] = {
@@ -26,4 +31,12 @@ const char* FmodErrorText(int errorCode) {
   constexpr int kCount = static_cast<int>(sizeof kTexts / sizeof kTexts[0]);
   if (errorCode < 0 || errorCode >= kCount) return "Unknown error";
   return kTexts[errorCode];
+}
+
+void ShowFmodError(const char* text, const char* caption) {
+  char textBuffer[256];
+  char captionBuffer[256];
+  std::snprintf(textBuffer, sizeof textBuffer, "%s", text ? text : "");
+  std::snprintf(captionBuffer, sizeof captionBuffer, "%s", caption ? caption : "");
+  MessageBoxA(GetTopWindow(nullptr), textBuffer, captionBuffer, MB_OK);
 }

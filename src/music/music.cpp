@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/fatal_error.h"
 #include "archive/archive.h"
+#include "base/fatal_error.h"
 #include "platform/win/win.h"
 
 FMUSIC_MODULE* song = nullptr;
@@ -40,7 +40,7 @@ void StartMusic() {
     FmodFailure(text, "FMOD error.");
   }
   const ModuleFetch fetch = moduleFetch ? moduleFetch : ArchiveGetFile;
-  if (!fetch(&moduleData, &moduleSize, "sound\\dream1.xm", "Data.rar", "")) {
+  if (!fetch(&moduleData, &moduleSize, kSongFile, kSongArchive, "")) {
     MessageBoxA(GetTopWindow(nullptr), "Unable to load module from data file", "Sound load error",
                 MB_OK);
     ExitProcess(1);

@@ -12,6 +12,10 @@
 
 #include "platform/sound/fmod.h"
 
+// Where the module comes from: this file of this archive, with the empty password.
+inline constexpr char kSongFile[] = "sound\\dream1.xm";
+inline constexpr char kSongArchive[] = "Data.rar";
+
 extern FMUSIC_MODULE* song;    // the playing module
 extern int32_t musicTimeRef;   // song time (ms) taken as the music clock's origin
 
@@ -36,6 +40,10 @@ void OnSyncEvent(FMUSIC_MODULE* module, unsigned char parameter);
 
 // The text for an FSOUND_GetError code; "Unknown error" for codes outside 0 to 19.
 const char* FmodErrorText(int errorCode);
+
+// The sound library's error box: copies text and caption into 256-byte buffers (cut, never
+// overflowing) and shows the box. Returns after the box; the caller ends the process itself.
+void ShowFmodError(const char* text, const char* caption);
 
 // A test seam: where StartMusic fetches the module from (ArchiveGetFile unless set; null
 // restores it).

@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "platform/d3dx/d3dx8.h"
-#include "texture/texture.h"
+#include "render/texture_records.h"
 
 namespace {
 

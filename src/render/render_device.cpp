@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
-#include "app/fatal_error.h"
-#include "texture/texture.h"
+#include "base/fatal_error.h"
+#include "render/texture_records.h"
 
 IDirect3DSurface8* backBufferSurface = nullptr;
 IDirect3DSurface8* depthSurface = nullptr;
@@ -101,8 +101,9 @@ void RenderDevice::Init(HWND window, uint32_t width, uint32_t height, uint8_t wi
 }
 
 // The program never calls this: the device lives until the process ends. Besides the three
-// objects it gives back the two surface references Init took and frees the cache, so a device
-// can be brought up and down cleanly (textures stay their holders' to release).
+// objects it gives back the two surface references Init took and frees the cache with the
+// texture records it has taken over, so a device can be brought up and down cleanly (the
+// Direct3D textures stay their holders' to release).
 void RenderDevice::Release() {
   if (backBufferSurface != nullptr) {
     backBufferSurface->Release();

@@ -1,7 +1,7 @@
 // The texture-stage operations. A stage argument is taken from its low 8 bits.
 #include "render/render_device.h"
 
-#include "texture/texture.h"
+#include "render/texture_records.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 
 CameraTrack::CameraTrack()
     : posX(new FloatTrack), posY(new FloatTrack), posZ(new FloatTrack), roll(new FloatTrack),

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "anim/tracks.h"
+#include "keyframe/keyframe.h"
 
 constexpr uint32_t kKeyframerTableSize = 1024;  // slots; at most 1023 are ever filled
 constexpr uint32_t kNodeNameSize = 64;          // 63 characters and the terminating zero

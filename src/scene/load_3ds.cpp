@@ -12,7 +12,8 @@
 #include <cstring>
 #include <new>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
+#include "render/render_device.h"
 #include "scene/chunk_cursor.h"
 #include "scene/chunk_ids_3ds.h"
 #include "scene/scene.h"
@@ -34,10 +35,25 @@ struct TriObjectOptions {
   bool materialGroups;
 };
 
-// POINT_ARRAY, FACE_ARRAY, TEX_VERTS and MSH_MAT_GROUP of one N_TRI_OBJECT.
-void ReadTriObject(ChunkCursor& c, size_t triEnd, MeshObj* mesh, TriObjectOptions options) {
+// What the scene load gives each mesh it names: the object's name and the mesh ordinal.
+struct MeshIdentity {
+  const char* name;
+  int32_t nodeId;
+};
+
+// POINT_ARRAY, FACE_ARRAY, TEX_VERTS and MSH_MAT_GROUP of one N_TRI_OBJECT. The scene load's
+// walk names the mesh at the top of every round, before the sub-chunk's header is read: a tri
+// object without sub-chunks keeps the empty name and node id the mesh was created with.
+void ReadTriObject(ChunkCursor& c, size_t triEnd, MeshObj* mesh, TriObjectOptions options,
+                   const MeshIdentity* identity) {
   ChunkHeader h;
-  while (c.pos < triEnd && ReadChunkHeader(c, triEnd, &h)) {
+  while (c.pos < triEnd) {
+    if (identity != nullptr) {
+      std::snprintf(mesh->name, sizeof mesh->name, "%s", identity->name);
+      mesh->nodeId = static_cast<int16_t>(identity->nodeId);
+      mesh->parentIndex = -1;
+    }
+    if (!ReadChunkHeader(c, triEnd, &h)) break;
     switch (h.id) {
       case kPointArray: {
         uint32_t n = c.U16(h.end);
@@ -180,10 +196,8 @@ class SceneLoader {
       }
       MeshObj* mesh = scene_->meshes[scene_->AddMesh()];
       ++meshOrdinal_;
-      std::memcpy(mesh->name, name, sizeof name);
-      mesh->nodeId = static_cast<int16_t>(meshOrdinal_);
-      mesh->parentIndex = -1;
-      ReadTriObject(c_, h.end, mesh, TriObjectOptions{true, true});
+      const MeshIdentity identity{name, meshOrdinal_};
+      ReadTriObject(c_, h.end, mesh, TriObjectOptions{true, true}, &identity);
     }
   }
 
@@ -251,10 +265,12 @@ class SceneLoader {
       }
       c_.String(h.end, material->textureName, sizeof material->textureName);
       if (!scene_->loadTextures) continue;
-      // Nothing refers to the material's texture before the binding step, so it can go.
-      delete material->texture;
+      // A second map name replaces the record. Meshes are bound only after the walk, so only the
+      // texture cache may point at the old one, and then the cache already keeps it.
+      if (material->ownsTexture) delete material->texture;
       material->texture = nullptr;
       material->texture = new Texture;
+      material->ownsTexture = 1;
       char path[sizeof "graphics\\" + kSceneNameSize];
       std::snprintf(path, sizeof path, "graphics\\%s", material->textureName);
       if (scene_->textureMipLevels <= 1) {
@@ -262,6 +278,9 @@ class SceneLoader {
       } else {
         material->texture->Load(device_, path, static_cast<uint8_t>(scene_->textureMipLevels));
       }
+      // The record that first loaded a file stays in the cache's slot for good.
+      TextureCache* cache = device_->textureCache;
+      if (cache != nullptr && cache->Adopt(material->texture)) material->ownsTexture = 0;
     }
   }
 
@@ -497,7 +516,7 @@ void MeshObj::Load3dsFromMemory(const uint8_t* data, size_t size) {
       c.String(objectEnd, name, sizeof name);
       while (c.pos < objectEnd && ReadChunkHeader(c, objectEnd, &h)) {
         if (h.id == kNTriObject) {
-          ReadTriObject(c, h.end, this, TriObjectOptions{false, false});
+          ReadTriObject(c, h.end, this, TriObjectOptions{false, false}, nullptr);
         } else {
           c.pos = h.end;
         }

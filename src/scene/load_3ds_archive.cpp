@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/fatal_error.h"
 #include "archive/archive.h"
+#include "base/fatal_error.h"
 #include "scene/scene.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // vertex buffer and a write-only 16-bit index buffer, refill, and the draw calls.
 #include <cstring>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "render/render_device.h"
 #include "scene/scene.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "scene/scene.h"
 
 namespace {

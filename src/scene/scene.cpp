@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "platform/win/win.h"
 #include "scene/scene.h"
 
@@ -15,7 +15,7 @@ D3DDemoEngineScene::D3DDemoEngineScene() {
 D3DDemoEngineScene::~D3DDemoEngineScene() {
   for (uint32_t i = 0; i < meshCount; ++i) delete meshes[i];
   for (uint32_t i = 0; i < materialCount; ++i) {
-    delete materials[i]->texture;
+    if (materials[i]->ownsTexture) delete materials[i]->texture;
     delete materials[i];
   }
   delete keyframer;

@@ -13,7 +13,8 @@
 //
 // Ownership: the scene owns its meshes, materials and keyframer; a mesh owns its arrays and the
 // empty Texture it was created with; a scene material owns its Texture, which meshes bound to
-// it share.
+// it share, unless the device's texture cache points at that record: the cache then keeps it
+// (also when a second texture map replaces it) and frees it with itself.
 #pragma once
 
 #include <cstddef>
@@ -63,6 +64,10 @@ struct SceneMaterial {
   char textureName[kSceneNameSize] = {};  // texture map's file name as stored in the file
   D3DMATERIAL8 d3dMaterial = {};
   Texture* texture = nullptr;
+  // Whether the scene frees `texture`: cleared when the device's texture cache, which points at
+  // the record that first loaded a file, has taken the record over (it lives as long as the
+  // cache).
+  uint8_t ownsTexture = 1;
 };
 
 // One triangle mesh. Arrays are zero-filled when allocated; a reallocation replaces them.
@@ -175,7 +180,7 @@ struct D3DDemoEngineScene {
   void RefillVertexBuffers();
   void SetVertexFormat(uint32_t mask);
 
-  // --- animation (anim/scene_animation.cpp, anim/scene_camera.cpp) ---
+  // --- animation (scene_animation.cpp, scene_camera.cpp) ---
   // Times are frame numbers, wrapped into the loop (WrapFrame). Without a keyframer nothing
   // moves: world matrices and the view are left at the identity.
   // Resets viewMatrix to the identity and writes every camera's and target's current values.
@@ -201,7 +206,7 @@ struct D3DDemoEngineScene {
   D3DXMATRIX* setCameraByNameScaled(D3DXMATRIX* out, const char* name, float eyeFactor,
                                     float targetFactor);
 
-  // --- drawing (anim/scene_drawing.cpp) ---
+  // --- drawing (scene_drawing.cpp) ---
   // View, projection (near 0.0001, far 4, aspect 1), then every visible mesh with its texture
   // and world matrix. With useLights also the lights (at most 8) and each mesh's material;
   // without, no light, material or lighting state is touched. Other states are the caller's.

@@ -4,7 +4,7 @@
 // desktop's own when it is one, X8R8G8B8 otherwise.
 #include <cstring>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "image/image.h"
 #include "render/render_device.h"
 #include "texture/texture.h"

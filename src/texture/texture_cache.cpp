@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "texture/texture.h"
 #include "texture/texture_internal.h"
 
@@ -33,6 +33,14 @@ uint32_t TextureCache::Add(const char* name, Texture* texture) {
   slots[count] = texture;
   std::memcpy(names[count], name, std::strlen(name) + 1);
   return ++count;
+}
+
+bool TextureCache::Adopt(Texture* texture) {
+  bool held = false;
+  for (uint32_t i = 0; i < count && i < kSlots; ++i) {
+    if (slots[i] == texture) adopted[i] = held = true;
+  }
+  return held;
 }
 
 void FatalTextureLoad(const char* fileName) {

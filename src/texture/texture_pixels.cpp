@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "render/render_device.h"
 #include "texture/texture.h"
 #include "texture/texture_internal.h"

@@ -9,7 +9,7 @@ namespace {
 class ScriptedClock {
  public:
   explicit ScriptedClock(std::deque<DWORD> readings) : readings_(std::move(readings)) {
-    win::SetClock([this] {
+    zelk4::win::SetClock([this] {
       EXPECT_FALSE(readings_.empty()) << "the timer took more readings than expected";
       if (readings_.empty()) return DWORD{0};
       const DWORD r = readings_.front();
@@ -17,7 +17,7 @@ class ScriptedClock {
       return r;
     });
   }
-  ~ScriptedClock() { win::SetClock(nullptr); }
+  ~ScriptedClock() { zelk4::win::SetClock(nullptr); }
   bool Spent() const { return readings_.empty(); }
 
  private:

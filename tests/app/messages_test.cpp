@@ -42,7 +42,7 @@ TEST_F(AppMessages, MainWindowIsAFocusedVisible640By480Window) {
   EXPECT_TRUE(IsWindowVisible(window_));
   EXPECT_EQ(GetFocus(), window_);
   EXPECT_EQ(GetTopWindow(nullptr), window_);
-  EXPECT_STREQ(SDL_GetWindowTitle(win::SdlWindowOf(window_)), "ZELK4");
+  EXPECT_STREQ(SDL_GetWindowTitle(zelk4::win::SdlWindowOf(window_)), "ZELK4");
 }
 
 TEST_F(AppMessages, EscapeQuitsSpaceResetsThePartOtherKeysDoNothing) {
@@ -119,8 +119,8 @@ TEST_F(AppWindowDeathTest, FailedClassRegistrationIsFatal) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
-        win::SetMessageBoxesEnabled(false);
-        win::UseHeadlessVideo();
+        zelk4::win::SetMessageBoxesEnabled(false);
+        zelk4::win::UseHeadlessVideo();
         WNDCLASSEXA taken{};
         taken.cbSize = sizeof taken;
         taken.lpfnWndProc = PlainProc;

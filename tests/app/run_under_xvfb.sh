@@ -17,11 +17,17 @@ if [ -z "$window" ]; then
   echo "FAIL: no visible window titled ZELK4 appeared"; kill "$pid" 2>/dev/null; wait "$pid"; exit 1
 fi
 echo "window $window: $(xdotool getwindowgeometry "$window" | tr '\n' ' ')"
-xdotool windowfocus --sync "$window" key Escape
 
-for _ in $(seq 100); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
+# The renderer may recreate the X window once while the device starts (SDL does so when it
+# changes the window's renderer), so each try presses Escape in the ZELK4 window there is now.
+for try in 1 2 3 4 5; do
+  window=$(xdotool search --onlyvisible --name '^ZELK4$' | tail -n 1)
+  [ -n "$window" ] && xdotool windowfocus --sync "$window" key Escape 2>/dev/null
+  for _ in $(seq 20); do
+    kill -0 "$pid" 2>/dev/null || break 2
+    sleep 0.1
+  done
+  echo "still running 2 s after Escape (try $try)"
 done
 if kill -0 "$pid" 2>/dev/null; then
   echo "FAIL: still running 10 s after Escape"; kill "$pid"; wait "$pid"; exit 1

@@ -70,7 +70,7 @@ class AppProgram : public zelk4::test::AppSpine {
     partTable[0].resetMusicClock = true;
     partLoader = [] { Record("load part"); };
     DWORD now = 5000;
-    win::SetClock([now]() mutable { return now += 4; });
+    zelk4::win::SetClock([now]() mutable { return now += 4; });
   }
 };
 

@@ -84,10 +84,10 @@ TEST_F(CaptureTool, TwoRunsDrawTheSameFramesAndSeeEverySyncEventWithinAFrameOfIt
   uint8_t* bytes = nullptr;
   uint32_t size = 0;
   ASSERT_EQ(ArchiveGetFile(&bytes, &size, "sound\\dream1.xm", "Data.rar", ""), 1);
-  auto player = sound::ModulePlayer::Load(bytes, size, 44100, /*loop=*/true);
+  auto player = zelk4::sound::ModulePlayer::Load(bytes, size, 44100, /*loop=*/true);
   std::free(bytes);
   ASSERT_NE(player, nullptr);
-  std::vector<sound::SyncEvent> rows;
+  std::vector<zelk4::sound::SyncEvent> rows;
   std::vector<int16_t> block(2 * 4410);
   while (player->FramesRendered() < 44100u * 10) player->Render(block.data(), 4410, rows);
 
@@ -95,7 +95,7 @@ TEST_F(CaptureTool, TwoRunsDrawTheSameFramesAndSeeEverySyncEventWithinAFrameOfIt
   // less than one frame (33.3 ms) after it.
   const std::vector<std::string> seen = Lines(At("sync.txt"));
   std::vector<std::pair<double, int>> expected;  // row ms, xx, for rows a drawn frame can see
-  for (const sound::SyncEvent& e : rows) {
+  for (const zelk4::sound::SyncEvent& e : rows) {
     const double ms = e.frame * 1000.0 / 44100.0;
     if (ms <= 299 * 1000.0 / 30) expected.emplace_back(ms, e.param);
   }
@@ -154,6 +154,60 @@ TEST_F(CaptureTool, UsageErrorsExitWithTwo) {
   EXPECT_EQ(RunCapture("--fps 0 --bench"), 2);
   EXPECT_EQ(RunCapture("--bench --out x.mp4"), 2);
   EXPECT_EQ(RunCapture("--out a.mp4 --frames b"), 2);
+  std::string errors;
+  EXPECT_EQ(RunCapture("--bench --from -1", &errors), 2);
+  EXPECT_NE(errors.find("before the music's start"), std::string::npos) << errors;
+  EXPECT_EQ(RunCapture("--bench --from 100000", &errors), 2);
+  EXPECT_NE(errors.find("past the end of the music"), std::string::npos) << errors;
+  EXPECT_EQ(RunCapture("--bench --size 0x480", &errors), 2);
+  EXPECT_EQ(RunCapture("--bench --canvas 1920", &errors), 2);
+  if (std::system("command -v ffmpeg >/dev/null 2>&1") == 0) {
+    EXPECT_EQ(RunCapture("--canvas 641x480 --out '" + At("odd.mp4") + "'", &errors), 2);
+    EXPECT_NE(errors.find("even"), std::string::npos) << errors;
+  }
+}
+
+// A capture that starts later draws exactly the frames a capture from 0 draws at the same times,
+// whatever the number of drawing threads; it starts at the first frame at or after its time.
+TEST_F(CaptureTool, StartingLaterDrawsTheFramesOfARunFromTheStart) {
+  int status[2] = {-1, -1};
+  std::thread full([&] {
+    status[0] = RunCapture("--seconds 3 --fps 10 --threads 3 --hashes '" + At("full.txt") + "'");
+  });
+  std::string errors;
+  status[1] = RunCapture("--from 2.05 --seconds 0.9 --fps 10 --threads 1 --hashes '" + At("later.txt") + "'",
+                         &errors);
+  full.join();
+  ASSERT_EQ(status[0], 0);
+  ASSERT_EQ(status[1], 0) << errors;
+  EXPECT_NE(errors.find("brought to 2.100 s"), std::string::npos) << errors;
+  const std::vector<std::string> all = Lines(At("full.txt"));
+  ASSERT_EQ(all.size(), 30u);
+  EXPECT_EQ(Lines(At("later.txt")), std::vector<std::string>(all.begin() + 21, all.end()));
+}
+
+// PNG width and height, from the IHDR chunk that follows the 8-byte signature.
+std::pair<uint32_t, uint32_t> PngSize(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  unsigned char header[24] = {};
+  in.read(reinterpret_cast<char*>(header), sizeof header);
+  auto be = [&](int at) {
+    return static_cast<uint32_t>(header[at]) << 24 | static_cast<uint32_t>(header[at + 1]) << 16 |
+           static_cast<uint32_t>(header[at + 2]) << 8 | header[at + 3];
+  };
+  return {be(16), be(20)};
+}
+
+TEST_F(CaptureTool, FramesAreDrawnAtTheSizeAndWrittenAtTheCanvasSize) {
+  ASSERT_EQ(RunCapture("--size 320x240 --canvas 500x240 --seconds 0.2 --fps 10 --frames '" +
+                       At("frames") + "' --hashes '" + At("small.txt") + "'"),
+            0);
+  EXPECT_EQ(PngSize(At("frames/frame-000001.png")), std::make_pair(500u, 240u));
+  EXPECT_EQ(PngSize(At("frames/contact.png")), std::make_pair(500u, 240u));
+  ASSERT_EQ(RunCapture("--seconds 0.2 --fps 10 --hashes '" + At("designed.txt") + "'"), 0);
+  const auto small = Lines(At("small.txt"));
+  ASSERT_EQ(small.size(), 2u);
+  EXPECT_NE(small, Lines(At("designed.txt")));  // drawn at another size, not scaled afterwards
 }
 
 }  // namespace

@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "anim/anim.h"
+#include "base/runtime_rand.h"
 #include "demo/demo.h"
 #include "platform/d3d8/d3d8.h"
 #include "platform/win/win.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ TEST(DemoLoadPart, LoadsEverythingDraws300RandomValuesAndTheSceneShows) {
   if (!std::filesystem::exists("Data.rar")) GTEST_SKIP() << "no Data.rar in the working folder";
   d3d8::ResetControls();
   d3d8::PresentOffscreen();
-  win::SetMessageBoxesEnabled(false);
+  zelk4::win::SetMessageBoxesEnabled(false);
   renderDevice.Init(nullptr, 640, 480, 0);
   SeedRuntimeRand(1);
 

@@ -7,11 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "anim/anim.h"
+#include "base/runtime_rand.h"
 #include "demo/demo.h"
 #include "music/music.h"
 #include "platform/d3d8/d3d8.h"
 #include "platform/win/win.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ class DemoPartFrame : public ::testing::Test {
   void SetUp() override {
     d3d8::ResetControls();
     d3d8::PresentOffscreen();
-    win::SetMessageBoxesEnabled(false);
+    zelk4::win::SetMessageBoxesEnabled(false);
     renderDevice.Init(nullptr, 640, 480, 0);
     record = SceneRecord{};
     sceneCalls = RecordingScene();

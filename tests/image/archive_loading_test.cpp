@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/fatal_error.h"
 #include "archive/archive.h"
+#include "base/fatal_error.h"
 #include "image_test_support.h"
+#include "kit/rar_store_writer.h"
 #include "platform/win/win.h"
-#include "stored_rar_writer.h"
 #include "support/corpus.h"
 
 // Every archive lookup the image loaders make passes through here (linked with
@@ -40,8 +40,8 @@ class ImageArchive : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::current_path(previous_); }
 
-  void WriteArchive(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& entries) {
-    ASSERT_TRUE(WriteFileBytes(folder_ / "Data.rar", MakeStoredRar(entries)));
+  void WriteArchive(const std::vector<kit::ArchiveEntry>& entries) {
+    ASSERT_TRUE(WriteFileBytes(folder_ / "Data.rar", kit::WriteStoredRar(entries)));
   }
 
   static Decoded Load(const char* name) {

@@ -1,8 +1,6 @@
 // Outside files with expected pixels: PngSuite through the PNG loader, the JPEG files through
 // the JPEG loader, and TGA/PCX pictures, all through the buffer dispatcher.
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -12,36 +10,15 @@
 namespace zelk4::test {
 namespace {
 
-struct ExpectedRow {
-  std::string file;
-  uint32_t width;
-  uint32_t height;
-  std::string tolerance;
-};
-
-std::vector<ExpectedRow> ReadExpectedTable(const std::filesystem::path& tsv) {
-  std::vector<ExpectedRow> rows;
-  std::ifstream in(tsv);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    ExpectedRow row;
-    fields >> row.file >> row.width >> row.height >> row.tolerance;
-    rows.push_back(row);
-  }
-  return rows;
-}
-
 // Counts the files whose size or any pixel differs, naming each failure.
 void ExpectFolderMatches(const std::string& folder, DecodeFunction decode,
                          std::string (*expectedName)(const std::string&), size_t expectedCount,
                          bool tgaUpsideDown = false) {
   const auto dir = CorpusPath(folder);
-  const auto rows = ReadExpectedTable(dir / "expected.tsv");
+  const auto rows = ReadExpectedPictures(dir);
   size_t checked = 0;
   for (const auto& row : rows) {
-    if (row.tolerance != "0") continue;
+    if (row.tolerance != 0) continue;
     const Decoded d = Decode(decode, ReadFileBytes(dir / row.file));
     ASSERT_TRUE(d.ok) << row.file;
     EXPECT_EQ(d.width, row.width) << row.file;

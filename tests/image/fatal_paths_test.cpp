@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "image_test_support.h"
 #include "platform/win/win.h"
 #include "support/corpus.h"

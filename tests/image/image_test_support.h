@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/crc32.h"
 #include "image/image.h"
 
 namespace zelk4::test {
@@ -49,15 +50,6 @@ inline std::vector<uint32_t> WordsOf(const std::vector<uint8_t>& bytes) {
 inline void PutLe16(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   out[at] = static_cast<uint8_t>(v);
   out[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-inline uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
-  crc = ~crc;
-  for (size_t i = 0; i < size; ++i) {
-    crc ^= data[i];
-    for (int k = 0; k < 8; ++k) crc = crc & 1 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-  }
-  return ~crc;
 }
 
 // An 18-byte TGA header followed by the given pixel bytes.
@@ -139,7 +131,7 @@ inline void AppendChunk(std::vector<uint8_t>& out, const char* type, const std::
   const size_t typeAt = out.size();
   out.insert(out.end(), type, type + 4);
   out.insert(out.end(), data.begin(), data.end());
-  const uint32_t crc = Crc32(out.data() + typeAt, out.size() - typeAt);
+  const uint32_t crc = ::Crc32(out.data() + typeAt, out.size() - typeAt);
   for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(crc >> s));
 }
 

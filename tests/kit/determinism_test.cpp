@@ -3,7 +3,6 @@
 
 #include <set>
 
-#include "kit/crc32.h"
 #include "kit_files.h"
 
 namespace zelk4::kit {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <stdexcept>
 
-#include "kit/crc32.h"
+#include "archive/crc32.h"
 #include "kit/kit.h"
 
 namespace zelk4::kit {
@@ -15,8 +15,6 @@ uint32_t Le16(const Bytes& b, size_t at) { return b.at(at) | b.at(at + 1) << 8; 
 uint32_t Le32(const Bytes& b, size_t at) { return Le16(b, at) | Le16(b, at + 2) << 16; }
 
 TEST(KitRar, BlocksCarryHeaderCrcsFieldsAndTheEndBlock) {
-  EXPECT_EQ(Crc32("123456789", 9), 0xCBF43926u);  // the standard check value
-
   const Bytes rar = WriteStoredRar({{"sound\\a.xm", {1, 2, 3}}, {"graphics\\b.png", {}}});
   const uint8_t marker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
   ASSERT_EQ(std::memcmp(rar.data(), marker, 7), 0);
@@ -28,16 +26,16 @@ TEST(KitRar, BlocksCarryHeaderCrcsFieldsAndTheEndBlock) {
   for (const char* name : {"sound\\a.xm", "graphics\\b.png"}) {
     const size_t headerSize = Le16(rar, at + 5);
     EXPECT_EQ(rar[at + 2], 0x74);
-    EXPECT_EQ(Le16(rar, at + 3), 0x8000u);
+    EXPECT_EQ(Le16(rar, at + 3) & 0x8000u, 0x8000u) << "data follow the header";
     EXPECT_EQ(headerSize, 32 + std::strlen(name));
-    EXPECT_EQ(Le16(rar, at), Crc32(rar.data() + at + 2, headerSize - 2) & 0xFFFF) << name;
+    EXPECT_EQ(Le16(rar, at), ::Crc32(rar.data() + at + 2, headerSize - 2) & 0xFFFF) << name;
     EXPECT_EQ(Le32(rar, at + 7), Le32(rar, at + 11)) << "stored: packed size = unpacked size";
     EXPECT_EQ(Le32(rar, at + 20), kKitDosTime);
     EXPECT_EQ(rar[at + 24], 20);
     EXPECT_EQ(rar[at + 25], 0x30);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(rar.data() + at + 32), std::strlen(name)), name);
     const uint32_t size = Le32(rar, at + 7);
-    EXPECT_EQ(Le32(rar, at + 16), Crc32(rar.data() + at + headerSize, size));
+    EXPECT_EQ(Le32(rar, at + 16), ::Crc32(rar.data() + at + headerSize, size));
     at += headerSize + size;
   }
   const uint8_t end[7] = {0xC4, 0x3D, 0x7B, 0x00, 0x40, 0x07, 0x00};

@@ -7,7 +7,7 @@
 
 #include "music/music.h"
 #include "platform/sound/output.h"
-#include "platform/sound/xm_writer.h"
+#include "platform/sound/test_songs.h"
 #include "platform/win/win.h"
 #include "support/corpus.h"
 
@@ -50,6 +50,14 @@ TEST(MusicSync, ErrorTextsCoverTheLibrarysCodesAndNoOthers) {
   EXPECT_STREQ(FmodErrorText(FMOD_ERR_MEDIAPLAYER), "Required Mediaplayer codec is not installed");
   EXPECT_STREQ(FmodErrorText(20), "Unknown error");
   EXPECT_STREQ(FmodErrorText(-1), "Unknown error");
+}
+
+TEST(MusicSync, ErrorBoxCutsLongTextsAndReturns) {
+  win::SetMessageBoxesEnabled(false);
+  const std::string longText(300, 'x');
+  testing::internal::CaptureStderr();
+  ShowFmodError(longText.c_str(), "FMOD error.");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "FMOD error.: " + std::string(255, 'x') + "\n");
 }
 
 // A module in memory, handed out the way the archive hands out its files.

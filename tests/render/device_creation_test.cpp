@@ -117,6 +117,78 @@ TEST_F(RenderDeviceCreation, DeathWhenNoDeviceCanBeCreated) {
       ::testing::ExitedWithCode(1), "D3D Error: Unable to create a 3d device");
 }
 
+// Every step of bringing the device up that can fail ends the program with its own message.
+TEST_F(RenderDeviceCreation, DeathAtEachFailingCreationStep) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  struct Step {
+    d3d8::CreationCall call;
+    uint8_t windowed;  // the display mode is read for a windowed device only
+    const char* end;
+  };
+  const Step steps[] = {
+      {d3d8::CreationCall::kDirect3DCreate8, 0, "D3D error: Unable to create a Direct3D8 object"},
+      {d3d8::CreationCall::kGetAdapterDisplayMode, 1, "D3D error: Error getting display mode"},
+      {d3d8::CreationCall::kCreateVertexBuffer, 0, "D3D error: Unable to create vertexbuffer"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.end);
+    EXPECT_EXIT(
+        {
+          d3d8::SetCreationResultHook([call = step.call](const d3d8::CreationRequest& r) {
+            return r.call == call ? E_FAIL : D3D_OK;
+          });
+          rd.Init(nullptr, 640, 480, step.windowed);
+        },
+        ::testing::ExitedWithCode(1), step.end);
+  }
+  // A creation that hands back a success code other than D3D_OK counts as failed, so a device
+  // that only ever answers so is never taken.
+  EXPECT_EXIT(
+      {
+        d3d8::SetCreationResultHook([](const d3d8::CreationRequest& r) {
+          return r.call == d3d8::CreationCall::kCreateDevice ? static_cast<HRESULT>(1) : D3D_OK;
+        });
+        rd.Init(nullptr, 640, 480, 0);
+      },
+      ::testing::ExitedWithCode(1), "D3D Error: Unable to create a 3d device");
+}
+
+// Only a device creation must answer exactly D3D_OK: a success code from it moves on to the
+// next attempt (giving back the device it handed out), while the other creation steps take any
+// success. A windowed device with no size of its own takes the window's client area.
+TEST_F(RenderDeviceCreation, SuccessCodesAndTheWindowedClientSize) {
+  ASSERT_TRUE(win::UseHeadlessVideo());
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "DeviceWindow";
+  RegisterClassExA(&wc);
+  HWND window = CreateWindowExA(0, "DeviceWindow", "device", 0, 0, 0, 320, 200, nullptr, nullptr,
+                                nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+
+  std::vector<d3d8::CreationCall> calls;
+  d3d8::SetCreationResultHook([&](const d3d8::CreationRequest& r) {
+    calls.push_back(r.call);
+    const bool firstDevice = r.call == d3d8::CreationCall::kCreateDevice && r.depth == D3DFMT_D24X8;
+    return firstDevice || r.call != d3d8::CreationCall::kCreateDevice ? static_cast<HRESULT>(1) : D3D_OK;
+  });
+  rd.Init(window, 640, 480, 1);
+  using C = d3d8::CreationCall;
+  EXPECT_EQ(calls, (std::vector<C>{C::kDirect3DCreate8, C::kGetAdapterDisplayMode, C::kCreateDevice,
+                                   C::kCreateDevice, C::kCreateVertexBuffer}));
+  ASSERT_NE(rd.quadVertexBuffer, nullptr);
+  EXPECT_EQ(SurfaceFormat(depthSurface), D3DFMT_D16);
+  D3DSURFACE_DESC desc{};
+  backBufferSurface->GetDesc(&desc);
+  EXPECT_EQ(desc.Width, 320u);
+  EXPECT_EQ(desc.Height, 200u);
+  EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);  // the desktop's format
+
+  rd.Release();
+  win::Reset();
+}
+
 // What the screen-quad and texture operations rely on after Init.
 TEST_F(RenderDeviceCreation, InitLeavesQuadBufferLinearStageZeroAndAnEmptyCache) {
   rd.Init(nullptr, 640, 480, 0);

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "kit/image_writers.h"
 #include "kit/rar_store_writer.h"
 #include "platform/d3d8/d3d8.h"

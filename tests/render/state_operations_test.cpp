@@ -37,23 +37,21 @@ class StateOperations : public RenderDeviceTest {
 using Calls = std::vector<std::string>;
 
 TEST_F(StateOperations, StateGroupsAreSetWithTheirValuesInOrder) {
-  // Render states by number: ALPHAREF 24, ALPHATESTENABLE 15, ALPHAFUNC 25 (GREATEREQUAL 7),
-  // POINTSIZE 154, POINTSIZE_MIN 155, POINTSCALE_A..C 158..160, POINTSPRITEENABLE 156,
-  // POINTSCALEENABLE 157, LIGHTING 137, NORMALIZENORMALS 143.
   EXPECT_EQ(CallsOf([&] { rd.EnableAlphaTest(0x1C8); }),
-            (Calls{"SetRenderState(24, 200)", "SetRenderState(15, 1)", "SetRenderState(25, 7)"}));
+            (Calls{"SetRenderState(ALPHAREF, 200)", "SetRenderState(ALPHATESTENABLE, TRUE)",
+                   "SetRenderState(ALPHAFUNC, GREATEREQUAL)"}));
   EXPECT_EQ(CallsOf([&] { rd.EnablePointSprites(1.0f, 0.0f, 0.0f, 0.0f, 2.0f); }),
-            (Calls{"SetRenderState(154, 1065353216)", "SetRenderState(155, 0)",
-                   "SetRenderState(158, 0)", "SetRenderState(159, 0)",
-                   "SetRenderState(160, 1073741824)", "SetRenderState(156, 1)",
-                   "SetRenderState(157, 1)"}));
+            (Calls{"SetRenderState(POINTSIZE, 1)", "SetRenderState(POINTSIZE_MIN, 0)",
+                   "SetRenderState(POINTSCALE_A, 0)", "SetRenderState(POINTSCALE_B, 0)",
+                   "SetRenderState(POINTSCALE_C, 2)", "SetRenderState(POINTSPRITEENABLE, TRUE)",
+                   "SetRenderState(POINTSCALEENABLE, TRUE)"}));
   const Calls light = CallsOf([&] {
     rd.SetPointLight(3, 1, 2, 3, 0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f, 0.9f, 50.0f);
   });
   ASSERT_EQ(light.size(), 3u);
   EXPECT_EQ(light[0].rfind("SetLight(3", 0), 0u);
   EXPECT_EQ(light[1], "LightEnable(3, 1)");
-  EXPECT_EQ(light[2], "SetRenderState(137, 1)");
+  EXPECT_EQ(light[2], "SetRenderState(LIGHTING, TRUE)");
   D3DLIGHT8 defined{};
   rd.device->GetLight(3, &defined);
   EXPECT_EQ(defined.Type, D3DLIGHT_POINT);
@@ -62,8 +60,6 @@ TEST_F(StateOperations, StateGroupsAreSetWithTheirValuesInOrder) {
   EXPECT_EQ(defined.Range, 50.0f);
 }
 
-// Texture-stage states by number: COLOROP 1, COLORARG1 2, COLORARG2 3, ALPHAOP 4, ALPHAARG1 5,
-// ALPHAARG2 6, TEXCOORDINDEX 11, MAGFILTER 16, MINFILTER 17, MIPFILTER 18, TRANSFORMFLAGS 24.
 TEST_F(StateOperations, TextureStagesFollowTheTextureFlags) {
   Texture texture;
   const uint32_t pixel = 0xFFFFFFFFu;
@@ -72,36 +68,37 @@ TEST_F(StateOperations, TextureStagesFollowTheTextureFlags) {
 
   // Built from pixels: point filters, no mip filter.
   EXPECT_EQ(CallsOf([&] { rd.SetTexture(&texture); }),
-            (Calls{"SetTextureStageState(0, 11, 0)", "SetTexture(0, " + name,
-                   "SetTextureStageState(0, 16, 1)", "SetTextureStageState(0, 17, 1)",
-                   "SetTextureStageState(0, 18, 0)"}));
+            (Calls{"SetTextureStageState(0, TEXCOORDINDEX, PASSTHRU|0)", "SetTexture(0, " + name,
+                   "SetTextureStageState(0, MAGFILTER, POINT)", "SetTextureStageState(0, MINFILTER, POINT)",
+                   "SetTextureStageState(0, MIPFILTER, NONE)"}));
   // From a file with mip levels: linear everywhere; on a stage taken from the low 8 bits.
   texture.filtered = 1;
   texture.mipmapped = 1;
   EXPECT_EQ(CallsOf([&] { rd.SetTextureOnStage(&texture, 0x102); }),
-            (Calls{"SetTextureStageState(2, 11, 0)", "SetTexture(2, " + name,
-                   "SetTextureStageState(2, 16, 2)", "SetTextureStageState(2, 17, 2)",
-                   "SetTextureStageState(2, 18, 2)"}));
+            (Calls{"SetTextureStageState(2, TEXCOORDINDEX, PASSTHRU|0)", "SetTexture(2, " + name,
+                   "SetTextureStageState(2, MAGFILTER, LINEAR)", "SetTextureStageState(2, MINFILTER, LINEAR)",
+                   "SetTextureStageState(2, MIPFILTER, LINEAR)"}));
   // Null only unbinds.
   EXPECT_EQ(CallsOf([&] { rd.SetTexture(nullptr); }), (Calls{"SetTexture(0, null)"}));
   ReleaseTexture(&texture);
 
   EXPECT_EQ(CallsOf([&] { rd.SetBlendAlphaStages(7, 9); }),
-            (Calls{"SetTextureStageState(0, 1, 4)", "SetTextureStageState(0, 2, 2)",
-                   "SetTextureStageState(0, 3, 0)", "SetTextureStageState(1, 1, 16)",
-                   "SetTextureStageState(1, 2, 2)", "SetTextureStageState(1, 3, 1)",
-                   "SetTextureStageState(0, 4, 4)", "SetTextureStageState(0, 5, 2)",
-                   "SetTextureStageState(0, 6, 0)", "SetTextureStageState(1, 4, 7)",
-                   "SetTextureStageState(1, 6, 2)", "SetTextureStageState(1, 5, 1)"}));
+            (Calls{"SetTextureStageState(0, COLOROP, MODULATE)", "SetTextureStageState(0, COLORARG1, TEXTURE)",
+                   "SetTextureStageState(0, COLORARG2, DIFFUSE)",
+                   "SetTextureStageState(1, COLOROP, BLENDCURRENTALPHA)",
+                   "SetTextureStageState(1, COLORARG1, TEXTURE)", "SetTextureStageState(1, COLORARG2, CURRENT)",
+                   "SetTextureStageState(0, ALPHAOP, MODULATE)", "SetTextureStageState(0, ALPHAARG1, TEXTURE)",
+                   "SetTextureStageState(0, ALPHAARG2, DIFFUSE)", "SetTextureStageState(1, ALPHAOP, ADD)",
+                   "SetTextureStageState(1, ALPHAARG2, TEXTURE)", "SetTextureStageState(1, ALPHAARG1, CURRENT)"}));
   // Texture-coordinate generation exists for stages 0 to 7 only.
   EXPECT_TRUE(CallsOf([&] { rd.EnableSphereMap(8); }).empty());
   EXPECT_TRUE(CallsOf([&] { rd.DisableTextureTransform(200); }).empty());
   const Calls sphere = CallsOf([&] { rd.EnableSphereMap(0x101); });
   ASSERT_EQ(sphere.size(), 3u);
-  EXPECT_EQ(sphere[0].rfind("SetTransform(17, [0.5, 0, 0, 0, 0, -0.5, 0, 0, 0, 0, 1, 0, 0.5, 0.5", 0),
+  EXPECT_EQ(sphere[0].rfind("SetTransform(TEXTURE1, [0.5, 0, 0, 0, 0, -0.5, 0, 0, 0, 0, 1, 0, 0.5, 0.5", 0),
             0u);
-  EXPECT_EQ(sphere[1], "SetTextureStageState(1, 11, 65536)");
-  EXPECT_EQ(sphere[2], "SetTextureStageState(1, 24, 2)");
+  EXPECT_EQ(sphere[1], "SetTextureStageState(1, TEXCOORDINDEX, CAMERASPACENORMAL|0)");
+  EXPECT_EQ(sphere[2], "SetTextureStageState(1, TEXTURETRANSFORMFLAGS, COUNT2)");
 }
 
 TEST_F(StateOperations, ASpriteDrawIsOneSceneOverTheQuadBuffer) {
@@ -116,8 +113,8 @@ TEST_F(StateOperations, ASpriteDrawIsOneSceneOverTheQuadBuffer) {
   EXPECT_EQ(tail[1].rfind("VertexBuffer::Unlock(", 0), 0u);
   EXPECT_EQ(tail[2], "BeginScene()");
   EXPECT_EQ(tail[3].rfind("SetStreamSource(0, ", 0), 0u);
-  EXPECT_EQ(tail[4], "SetVertexShader(0x142)");
-  EXPECT_EQ(tail[5], "DrawPrimitive(4, 0, 2)");
+  EXPECT_EQ(tail[4], "SetVertexShader(XYZ|DIFFUSE|TEX1)");
+  EXPECT_EQ(tail[5], "DrawPrimitive(TRIANGLELIST, 0, 2)");
   EXPECT_EQ(tail[6], "EndScene()");
 }
 

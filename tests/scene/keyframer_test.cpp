@@ -86,7 +86,7 @@ TEST(SceneReports, StatisticsDump) {
 }
 
 TEST(SceneReports, HierarchyReportShowsOneBoxPerLink) {
-  win::SetMessageBoxesEnabled(false);
+  zelk4::win::SetMessageBoxesEnabled(false);
   D3DDemoEngineScene scene;
   MakeTwoMeshes(scene);
   ::testing::internal::CaptureStderr();

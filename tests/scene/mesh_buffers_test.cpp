@@ -85,10 +85,10 @@ TEST_F(MeshBuffers, UploadInterleavesTheArraysInFormatOrder) {
   ASSERT_NE(mesh.vertexBuffer, nullptr);
   ASSERT_NE(mesh.indexBuffer, nullptr);
   // Managed vertex buffer of 3 x 36 bytes; write-only 16-bit managed index buffer of 6 bytes.
-  EXPECT_EQ(log[0].rfind("CreateVertexBuffer(108, 0x0, 0x152, 1)", 0), 0u) << log[0];
+  EXPECT_EQ(log[0].rfind("CreateVertexBuffer(108, 0, XYZ|NORMAL|DIFFUSE|TEX1, MANAGED)", 0), 0u) << log[0];
   bool indexBufferCreated = false;
   for (const auto& line : log) {
-    indexBufferCreated |= line.rfind("CreateIndexBuffer(6, 0x8, 101, 1)", 0) == 0;
+    indexBufferCreated |= line.rfind("CreateIndexBuffer(6, WRITEONLY, INDEX16, MANAGED)", 0) == 0;
   }
   EXPECT_TRUE(indexBufferCreated);
 
@@ -171,17 +171,17 @@ TEST_F(MeshBuffers, DrawCallsBindTheMeshAndDrawInItsOwnScene) {
   EXPECT_EQ(log[0], "BeginScene()");
   EXPECT_EQ(log[1].rfind("SetStreamSource(0, ", 0), 0u);
   EXPECT_NE(log[1].find(", 32)"), std::string::npos) << log[1];
-  EXPECT_EQ(log[2], "SetVertexShader(0x112)");
+  EXPECT_EQ(log[2], "SetVertexShader(XYZ|NORMAL|TEX1)");
   EXPECT_EQ(log[3].rfind("SetIndices(", 0), 0u);
   EXPECT_NE(log[3].find(", 0)"), std::string::npos) << log[3];
-  EXPECT_EQ(log[4], "DrawIndexedPrimitive(4, 0, 3, 0, 1)");
+  EXPECT_EQ(log[4], "DrawIndexedPrimitive(TRIANGLELIST, 0, 3, 0, 1)");
   EXPECT_EQ(log[5], "EndScene()");
 
   // Other primitive types are indexed; point lists draw one point per vertex.
   log = Logged([](MeshObj& m, RenderDevice* d) { m.DrawAs(d, D3DPT_LINELIST); }, mesh);
-  EXPECT_EQ(log[4], "DrawIndexedPrimitive(2, 0, 3, 0, 1)");
+  EXPECT_EQ(log[4], "DrawIndexedPrimitive(LINELIST, 0, 3, 0, 1)");
   log = Logged([](MeshObj& m, RenderDevice* d) { m.DrawAs(d, D3DPT_POINTLIST); }, mesh);
-  EXPECT_EQ(log[4], "DrawPrimitive(1, 0, 3)");
+  EXPECT_EQ(log[4], "DrawPrimitive(POINTLIST, 0, 3)");
 
   // With material: material, texture, world, then the draw.
   mesh.worldMatrix._41 = 0.25f;
@@ -189,7 +189,7 @@ TEST_F(MeshBuffers, DrawCallsBindTheMeshAndDrawInItsOwnScene) {
   size_t material = log.size(), world = log.size(), begin = log.size();
   for (size_t i = 0; i < log.size(); ++i) {
     if (log[i].rfind("SetMaterial(", 0) == 0) material = i;
-    if (log[i].rfind("SetTransform(256,", 0) == 0) world = i;
+    if (log[i].rfind("SetTransform(WORLD,", 0) == 0) world = i;
     if (log[i] == "BeginScene()") begin = i;
   }
   EXPECT_LT(material, world);
@@ -251,7 +251,7 @@ TEST_F(MeshBuffers, VerticesBeyondSixteenBitIndicesRefuseTheUpload) {
 TEST(MeshBuffersFatal, VertexBufferFailureEndsTheProgram) {
   EXPECT_EXIT(
       {
-        win::SetMessageBoxesEnabled(false);
+        zelk4::win::SetMessageBoxesEnabled(false);
         d3d8::PresentOffscreen();
         RenderDevice rd{};
         rd.Init(nullptr, 640, 480, 0);

@@ -100,7 +100,7 @@ class SceneCorpus : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(SceneCorpus, AgreesWithTheDump) {
   ZELK4_REQUIRE_CORPUS("3ds");
-  win::SetMessageBoxesEnabled(false);
+  zelk4::win::SetMessageBoxesEnabled(false);
   const auto dir = zelk4::test::CorpusPath("3ds");
   const std::vector<uint8_t> bytes = zelk4::test::ReadFileBytes(dir / GetParam());
   ASSERT_FALSE(bytes.empty());

@@ -16,7 +16,7 @@ using zelk4::test::Key3ds;
 
 class SceneLoad : public ::testing::Test {
  protected:
-  void SetUp() override { win::SetMessageBoxesEnabled(false); }
+  void SetUp() override { zelk4::win::SetMessageBoxesEnabled(false); }
 
   // Loads bytes with textures off (no device needed).
   static void Load(D3DDemoEngineScene& scene, const std::vector<uint8_t>& bytes) {
@@ -200,6 +200,30 @@ TEST_F(SceneLoad, KeyframerNodesTracksAndHierarchy) {
   EXPECT_FLOAT_EQ(roll, 5.0f);
   kf.EvaluateTarget(0.0f, 1.0f, kf.endFrame, 0, &x, &y, &z);
   EXPECT_FLOAT_EQ(y, 3.0f);
+}
+
+// The walk names a mesh as it starts each sub-chunk: a tri object without any keeps the empty
+// name and node id of a new mesh, so no keyframer node links it, while the ordinal still counts it.
+TEST_F(SceneLoad, TriObjectWithoutSubChunksStaysUnnamedAndUnlinked) {
+  ChunkWriter w;
+  w.Begin(0x4D4D).Begin(0x3D3D);
+  WriteTriangle(w, "First", {1, 0, 0, 0, 1, 0, 0, 0, 1});
+  w.Begin(0x4000).Str("Bare").Begin(0x4100).End().End();
+  WriteTriangle(w, "Third", {1, 0, 0, 0, 1, 0, 0, 0, 1});
+  w.End();
+  w.Begin(0xB000).Begin(0xB008).U32(0).U32(10).End();
+  for (uint16_t id : {1, 2}) w.Begin(0xB002).Begin(0xB030).U16(id).End().NodeHeader("N", 0).End();
+  w.End().End();
+  D3DDemoEngineScene scene;
+  Load(scene, w.bytes);
+
+  ASSERT_EQ(scene.meshCount, 3u);
+  EXPECT_STREQ(scene.meshes[1]->name, "");
+  EXPECT_EQ(scene.meshes[1]->nodeId, -1);
+  EXPECT_EQ(scene.meshes[1]->parentIndex, -1);
+  EXPECT_STREQ(scene.meshes[2]->name, "Third");
+  EXPECT_EQ(scene.meshes[2]->nodeId, 2);
+  EXPECT_EQ(scene.meshes[2]->parentIndex, 0);
 }
 
 TEST_F(SceneLoad, KeyframerBeforeMeshesLinksNoParent) {

@@ -26,6 +26,20 @@ std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
 // Writes bytes to a file, replacing it; false on failure.
 bool WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 
+// The rows of a corpus folder's expected.tsv: each row's tab-separated fields (empty ones kept);
+// blank lines and lines starting with '#' are skipped. No rows when the file cannot be read.
+std::vector<std::vector<std::string>> ReadExpectedTable(const std::filesystem::path& tsv);
+
+// A row of a picture folder's table: file, width, height, and the largest per-channel difference
+// allowed (-1 where the table gives none: "-", a picture that need only decode).
+struct ExpectedPicture {
+  std::string file;
+  uint32_t width = 0;
+  uint32_t height = 0;
+  int tolerance = -1;
+};
+std::vector<ExpectedPicture> ReadExpectedPictures(const std::filesystem::path& folder);
+
 }  // namespace zelk4::test
 
 // Skips the current test, with a message, when a corpus folder is absent.

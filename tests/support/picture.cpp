@@ -1,42 +1,17 @@
 #include "support/picture.h"
 
-#include <png.h>
-
 #include <cstdio>
 #include <cstdlib>
 
+#include "kit/image_writers.h"
 #include "support/corpus.h"
 
 namespace zelk4::test {
 
 bool WritePng(const std::filesystem::path& path, const Picture& picture) {
-  FILE* file = std::fopen(path.string().c_str(), "wb");
-  if (file == nullptr) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, picture.width, picture.height, 8, PNG_COLOR_TYPE_RGB_ALPHA,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  std::vector<uint8_t> row(static_cast<size_t>(picture.width) * 4);
-  for (uint32_t y = 0; y < picture.height; ++y) {
-    for (uint32_t x = 0; x < picture.width; ++x) {
-      uint32_t p = picture.at(x, y);
-      row[4 * x + 0] = static_cast<uint8_t>(p >> 16);
-      row[4 * x + 1] = static_cast<uint8_t>(p >> 8);
-      row[4 * x + 2] = static_cast<uint8_t>(p);
-      row[4 * x + 3] = static_cast<uint8_t>(p >> 24);
-    }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(file) == 0;
+  std::string error;
+  return kit::WritePngFile(path.string(), picture.width, picture.height, picture.pixels.data(),
+                           /*withAlpha=*/true, &error);
 }
 
 ::testing::AssertionResult PicturesMatch(const std::string& name, const Picture& expected,

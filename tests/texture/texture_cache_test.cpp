@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kit/image_writers.h"
 #include "render/render_test_support.h"
 
 namespace zelk4::test {
@@ -17,6 +18,29 @@ std::vector<uint32_t> Checkerboard(uint32_t width, uint32_t height) {
   return pixels;
 }
 
+// The first `keep` bytes of a file (0: half of it).
+std::vector<uint8_t> Cut(std::vector<uint8_t> file, size_t keep) {
+  file.resize(keep != 0 ? keep : file.size() / 2);
+  return file;
+}
+
+std::vector<uint8_t> CheckerboardJpeg() {
+  kit::Picture picture(64, 64);
+  picture.pixels = Checkerboard(64, 64);
+  return kit::WriteJpeg(picture, 90);
+}
+
+// An 8x8 24-bit TGA, red over blue, stored top row first (origin bit set) behind a
+// four-byte identification field.
+std::vector<uint8_t> RedOverBlueTga() {
+  std::vector<uint8_t> tga = {4, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 8, 0, 24, 0x20, 'f', 'l', 'a', 'g'};
+  for (int i = 0; i < 64; ++i) {
+    const bool red = i < 32;
+    tga.insert(tga.end(), {static_cast<uint8_t>(red ? 0 : 255), 0, static_cast<uint8_t>(red ? 255 : 0)});
+  }
+  return tga;
+}
+
 class TextureLoad : public RenderDeviceTest {
  protected:
   void SetUp() override {
@@ -25,6 +49,9 @@ class TextureLoad : public RenderDeviceTest {
         {"graphics\\a.png", EncodePng(16, 8, Checkerboard(16, 8))},
         {"graphics\\b.png", EncodePng(4, 4, Checkerboard(4, 4))},
         {"graphics\\broken.png", {0x42, 0x00, 0x13, 0x37, 0x00, 0x00}},
+        {"graphics\\loading.png", Cut(EncodePng(64, 64, Checkerboard(64, 64)), 100)},
+        {"graphics\\cut.jpg", Cut(CheckerboardJpeg(), 0)},
+        {"graphics\\flag.tga", RedOverBlueTga()},
     });
   }
   void TearDown() override {
@@ -131,6 +158,36 @@ TEST_F(TextureLoad, MissingUndecodableAndOverlongNamesStopWithTheLoadMessage) {
   } catch (const FatalEnd& end) {
     EXPECT_EQ(end.caption, "Texture error");
     EXPECT_EQ(end.text.rfind("Unable to load : graphics\\xxx", 0), 0u);
+  }
+  EXPECT_EQ(rd.textureCache->count, 0u);
+}
+
+// A texture file made for the original platform shows in its true colours: a 24-bit TGA whose
+// top row is stored first is drawn red at the top and blue at the bottom.
+TEST_F(TextureLoad, A24BitTgaIsDrawnInItsTrueColoursTheRightWayUp) {
+  Texture flag;
+  LoadNew(&flag, "graphics\\flag.tga");
+  QuadDrawer quads;
+  rd.ClearColor(255, 0, 0, 0);
+  quads.DrawQuad(&rd, &flag, 0.0f, 0.0f, 2.0f, 0xFFFFFFFFu);
+  const std::vector<uint32_t> frame = PresentedPicture();
+  EXPECT_EQ(frame[60 * 640 + 320] & 0xFFFFFFu, 0xFF0000u);
+  EXPECT_EQ(frame[420 * 640 + 320] & 0xFFFFFFu, 0x0000FFu);
+}
+
+// A damaged picture fails the D3DX call, so the load stops with its own message naming the file
+// (a loading screen cut to 100 bytes, a JPEG cut in half), never with the image reader's.
+TEST_F(TextureLoad, ADamagedPictureStopsWithTheLoadMessageNamingTheFile) {
+  CaptureFatalErrors capture;
+  for (const std::string name : {"graphics\\loading.png", "graphics\\cut.jpg"}) {
+    Texture t;
+    try {
+      t.Load(&rd, name.c_str());
+      ADD_FAILURE() << name << " should not load";
+    } catch (const FatalEnd& end) {
+      EXPECT_EQ(end.caption, "Texture error");
+      EXPECT_EQ(end.text, "Unable to load : " + name);
+    }
   }
   EXPECT_EQ(rd.textureCache->count, 0u);
 }

@@ -10,10 +10,8 @@
 #include <string>
 #include <vector>
 
-namespace capture {
+namespace zelk4::capture {
 
-constexpr uint32_t kWidth = 640;
-constexpr uint32_t kHeight = 480;
 constexpr int32_t kSampleRate = 44100;  // the rate the music starts its sound system with
 
 // A Zxx command as the frame operation met it: the frame that first saw it, the song time of
@@ -25,24 +23,27 @@ struct SeenSyncEvent {
 };
 
 struct RunSettings {
-  uint64_t frames = 0;
+  uint64_t firstFrame = 0;  // frames before it are run without drawing, as a run from 0 runs them
+  uint64_t frames = 0;      // drawn from firstFrame on
   uint32_t fps = 30;
   bool keepPictures = true;  // false: frames are drawn and dropped (benchmark)
 };
 
-// Called once per drawn frame, in order: the frame's index, its 640x480 0xAARRGGBB pixels (empty
-// when pictures are not kept), and the 16-bit stereo samples that play while it is shown.
+// Called once per drawn frame, in order: the frame's index (counted from the demo's start), its
+// 0xAARRGGBB pixels at the device's size (empty when pictures are not kept), and the 16-bit
+// stereo samples that play while it is shown.
 using FrameHandler = std::function<void(uint64_t index, const std::vector<uint32_t>& pixels,
                                         const std::vector<int16_t>& samples)>;
 
 struct RunResult {
   std::chrono::steady_clock::time_point firstFrameAt;  // when the first frame was presented
+  double catchUpMs = 0;  // wall time of the frames before firstFrame, music included
   std::vector<double> frameMs;       // wall time of each frame's drawing and present
   std::vector<SeenSyncEvent> syncEvents;
 };
 
-// Runs StartUp and the frame loop for settings.frames frames; Data.rar is read from the working
-// directory. Every failure inside the engine ends the process with its fatal message. Once per
+// Runs StartUp and the frame loop up to frame firstFrame + frames; Data.rar is read from the
+// working directory. Every failure inside the engine ends the process with its fatal message. Once per
 // process.
 RunResult Run(const RunSettings& settings, const FrameHandler& handler);
 
@@ -52,16 +53,18 @@ RunResult Run(const RunSettings& settings, const FrameHandler& handler);
 bool WritePng(const std::string& path, uint32_t width, uint32_t height,
               const std::vector<uint32_t>& pixels, std::string* error);
 
-// 16 frames evenly spread over a run of `total` frames, each shrunk to a quarter, in a 4x4 grid.
+// 16 frames (width x height) evenly spread over a run of `total` frames counted from 0, each
+// shrunk to a quarter, in a 4x4 grid.
 class ContactSheet {
  public:
-  explicit ContactSheet(uint64_t total);
+  ContactSheet(uint64_t total, uint32_t width, uint32_t height);
   bool Wants(uint64_t index) const;
   void Add(uint64_t index, const std::vector<uint32_t>& pixels);
   bool Write(const std::string& path, std::string* error) const;
 
  private:
   uint64_t slotFrame_[16];
+  uint32_t frameWidth_, frameHeight_;
   std::vector<uint32_t> sheet_;
 };
 
@@ -80,4 +83,4 @@ class WavWriter {
 // The lowercase hex SHA-256 of a frame's pixels.
 std::string PixelHash(const std::vector<uint32_t>& pixels);
 
-}  // namespace capture
+}  // namespace zelk4::capture

@@ -1,49 +1,14 @@
 // What a capture writes besides the video: PNG pictures, the contact sheet, the WAV sound and
 // the frame hashes.
 #include <openssl/evp.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "capture.h"
+#include "kit/image_writers.h"
 
-namespace capture {
-
-namespace {
-// libpng reports errors by longjmp, so this holds nothing that a jump could leave half-made.
-bool EncodeRgbPng(std::FILE* file, uint32_t width, uint32_t height, const uint32_t* pixels,
-                  uint8_t* row) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!png || !info) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_init_io(png, file);
-  // Frames are written often; the quickest level keeps the capture's cost in the drawing.
-  png_set_compression_level(png, 1);
-  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (uint32_t y = 0; y < height; ++y) {
-    for (uint32_t x = 0; x < width; ++x) {
-      const uint32_t p = pixels[static_cast<size_t>(y) * width + x];
-      row[3 * x] = static_cast<uint8_t>(p >> 16);
-      row[3 * x + 1] = static_cast<uint8_t>(p >> 8);
-      row[3 * x + 2] = static_cast<uint8_t>(p);
-    }
-    png_write_row(png, row);
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return true;
-}
-}  // namespace
+namespace zelk4::capture {
 
 bool WritePng(const std::string& path, uint32_t width, uint32_t height,
               const std::vector<uint32_t>& pixels, std::string* error) {
@@ -51,19 +16,15 @@ bool WritePng(const std::string& path, uint32_t width, uint32_t height,
     *error = "no picture to write to '" + path + "'";
     return false;
   }
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) {
-    *error = "cannot write '" + path + "': " + std::strerror(errno);
-    return false;
-  }
-  std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
-  bool ok = EncodeRgbPng(file, width, height, pixels.data(), row.data());
-  if (std::fclose(file) != 0) ok = false;
-  if (!ok) *error = "writing '" + path + "' failed";
-  return ok;
+  // Frames are written often; the quickest level keeps the capture's cost in the drawing.
+  return zelk4::kit::WritePngFile(path, width, height, pixels.data(), /*withAlpha=*/false, error,
+                                  /*compressionLevel=*/1);
 }
 
-ContactSheet::ContactSheet(uint64_t total) : sheet_(static_cast<size_t>(kWidth) * kHeight, 0xFF000000u) {
+ContactSheet::ContactSheet(uint64_t total, uint32_t width, uint32_t height)
+    : frameWidth_(width),
+      frameHeight_(height),
+      sheet_(static_cast<size_t>(width / 4 * 4) * (height / 4 * 4), 0xFF000000u) {
   for (uint64_t i = 0; i < 16; ++i) slotFrame_[i] = total > 1 ? i * (total - 1) / 15 : 0;
 }
 
@@ -72,26 +33,27 @@ bool ContactSheet::Wants(uint64_t index) const {
 }
 
 void ContactSheet::Add(uint64_t index, const std::vector<uint32_t>& pixels) {
-  if (pixels.size() != static_cast<size_t>(kWidth) * kHeight) return;
-  constexpr uint32_t kCellW = kWidth / 4;
-  constexpr uint32_t kCellH = kHeight / 4;
+  if (pixels.size() != static_cast<size_t>(frameWidth_) * frameHeight_) return;
+  const uint32_t cellW = frameWidth_ / 4;
+  const uint32_t cellH = frameHeight_ / 4;
+  const uint32_t sheetW = 4 * cellW;
   for (int slot = 0; slot < 16; ++slot) {
     if (slotFrame_[slot] != index) continue;
-    const uint32_t left = (slot % 4) * kCellW;
-    const uint32_t top = (slot / 4) * kCellH;
+    const uint32_t left = (slot % 4) * cellW;
+    const uint32_t top = (slot / 4) * cellH;
     // Each cell pixel is the mean of a 4x4 block of the frame.
-    for (uint32_t y = 0; y < kCellH; ++y) {
-      for (uint32_t x = 0; x < kCellW; ++x) {
+    for (uint32_t y = 0; y < cellH; ++y) {
+      for (uint32_t x = 0; x < cellW; ++x) {
         uint32_t r = 0, g = 0, b = 0;
         for (uint32_t dy = 0; dy < 4; ++dy) {
           for (uint32_t dx = 0; dx < 4; ++dx) {
-            const uint32_t p = pixels[static_cast<size_t>(4 * y + dy) * kWidth + 4 * x + dx];
+            const uint32_t p = pixels[static_cast<size_t>(4 * y + dy) * frameWidth_ + 4 * x + dx];
             r += (p >> 16) & 0xFF;
             g += (p >> 8) & 0xFF;
             b += p & 0xFF;
           }
         }
-        sheet_[static_cast<size_t>(top + y) * kWidth + left + x] =
+        sheet_[static_cast<size_t>(top + y) * sheetW + left + x] =
             0xFF000000u | (r / 16) << 16 | (g / 16) << 8 | (b / 16);
       }
     }
@@ -99,7 +61,7 @@ void ContactSheet::Add(uint64_t index, const std::vector<uint32_t>& pixels) {
 }
 
 bool ContactSheet::Write(const std::string& path, std::string* error) const {
-  return WritePng(path, kWidth, kHeight, sheet_, error);
+  return WritePng(path, frameWidth_ / 4 * 4, frameHeight_ / 4 * 4, sheet_, error);
 }
 
 namespace {
@@ -164,4 +126,4 @@ std::string PixelHash(const std::vector<uint32_t>& pixels) {
   return text;
 }
 
-}  // namespace capture
+}  // namespace zelk4::capture

@@ -6,6 +6,10 @@
 // timeGetTime counts) and the music has been pulled up to t[k], so a row that starts in
 // (t[k-1], t[k]] is seen by frame k. The sound handed over with frame k is what plays while it
 // is shown, from t[k] to t[k+1].
+//
+// A capture that starts later runs the frames before its first one in exactly the same way, but
+// with the device's drawing suspended and nothing presented: the part's state, the random
+// generator and the music reach the first frame as they would in a run from 0.
 #include <chrono>
 
 #include "app/app.h"
@@ -17,7 +21,7 @@
 #include "platform/sound/output.h"
 #include "platform/win/win.h"
 
-namespace capture {
+namespace zelk4::capture {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
@@ -31,6 +35,7 @@ struct RunState {
   uint64_t samplesPulled = 0;
   uint64_t frame = 0;            // the frame being drawn, or next to be
   bool inLoop = false;
+  SteadyClock::time_point loopStart;
   std::vector<int16_t> samples;  // the frame's sound
   SteadyClock::time_point frameStart;
 };
@@ -44,7 +49,7 @@ void AdvanceTo(uint64_t frame) {
   const uint64_t target = state.nowUs * kSampleRate / 1000000u;
   const uint64_t count = target - state.samplesPulled;
   state.samples.assign(2 * count, 0);
-  if (count > 0) sound::Pull(state.samples.data(), count);
+  if (count > 0) zelk4::sound::Pull(state.samples.data(), count);
   state.samplesPulled = target;
 }
 
@@ -58,8 +63,15 @@ void CaptureFrame(float dt) {
   state.frameStart = SteadyClock::now();
   if (!state.inLoop) {
     state.inLoop = true;
+    state.loopStart = state.frameStart;
     // The song is playing now; every Zxx it reports is noted before the part sees it.
     FMUSIC_SetZxxCallback(song, NoteSyncEvent);
+  }
+  const bool drawn = state.frame >= state.settings.firstFrame;
+  d3d8::SetDrawingSuspended(!drawn);
+  if (drawn && state.frame == state.settings.firstFrame && state.frame > 0 &&
+      state.settings.keepPictures) {
+    d3d8::PresentOffscreen();
   }
   state.partFrame(dt);
 }
@@ -70,17 +82,24 @@ void CaptureFrame(float dt) {
 void AfterPresent() {
   if (!state.inLoop) return;
   const SteadyClock::time_point presented = SteadyClock::now();
-  state.result->frameMs.push_back(
-      std::chrono::duration<double, std::milli>(presented - state.frameStart).count());
-  if (state.frame == 0) state.result->firstFrameAt = presented;
-
   const uint64_t drawn = state.frame++;
   AdvanceTo(state.frame);  // Zxx rows met here are seen by the next frame
+  const uint64_t first = state.settings.firstFrame;
+  if (drawn < first) {
+    if (state.frame == first) {
+      state.result->catchUpMs =
+          std::chrono::duration<double, std::milli>(SteadyClock::now() - state.loopStart).count();
+    }
+    return;
+  }
+  state.result->frameMs.push_back(
+      std::chrono::duration<double, std::milli>(presented - state.frameStart).count());
+  if (drawn == first) state.result->firstFrameAt = presented;
   static const std::vector<uint32_t> kNoPixels;
   (*state.handler)(drawn,
                    state.settings.keepPictures ? d3d8::LastPresentedFrame().pixels : kNoPixels,
                    state.samples);
-  if (state.frame >= state.settings.frames) PostQuitMessage(0);
+  if (state.frame >= first + state.settings.frames) PostQuitMessage(0);
 }
 
 uint64_t FakeClockUs() { return state.nowUs; }
@@ -93,12 +112,13 @@ RunResult Run(const RunSettings& settings, const FrameHandler& handler) {
   state.handler = &handler;
   state.result = &result;
 
-  win::SetMessageBoxesEnabled(false);
-  win::UseHeadlessVideo();
-  win::SetClock([] { return static_cast<DWORD>(state.nowUs / 1000u); });
-  sound::SetOutput(sound::Output::Pull);
-  sound::SetTimeSource(FakeClockUs);
-  if (settings.keepPictures) {
+  zelk4::win::SetMessageBoxesEnabled(false);
+  zelk4::win::UseHeadlessVideo();
+  zelk4::win::SetClock([] { return static_cast<DWORD>(state.nowUs / 1000u); });
+  zelk4::sound::SetOutput(zelk4::sound::Output::Pull);
+  zelk4::sound::SetTimeSource(FakeClockUs);
+  // Frames before the first one drawn are presented to nothing.
+  if (settings.keepPictures && settings.firstFrame == 0) {
     d3d8::PresentOffscreen();
   } else {
     d3d8::PresentToNothing();
@@ -118,8 +138,9 @@ RunResult Run(const RunSettings& settings, const FrameHandler& handler) {
     StartUp();
     RunFrameLoop();
     engine.stopMusic();
+    d3d8::SetDrawingSuspended(false);
   }
   return result;
 }
 
-}  // namespace capture
+}  // namespace zelk4::capture

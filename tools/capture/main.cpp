@@ -1,6 +1,7 @@
-// zelk4-capture [--seconds N] [--fps F] [--out FILE.mp4 | --frames DIR] [--bench]: the demo
-// drawn offscreen with a stepped clock and the music rendered in step, written as an MP4 with
-// its sound (ffmpeg) or as PNG frames and a WAV, always with a contact sheet of 16 frames.
+// zelk4-capture [--seconds N] [--fps F] [--from T] [--size WxH] [--canvas WxH]
+// [--out FILE.mp4 | --frames DIR] [--bench]: the demo drawn offscreen with a stepped clock and the
+// music rendered in step, written as an MP4 with its sound (ffmpeg) or as PNG frames and a WAV,
+// always with a contact sheet of 16 frames.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -12,16 +13,24 @@
 #include <fstream>
 #include <thread>
 
+#include "app/launch_options.h"
+#include "app/start_time.h"
+#include "canvas.h"
 #include "capture.h"
 #include "video_pipe.h"
 
 namespace fs = std::filesystem;
+namespace capture = zelk4::capture;
 
 namespace {
 
 struct Options {
   double seconds = 10.0;
   uint32_t fps = 30;
+  double from = 0;
+  unsigned threads = 0;
+  std::string size;
+  std::string canvas;
   std::string out;
   std::string framesDir;
   bool bench = false;
@@ -128,6 +137,19 @@ int main(int argc, char** argv) {
   app.add_option("--seconds", o.seconds, "length of the capture in seconds (default 10)")
       ->check(CLI::Range(0.0, 3600.0));
   app.add_option("--fps", o.fps, "frames per second (default 30)")->check(CLI::Range(1, 1000));
+  app.add_option("--from", o.from,
+                 "start SECONDS into the demo: the frames from there on are those of a capture "
+                 "from 0 at the same times (numbered as in it)");
+  app.add_option("--threads", o.threads,
+                 "drawing threads (default 0: one per core, at most 4); the frames are the same "
+                 "for every count")
+      ->check(CLI::Range(0, 64));
+  app.add_option("--size", o.size,
+                 "the size WxH the demo draws at (default 640x480); the projection stays 4:3, so "
+                 "other shapes stretch");
+  app.add_option("--canvas", o.canvas,
+                 "the video's and PNG frames' size WxH (default: the drawing size); the picture "
+                 "is scaled to fit and centred on black");
   auto* out = app.add_option("--out", o.out,
                              "MP4 file to write; the contact sheet goes beside it as NAME-contact.png");
   auto* frames = app.add_option("--frames", o.framesDir,
@@ -150,24 +172,51 @@ int main(int argc, char** argv) {
     Say("nothing to write: give --out FILE.mp4, --frames DIR or --bench (see --help)");
     return 2;
   }
+  PictureSize size;
+  if (!o.size.empty()) {
+    const auto parsed = ParsePictureSize(o.size);
+    if (!parsed) return Say("--size %s: give width x height, each 1 to 4096, as 1440x1080", o.size), 2;
+    size = *parsed;
+  }
+  PictureSize canvasSize = size;
+  if (!o.canvas.empty()) {
+    const auto parsed = ParsePictureSize(o.canvas);
+    if (!parsed) return Say("--canvas %s: give width x height, each 1 to 4096, as 1920x1080", o.canvas), 2;
+    canvasSize = *parsed;
+  }
   std::error_code ec;
   if (!fs::exists("Data.rar", ec)) {
     Say("no Data.rar in the working directory '%s'", fs::current_path(ec).string());
     return 1;
   }
+  if (o.from != 0) {
+    std::string reason;
+    if (const int status = StartTimeRefusal(o.from, &reason)) return Say("--from: %s", reason), status;
+  }
   std::signal(SIGPIPE, SIG_IGN);  // a failed ffmpeg shows as a failed write, not a dead capture
 
   Plan plan;
   if (const int status = MakePlan(o, &plan)) return status;
+  if (plan.video && (canvasSize.width % 2 != 0 || canvasSize.height % 2 != 0)) {
+    Say("the video's frames need an even width and height, not %s (see --canvas)",
+        PictureSizeText(canvasSize));
+    return 2;
+  }
 
   const auto total = static_cast<uint64_t>(std::llround(o.seconds * o.fps));
-  capture::ContactSheet sheet(total);
+  // The first frame at or after the start time; frames keep the numbers of a run from 0.
+  const auto first = static_cast<uint64_t>(std::ceil(o.from * o.fps - 1e-9));
+  capture::Canvas canvas(size.width, size.height, canvasSize.width, canvasSize.height);
+  capture::ContactSheet sheet(total, canvasSize.width, canvasSize.height);
   capture::WavWriter wav;
   capture::VideoPipe video;
   std::ofstream hashes;
   std::string error;
   if (!plan.wav.empty() && !wav.Open(plan.wav, &error)) return Say("%s", error), 1;
-  if (plan.video && !video.Open(plan.ffmpeg, plan.videoTemp, o.fps, &error)) return Say("%s", error), 1;
+  if (plan.video && !video.Open(plan.ffmpeg, plan.videoTemp, o.fps, canvasSize.width,
+                                canvasSize.height, &error)) {
+    return Say("%s", error), 1;
+  }
   if (!o.hashes.empty()) {
     hashes.open(o.hashes, std::ios::trunc);
     if (!hashes) return Say("cannot write '%s'", o.hashes), 1;
@@ -177,32 +226,42 @@ int main(int argc, char** argv) {
   const uint64_t progressStep = std::max<uint64_t>(1, total / 10);
   const capture::FrameHandler handler = [&](uint64_t index, const std::vector<uint32_t>& pixels,
                                             const std::vector<int16_t>& samples) {
+    const uint64_t done = index + 1 - first;
     if (!o.bench) {
       wav.Append(samples);
-      if (sheet.Wants(index)) sheet.Add(index, pixels);
       if (hashes.is_open()) hashes << index << ' ' << capture::PixelHash(pixels) << '\n';
-      if (plan.video && !video.Write(pixels)) writeFailed = true;
+      const std::vector<uint32_t>& framed = canvas.Place(pixels);
+      if (sheet.Wants(index - first)) sheet.Add(index - first, framed);
+      if (plan.video && !video.Write(framed)) writeFailed = true;
       if (!plan.framesDir.empty()) {
         char name[32];
         std::snprintf(name, sizeof name, "frame-%06llu.png", static_cast<unsigned long long>(index));
-        if (!capture::WritePng((fs::path(plan.framesDir) / name).string(), capture::kWidth,
-                               capture::kHeight, pixels, &error)) {
+        if (!capture::WritePng((fs::path(plan.framesDir) / name).string(), canvas.Width(),
+                               canvas.Height(), framed, &error)) {
           writeFailed = true;
         }
       }
     }
-    if ((index + 1) % progressStep == 0 || index + 1 == total) {
+    if (done % progressStep == 0 || done == total) {
       std::fprintf(stderr, "zelk4-capture: frame %llu/%llu (%.1f s)\n",
-                   static_cast<unsigned long long>(index + 1), static_cast<unsigned long long>(total),
+                   static_cast<unsigned long long>(done), static_cast<unsigned long long>(total),
                    static_cast<double>(index + 1) / o.fps);
     }
   };
 
+  UseDevicePicture(size, /*windowed=*/false);
+  d3d8::SetWorkerThreads(o.threads);
   capture::RunSettings settings;
+  settings.firstFrame = first;
   settings.frames = total;
   settings.fps = o.fps;
   settings.keepPictures = !o.bench;
   const capture::RunResult result = capture::Run(settings, handler);
+  if (first > 0) {
+    const double skipped = static_cast<double>(first) / o.fps;
+    std::fprintf(stderr, "zelk4-capture: brought to %.3f s without drawing in %.0f ms (%.1f ms per second skipped)\n",
+                 skipped, result.catchUpMs, skipped > 0 ? result.catchUpMs / skipped : 0.0);
+  }
   // From the tool's start to the first frame presented: the demo's own start-up, loading included.
   const double startUpMs =
       std::chrono::duration<double, std::milli>(result.firstFrameAt - processStart).count();
@@ -210,7 +269,7 @@ int main(int argc, char** argv) {
   if (!o.syncLog.empty()) {
     std::ofstream log(o.syncLog, std::ios::trunc);
     for (const capture::SeenSyncEvent& e : result.syncEvents) {
-      if (e.frame >= total) continue;  // met after the last frame, seen by none
+      if (e.frame < first || e.frame >= first + total) continue;  // seen by no frame written
       char line[64];
       std::snprintf(line, sizeof line, "%llu %.3f %d Z%02X\n", static_cast<unsigned long long>(e.frame),
                     static_cast<double>(e.frame) * 1000.0 / o.fps, e.rowTimeMs, e.param);
@@ -227,7 +286,7 @@ int main(int argc, char** argv) {
     const double median = Median(result.frameMs);
     std::printf("zelk4-capture bench: %zu frames at %ux%u, median %.3f ms per frame = %.1f fps "
                 "(%u cores); start-up %.0f ms\n",
-                result.frameMs.size(), capture::kWidth, capture::kHeight, median,
+                result.frameMs.size(), size.width, size.height, median,
                 median > 0 ? 1000.0 / median : 0.0, std::thread::hardware_concurrency(), startUpMs);
     return 0;
   }

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <sstream>
 
-namespace capture {
+namespace zelk4::capture {
 namespace {
 
 // Single quotes for the shell, with any quote in the text closed, escaped and reopened.
@@ -33,11 +33,11 @@ std::string FindFfmpeg() {
 }
 
 bool VideoPipe::Open(const std::string& ffmpeg, const std::string& videoPath, uint32_t fps,
-                     std::string* error) {
+                     uint32_t width, uint32_t height, std::string* error) {
   // Pixels are 0xAARRGGBB words, so in memory each is B, G, R, A.
   const std::string command = Quote(ffmpeg) +
                               " -hide_banner -loglevel error -y -f rawvideo -pix_fmt bgra -s " +
-                              std::to_string(kWidth) + "x" + std::to_string(kHeight) + " -r " +
+                              std::to_string(width) + "x" + std::to_string(height) + " -r " +
                               std::to_string(fps) +
                               " -i - -an -c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p " +
                               Quote(videoPath);
@@ -81,4 +81,4 @@ bool MuxSound(const std::string& ffmpeg, const std::string& videoPath, const std
   return true;
 }
 
-}  // namespace capture
+}  // namespace zelk4::capture

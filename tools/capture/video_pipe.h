@@ -7,16 +7,16 @@
 
 #include "capture.h"
 
-namespace capture {
+namespace zelk4::capture {
 
 // The ffmpeg on PATH, or empty when there is none.
 std::string FindFfmpeg();
 
 class VideoPipe {
  public:
-  // Starts ffmpeg encoding 640x480 frames at `fps` into videoPath (H.264, no sound).
-  bool Open(const std::string& ffmpeg, const std::string& videoPath, uint32_t fps,
-            std::string* error);
+  // Starts ffmpeg encoding width x height frames at `fps` into videoPath (H.264, no sound).
+  bool Open(const std::string& ffmpeg, const std::string& videoPath, uint32_t fps, uint32_t width,
+            uint32_t height, std::string* error);
   bool Write(const std::vector<uint32_t>& pixels);
   // Waits for ffmpeg to finish; false when it failed or a write did.
   bool Close(std::string* error);
@@ -30,4 +30,4 @@ class VideoPipe {
 bool MuxSound(const std::string& ffmpeg, const std::string& videoPath, const std::string& wavPath,
               const std::string& outPath, std::string* error);
 
-}  // namespace capture
+}  // namespace zelk4::capture

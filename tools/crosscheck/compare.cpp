@@ -1,12 +1,11 @@
 #include "crosscheck/compare.h"
 
-#include <png.h>
-
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <vector>
+
+#include "kit/image_writers.h"
 
 namespace crosscheck {
 
@@ -53,56 +52,14 @@ Image Difference(const Image& a, const Image& b) {
   return d;
 }
 
-namespace {
-
-// The libpng part, kept apart so that nothing with a destructor lives across its setjmp.
-bool EncodePng(FILE* file, uint32_t width, uint32_t height, const uint32_t* pixels, png_byte* row) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr) return false;
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (uint32_t y = 0; y < height; ++y) {
-    for (uint32_t x = 0; x < width; ++x) {
-      uint32_t p = pixels[static_cast<size_t>(y) * width + x];
-      row[3 * x] = static_cast<png_byte>(p >> 16);
-      row[3 * x + 1] = static_cast<png_byte>(p >> 8);
-      row[3 * x + 2] = static_cast<png_byte>(p);
-    }
-    png_write_row(png, row);
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return true;
-}
-
-}  // namespace
-
 bool WritePng(const std::filesystem::path& path, const Image& image, std::string* error) {
   if (image.width == 0 || image.height == 0 ||
       image.pixels.size() != static_cast<size_t>(image.width) * image.height) {
     *error = "no picture to write to " + path.string();
     return false;
   }
-  FILE* file = std::fopen(path.string().c_str(), "wb");
-  if (file == nullptr) {
-    *error = "cannot write " + path.string();
-    return false;
-  }
-  std::vector<png_byte> row(static_cast<size_t>(image.width) * 3);
-  bool encoded = EncodePng(file, image.width, image.height, image.pixels.data(), row.data());
-  bool closed = std::fclose(file) == 0;
-  if (!encoded || !closed) {
-    *error = "PNG encoding failed for " + path.string();
-    return false;
-  }
-  return true;
+  return zelk4::kit::WritePngFile(path.string(), image.width, image.height, image.pixels.data(),
+                                  /*withAlpha=*/false, error);
 }
 
 }  // namespace crosscheck

@@ -1,16 +1,12 @@
 // zelk4-inspect is one program with a subcommand per kind of file (image, module, scene). Each
-// subcommand lives in its own inspect_*.cpp and registers itself here at start-up.
+// subcommand lives in its own inspect_*.cpp; main.cpp lists them in its command table.
 #pragma once
 
 namespace zelk4::inspect {
 
-struct Command {
-  const char* name;     // the word after zelk4-inspect
-  const char* summary;  // one line for --help
-  int (*run)(int argc, char** argv);  // argv[0] is the subcommand's name; returns the exit status
-};
-
-// Called from a static initialiser in each subcommand's file; returns true.
-bool RegisterCommand(const Command& command);
+// argv[0] is the subcommand's name; each returns the program's exit status.
+int RunImage(int argc, char** argv);
+int RunModule(int argc, char** argv);
+int RunScene(int argc, char** argv);
 
 }  // namespace zelk4::inspect

@@ -1,12 +1,11 @@
 // zelk4-inspect image: decodes a picture file from disk through the engine's image dispatcher
-// (PNG, TGA, PCX, PKM, then JPEG) and reports its size and a sha256 of its pixels.
-#include <png.h>
-
+// (PNG, TGA, PCX, PKM, then JPEG), or with --texture as a texture load does (the D3DX call, one
+// level, the picture's own size), and reports its size and a sha256 of its pixels.
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,9 @@
 
 #include "command.h"
 #include "image/image.h"
+#include "kit/image_writers.h"
+#include "platform/d3d8/d3d8.h"
+#include "platform/d3dx/d3dx8.h"
 #include "platform/win/win.h"
 
 namespace {
@@ -47,25 +49,62 @@ bool WriteRgba(const std::string& path, const std::vector<uint8_t>& bytes) {
   return static_cast<bool>(out);
 }
 
-// The bytes are blue, green, red, alpha per pixel: libpng's BGRA format as they stand.
-bool WritePng(const std::string& path, uint32_t width, uint32_t height, const std::vector<uint8_t>& bytes) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = width;
-  image.height = height;
-  image.format = PNG_FORMAT_BGRA;
-  const bool ok = png_image_write_to_file(&image, path.c_str(), 0, bytes.data(), 0, nullptr) != 0;
-  png_image_free(&image);
-  return ok;
+// Level 0 of the texture a texture load makes of the file, as 0xAARRGGBB words; false (with a
+// message) when the call fails.
+bool DecodeAsTexture(const std::vector<uint8_t>& file, const std::string& name, uint32_t* width,
+                     uint32_t* height, std::vector<uint32_t>* pixels) {
+  d3d8::PresentToNothing();
+  IDirect3D8* direct3d = Direct3DCreate8(D3D_SDK_VERSION);
+  D3DPRESENT_PARAMETERS pp{};
+  pp.BackBufferWidth = 8;
+  pp.BackBufferHeight = 8;
+  pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  IDirect3DDevice8* device = nullptr;
+  IDirect3DTexture8* texture = nullptr;
+  HRESULT result = direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
+                                          D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
+  if (SUCCEEDED(result)) {
+    result = D3DXCreateTextureFromFileInMemoryEx(
+        device, file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,
+        D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &texture);
+  }
+  if (SUCCEEDED(result)) {
+    D3DSURFACE_DESC desc{};
+    texture->GetLevelDesc(0, &desc);
+    D3DLOCKED_RECT locked{};
+    texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY);
+    *width = desc.Width;
+    *height = desc.Height;
+    pixels->resize(static_cast<size_t>(desc.Width) * desc.Height);
+    for (UINT y = 0; y < desc.Height; ++y) {
+      std::memcpy(pixels->data() + static_cast<size_t>(y) * desc.Width,
+                  static_cast<const uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch,
+                  static_cast<size_t>(desc.Width) * 4);
+    }
+    texture->UnlockRect(0);
+    texture->Release();
+  } else {
+    std::fprintf(stderr, "zelk4-inspect image: %s: the texture call fails (0x%08x%s)\n", name.c_str(),
+                 static_cast<unsigned>(result), result == D3DXERR_INVALIDDATA ? ", D3DXERR_INVALIDDATA" : "");
+  }
+  if (device != nullptr) device->Release();
+  direct3d->Release();
+  return SUCCEEDED(result);
 }
 
-int RunImage(int argc, char** argv) {
+}  // namespace
+
+int zelk4::inspect::RunImage(int argc, char** argv) {
   CLI::App app{"Decode an image file from disk as the engine does (PNG, TGA, PCX, PKM, then JPEG).\n"
                "Prints \"WIDTH HEIGHT\" and the sha256 of the pixel words (little-endian 0xAARRGGBB,\n"
-               "top row first). A file no loader takes ends as the engine ends: a fatal error.",
+               "top row first). A file no loader takes ends as the engine ends: a fatal error.\n"
+               "With --texture, decodes it as a texture load does instead (PNG, JPEG, BMP, DDS, TGA\n"
+               "as the format defines them; PCX and PKM by the engine's loaders).",
                "zelk4-inspect image"};
   std::string input, rgbaPath, pngPath;
-  bool force = false;
+  bool force = false, asTexture = false;
+  app.add_flag("--texture", asTexture, "decode through the texture call (D3DX) instead");
   app.add_option("FILE", input, "picture file to decode")->required();
   app.add_option("--rgba", rgbaPath, "write the pixel words to this file");
   app.add_option("--png", pngPath, "write a viewable PNG to this file");
@@ -89,29 +128,32 @@ int RunImage(int argc, char** argv) {
   }
   const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
-  win::SetMessageBoxesEnabled(false);  // a fatal decode error goes to stderr, exit status 1
+  zelk4::win::SetMessageBoxesEnabled(false);  // a fatal decode error goes to stderr, exit status 1
   uint32_t width = 0, height = 0;
-  uint32_t* raw = nullptr;
-  if (!DecodeImageFile(file.data(), file.size(), &width, &height, &raw)) {
-    std::fprintf(stderr, "zelk4-inspect image: %s: out of memory for the pixels\n", input.c_str());
-    return 1;
+  std::vector<uint32_t> pixels;
+  if (asTexture) {
+    if (!DecodeAsTexture(file, input, &width, &height, &pixels)) return 1;
+  } else {
+    uint32_t* raw = nullptr;
+    if (!DecodeImageFile(file.data(), file.size(), &width, &height, &raw)) {
+      std::fprintf(stderr, "zelk4-inspect image: %s: out of memory for the pixels\n", input.c_str());
+      return 1;
+    }
+    pixels.assign(raw, raw + static_cast<size_t>(width) * height);
+    delete[] raw;
   }
-  std::unique_ptr<uint32_t[]> pixels(raw);
-  const std::vector<uint8_t> bytes = PixelBytes(pixels.get(), static_cast<size_t>(width) * height);
+  const std::vector<uint8_t> bytes = PixelBytes(pixels.data(), pixels.size());
 
   std::printf("%u %u\n%s\n", width, height, Sha256Hex(bytes).c_str());
   if (!rgbaPath.empty() && !WriteRgba(rgbaPath, bytes)) {
     std::fprintf(stderr, "zelk4-inspect image: cannot write %s\n", rgbaPath.c_str());
     return 1;
   }
-  if (!pngPath.empty() && !WritePng(pngPath, width, height, bytes)) {
-    std::fprintf(stderr, "zelk4-inspect image: cannot write %s\n", pngPath.c_str());
+  std::string error;
+  if (!pngPath.empty() &&
+      !zelk4::kit::WritePngFile(pngPath, width, height, pixels.data(), /*withAlpha=*/true, &error)) {
+    std::fprintf(stderr, "zelk4-inspect image: %s\n", error.c_str());
     return 1;
   }
   return 0;
 }
-
-bool registered = zelk4::inspect::RegisterCommand(
-    {"image", "decode a picture file (PNG, TGA, PCX, PKM, JPEG): size, pixel sha256, --rgba, --png", RunImage});
-
-}  // namespace

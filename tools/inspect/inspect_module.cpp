@@ -44,7 +44,9 @@ void PutWavHeader(std::ofstream& out, uint32_t frames) {
   Put32(out, dataBytes);
 }
 
-int RunModule(int argc, char** argv) {
+}  // namespace
+
+int zelk4::inspect::RunModule(int argc, char** argv) {
   CLI::App app{"Shows a module's title, length and Zxx sync events; --wav renders it once.",
                "zelk4-inspect module"};
   std::string file;
@@ -67,7 +69,8 @@ int RunModule(int argc, char** argv) {
   }
   const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::string error;
-  auto player = sound::ModulePlayer::Load(bytes.data(), bytes.size(), kRate, /*loop=*/false, &error);
+  auto player =
+      zelk4::sound::ModulePlayer::Load(bytes.data(), bytes.size(), kRate, /*loop=*/false, &error);
   if (!player) {
     std::fprintf(stderr, "zelk4-inspect module: '%s' is not a module libopenmpt reads: %s\n",
                  file.c_str(), error.c_str());
@@ -89,7 +92,7 @@ int RunModule(int argc, char** argv) {
     PutWavHeader(wav, 0);
   }
 
-  std::vector<sound::SyncEvent> events;
+  std::vector<zelk4::sound::SyncEvent> events;
   std::vector<int16_t> block(2 * kBlockFrames);
   while (!player->Ended()) {
     const std::size_t frames = player->Render(block.data(), kBlockFrames, events);
@@ -102,7 +105,7 @@ int RunModule(int argc, char** argv) {
               static_cast<long long>(frames * 1000 / kRate),
               static_cast<long long>(player->DurationSeconds() * 1000.0 + 0.5));
   std::printf("sync events: %zu\n", events.size());
-  for (const sound::SyncEvent& e : events) {
+  for (const zelk4::sound::SyncEvent& e : events) {
     std::printf("  Z%02X  order %3d  row %3d  %8lld ms\n", e.param, e.order, e.row,
                 static_cast<long long>(e.frame * 1000 / kRate));
   }
@@ -117,8 +120,3 @@ int RunModule(int argc, char** argv) {
   }
   return 0;
 }
-
-const bool registered = zelk4::inspect::RegisterCommand(
-    {"module", "a module's title, length and Zxx sync events; --wav renders it", RunModule});
-
-}  // namespace

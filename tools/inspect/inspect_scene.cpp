@@ -2,11 +2,11 @@
 // named, not loaded) and lists its meshes, materials and keyframer; with --at, the cameras,
 // targets and lights evaluated at a frame as the animation does (time wrapped into the
 // segment, positions in scene units). With --render, draws the scene at a frame through one of
-// its cameras on the software device (640x480, offscreen) as the demo draws it, and writes the
-// picture as a PNG.
+// its cameras on the software device (640x480, offscreen) as the demo draws it (cameras at the
+// frame, meshes at the frame looped over at most 50 frames without parent links, then the
+// camera's view), and writes the picture as a PNG; --hierarchy evaluates as the scene's animate
+// operation does instead (parent links applied, the whole segment looped).
 #include <unistd.h>
-
-#include <png.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,8 +20,9 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include "app/fatal_error.h"
+#include "base/fatal_error.h"
 #include "command.h"
+#include "kit/image_writers.h"
 #include "kit/rar_store_writer.h"
 #include "platform/d3d8/d3d8.h"
 #include "platform/win/win.h"
@@ -157,7 +158,10 @@ struct RenderRequest {
   int camera = -1;                   // -1: camera 0, or the viewer when the scene has none
   std::vector<float> eye;            // empty, or a viewer position looking at the origin
   std::string textures;              // folder of material textures, or empty
+  bool hierarchy = false;            // animate (parent links, whole segment) instead of the demo's calls
 };
+
+constexpr uint32_t kDemoMeshLoopLimit = 50;  // the demo loops its meshes over at most 50 frames
 
 // The temporary texture folder, removed also when loading ends the process with a fatal error.
 std::filesystem::path temporaryFolder;
@@ -227,28 +231,9 @@ class TextureArchive {
   std::filesystem::path previous_;
 };
 
-// The frame's 0xAARRGGBB words as an opaque PNG (the demo clears with alpha 0).
-bool WriteFramePng(const std::string& path, const d3d8::Frame& frame) {
-  std::vector<uint8_t> bytes(frame.pixels.size() * 4);
-  for (size_t i = 0; i < frame.pixels.size(); ++i) {
-    const uint32_t p = frame.pixels[i];
-    bytes[4 * i + 0] = static_cast<uint8_t>(p >> 16);
-    bytes[4 * i + 1] = static_cast<uint8_t>(p >> 8);
-    bytes[4 * i + 2] = static_cast<uint8_t>(p);
-    bytes[4 * i + 3] = 255;
-  }
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = frame.width;
-  image.height = frame.height;
-  image.format = PNG_FORMAT_RGBA;
-  const bool ok = png_image_write_to_file(&image, path.c_str(), 0, bytes.data(), 0, nullptr) != 0;
-  png_image_free(&image);
-  return ok;
-}
-
-// Loads, uploads, animates and draws as the demo does (lighting off, depth on, no culling,
-// useLights 0) and writes the presented frame. Returns the exit status.
+// Loads, uploads, animates and draws as the demo does (cameras and meshes at the frame, meshes
+// looped over at most 50 frames; lighting off, depth on, no culling, useLights 0) and writes the
+// presented frame. Returns the exit status.
 int RenderScene(const std::vector<uint8_t>& file, const RenderRequest& request) {
   d3d8::PresentOffscreen();
   static RenderDevice device{};
@@ -274,7 +259,12 @@ int RenderScene(const std::vector<uint8_t>& file, const RenderRequest& request) 
                  request.camera, cameras);
     return 2;
   }
-  scene.animate(request.frame);
+  if (request.hierarchy) {
+    scene.animate(request.frame);
+  } else {
+    scene.animateCameras(request.frame);
+    scene.animateMeshes(request.frame, kDemoMeshLoopLimit);
+  }
   D3DXMATRIX view;
   if (request.eye.empty() && cameras > 0) {
     scene.setCameraByIndex(&view, request.camera < 0 ? 0u : static_cast<uint32_t>(request.camera));
@@ -295,14 +285,19 @@ int RenderScene(const std::vector<uint8_t>& file, const RenderRequest& request) 
   scene.drawScene(&device, 0);
   device.Present();
   const d3d8::Frame& frame = d3d8::LastPresentedFrame();
-  if (!WriteFramePng(request.output, frame)) {
-    std::fprintf(stderr, "zelk4-inspect scene: cannot write %s\n", request.output.c_str());
+  // An opaque picture: the demo clears with alpha 0.
+  std::string error;
+  if (!zelk4::kit::WritePngFile(request.output, frame.width, frame.height, frame.pixels.data(),
+                                /*withAlpha=*/false, &error)) {
+    std::fprintf(stderr, "zelk4-inspect scene: %s\n", error.c_str());
     return 1;
   }
   return 0;
 }
 
-int RunScene(int argc, char** argv) {
+}  // namespace
+
+int zelk4::inspect::RunScene(int argc, char** argv) {
   CLI::App app{"Load a 3DS file from disk as the engine does (textures named, not loaded) and list its\n"
                "meshes, materials and keyframer. --at evaluates cameras, targets and lights at a frame\n"
                "(wrapped into the segment; positions in scene units). A file the loader refuses ends as\n"
@@ -318,7 +313,12 @@ int RunScene(int argc, char** argv) {
   bool force = false;
   app.add_option("--render", render.output,
                  "draw the scene as the demo does at 640x480 and write it to this PNG");
-  app.add_option("--frame", render.frame, "with --render: the frame to animate to (default 0)");
+  app.add_option("--frame", render.frame,
+                 "with --render: the frame to animate to (default 0); the meshes loop over at most\n"
+                 "the first 50 frames, as in the demo");
+  app.add_flag("--hierarchy", render.hierarchy,
+               "with --render: animate as the scene's animate operation does (meshes with their parent\n"
+               "links, looped over the whole segment) instead of the demo's calls");
   app.add_option("--camera", render.camera,
                  "with --render: the camera to look through (default 0; a scene without cameras is\n"
                  "seen from (0, 0, -2.5))")
@@ -346,7 +346,7 @@ int RunScene(int argc, char** argv) {
   }
   const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
-  win::SetMessageBoxesEnabled(false);
+  zelk4::win::SetMessageBoxesEnabled(false);
   if (!render.output.empty()) return RenderScene(file, render);
   static D3DDemoEngineScene scene;  // 32 KB of tables: kept off the stack
   scene.SetLoadTextures(0);
@@ -359,8 +359,3 @@ int RunScene(int argc, char** argv) {
   }
   return 0;
 }
-
-bool registered = zelk4::inspect::RegisterCommand(
-    {"scene", "load a 3DS scene: meshes, materials, keyframer; --at FRAME, --json, --render PNG", RunScene});
-
-}  // namespace

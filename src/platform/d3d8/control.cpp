@@ -1,15 +1,24 @@
-// ResetControls: every software-device control back to its start value.
+// ResetControls: every software-device control back to its start value; drawing suspension.
 #include "platform/d3d8/device_control.h"
 
 namespace d3d8 {
+
+namespace {
+bool drawingSuspended = false;
+}
+
+void SetDrawingSuspended(bool suspended) { drawingSuspended = suspended; }
+
+bool DrawingSuspended() { return drawingSuspended; }
 
 void ResetPresentControls();
 
 void ResetControls() {
   ResetPresentControls();
-  SetCreateDeviceFailureHook(nullptr);
+  SetCreationResultHook(nullptr);
   EnableCallLog(false);
   ClearCallLog();
+  SetDrawingSuspended(false);
   SetWorkerThreads(0);
 }
 

@@ -109,6 +109,8 @@ HRESULT IDirect3DDevice8::Present(const RECT* pSourceRect, const RECT* pDestRect
                                   HWND hDestWindowOverride, const _RGNDATA* pDirtyRegion) {
   D3D8_LOG("Present(%s, %s, %s, %s)", pSourceRect ? "rect" : "null", pDestRect ? "rect" : "null",
            hDestWindowOverride ? "window" : "null", pDirtyRegion ? "region" : "null");
+  // A frame is shown only once its scene has ended.
+  if (core_->inScene) return D3DERR_INVALIDCALL;
   core_->rasterizer->Finish();
   if (!core_->presenter->Present(*core_->backBuffer)) return D3DERR_DEVICELOST;
   return D3D_OK;
@@ -158,9 +160,9 @@ HRESULT IDirect3DDevice8::CreateTexture(UINT Width, UINT Height, UINT Levels, DW
   } else if (ppTexture != nullptr) {
     *ppTexture = nullptr;
   }
-  D3D8_LOG("CreateTexture(%u, %u, %u, 0x%x, %d, %d) -> %s", Width, Height, Levels, Usage,
-           static_cast<int>(Format), static_cast<int>(Pool),
-           hr == D3D_OK ? ObjectName(*ppTexture).c_str() : "failed");
+  D3D8_LOG("CreateTexture(%u, %u, %u, %s, %s, %s) -> %s", Width, Height, Levels,
+           d3d8::UsageText(Usage).c_str(), d3d8::FormatName(Format).c_str(),
+           d3d8::PoolName(Pool).c_str(), hr == D3D_OK ? ObjectName(*ppTexture).c_str() : "failed");
   return hr;
 }
 
@@ -197,8 +199,9 @@ HRESULT IDirect3DDevice8::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD 
   } else if (ppCubeTexture != nullptr) {
     *ppCubeTexture = nullptr;
   }
-  D3D8_LOG("CreateCubeTexture(%u, %u, 0x%x, %d, %d) -> %s", EdgeLength, Levels, Usage,
-           static_cast<int>(Format), static_cast<int>(Pool),
+  D3D8_LOG("CreateCubeTexture(%u, %u, %s, %s, %s) -> %s", EdgeLength, Levels,
+           d3d8::UsageText(Usage).c_str(), d3d8::FormatName(Format).c_str(),
+           d3d8::PoolName(Pool).c_str(),
            hr == D3D_OK ? ObjectName(*ppCubeTexture).c_str() : "failed");
   return hr;
 }
@@ -208,7 +211,8 @@ HRESULT IDirect3DDevice8::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF
   HRESULT hr = D3D_OK;
   // A sane upper bound keeps a wild length from exhausting memory.
   if (ppVertexBuffer == nullptr || Length == 0 || Length > (256u << 20)) hr = D3DERR_INVALIDCALL;
-  if (hr == D3D_OK) {
+  if (hr == D3D_OK) hr = d3d8::CreationResult({d3d8::CreationCall::kCreateVertexBuffer});
+  if (SUCCEEDED(hr)) {
     auto* buffer = new IDirect3DVertexBuffer8;
     buffer->objectId_ = d3d8::NextObjectId();
     buffer->device_ = this;
@@ -220,8 +224,9 @@ HRESULT IDirect3DDevice8::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF
   } else if (ppVertexBuffer != nullptr) {
     *ppVertexBuffer = nullptr;
   }
-  D3D8_LOG("CreateVertexBuffer(%u, 0x%x, 0x%x, %d) -> %s", Length, Usage, FVF,
-           static_cast<int>(Pool), hr == D3D_OK ? ObjectName(*ppVertexBuffer).c_str() : "failed");
+  D3D8_LOG("CreateVertexBuffer(%u, %s, %s, %s) -> %s", Length, d3d8::UsageText(Usage).c_str(),
+           d3d8::FvfText(FVF).c_str(), d3d8::PoolName(Pool).c_str(),
+           SUCCEEDED(hr) ? ObjectName(*ppVertexBuffer).c_str() : "failed");
   return hr;
 }
 
@@ -243,8 +248,9 @@ HRESULT IDirect3DDevice8::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT 
   } else if (ppIndexBuffer != nullptr) {
     *ppIndexBuffer = nullptr;
   }
-  D3D8_LOG("CreateIndexBuffer(%u, 0x%x, %d, %d) -> %s", Length, Usage, static_cast<int>(Format),
-           static_cast<int>(Pool), hr == D3D_OK ? ObjectName(*ppIndexBuffer).c_str() : "failed");
+  D3D8_LOG("CreateIndexBuffer(%u, %s, %s, %s) -> %s", Length, d3d8::UsageText(Usage).c_str(),
+           d3d8::FormatName(Format).c_str(), d3d8::PoolName(Pool).c_str(),
+           hr == D3D_OK ? ObjectName(*ppIndexBuffer).c_str() : "failed");
   return hr;
 }
 
@@ -328,8 +334,8 @@ HRESULT IDirect3DDevice8::EndScene() {
 
 HRESULT IDirect3DDevice8::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color,
                                 float Z, DWORD Stencil) {
-  D3D8_LOG("Clear(%u, %s, 0x%x, 0x%08x, %.9g, %u)", Count, pRects ? "rects" : "null", Flags,
-           Color, static_cast<double>(Z), Stencil);
+  D3D8_LOG("Clear(%u, %s, %s, 0x%08x, %.9g, %u)", Count, pRects ? "rects" : "null",
+           d3d8::ClearText(Flags).c_str(), Color, static_cast<double>(Z), Stencil);
   d3d8::DeviceCore& c = *core_;
   if ((Flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) != 0 && c.depthStencil == nullptr) {
     return D3DERR_INVALIDCALL;
@@ -342,7 +348,7 @@ HRESULT IDirect3DDevice8::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags,
   LONG vx1 = static_cast<LONG>(vp.X + vp.Width), vy1 = static_cast<LONG>(vp.Y + vp.Height);
   IDirect3DSurface8* target = (Flags & D3DCLEAR_TARGET) ? c.renderTarget : nullptr;
   IDirect3DSurface8* depth = (Flags & D3DCLEAR_ZBUFFER) ? c.depthStencil : nullptr;
-  if (target == nullptr && depth == nullptr) return D3D_OK;
+  if ((target == nullptr && depth == nullptr) || d3d8::DrawingSuspended()) return D3D_OK;
   auto clearRect = [&](LONG x0, LONG y0, LONG x1, LONG y1) {
     x0 = x0 > vx0 ? x0 : vx0;
     y0 = y0 > vy0 ? y0 : vy0;
@@ -367,7 +373,8 @@ HRESULT IDirect3DDevice8::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags,
 // --- transforms, viewport, material, lights ---
 
 HRESULT IDirect3DDevice8::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
-  D3D8_LOG("SetTransform(%d, %s)", static_cast<int>(State), d3d8::MatrixText(pMatrix).c_str());
+  D3D8_LOG("SetTransform(%s, %s)", d3d8::TransformName(State).c_str(),
+           d3d8::MatrixText(pMatrix).c_str());
   D3DMATRIX* slot = d3d8::TransformSlot(core_->state, State);
   if (slot == nullptr || pMatrix == nullptr) return D3DERR_INVALIDCALL;
   *slot = *pMatrix;
@@ -375,7 +382,7 @@ HRESULT IDirect3DDevice8::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMAT
 }
 
 HRESULT IDirect3DDevice8::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
-  D3D8_LOG("GetTransform(%d)", static_cast<int>(State));
+  D3D8_LOG("GetTransform(%s)", d3d8::TransformName(State).c_str());
   D3DMATRIX* slot = d3d8::TransformSlot(core_->state, State);
   if (slot == nullptr || pMatrix == nullptr) return D3DERR_INVALIDCALL;
   *pMatrix = *slot;
@@ -384,7 +391,7 @@ HRESULT IDirect3DDevice8::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* p
 
 HRESULT IDirect3DDevice8::MultiplyTransform(D3DTRANSFORMSTATETYPE State,
                                             const D3DMATRIX* pMatrix) {
-  D3D8_LOG("MultiplyTransform(%d, %s)", static_cast<int>(State),
+  D3D8_LOG("MultiplyTransform(%s, %s)", d3d8::TransformName(State).c_str(),
            d3d8::MatrixText(pMatrix).c_str());
   D3DMATRIX* slot = d3d8::TransformSlot(core_->state, State);
   if (slot == nullptr || pMatrix == nullptr) return D3DERR_INVALIDCALL;
@@ -445,9 +452,9 @@ HRESULT IDirect3DDevice8::GetMaterial(D3DMATERIAL8* pMaterial) {
 HRESULT IDirect3DDevice8::SetLight(DWORD Index, const D3DLIGHT8* pLight) {
   if (pLight == nullptr) return D3DERR_INVALIDCALL;
   const D3DLIGHT8& l = *pLight;
-  D3D8_LOG("SetLight(%u, type %d, pos(%.9g %.9g %.9g) dir(%.9g %.9g %.9g) d(%.9g %.9g %.9g) "
+  D3D8_LOG("SetLight(%u, %s, pos(%.9g %.9g %.9g) dir(%.9g %.9g %.9g) d(%.9g %.9g %.9g) "
            "s(%.9g %.9g %.9g) a(%.9g %.9g %.9g) range %.9g att(%.9g %.9g %.9g))",
-           Index, static_cast<int>(l.Type), double(l.Position.x), double(l.Position.y),
+           Index, d3d8::LightTypeName(l.Type).c_str(), double(l.Position.x), double(l.Position.y),
            double(l.Position.z), double(l.Direction.x), double(l.Direction.y),
            double(l.Direction.z), double(l.Diffuse.r), double(l.Diffuse.g), double(l.Diffuse.b),
            double(l.Specular.r), double(l.Specular.g), double(l.Specular.b), double(l.Ambient.r),
@@ -489,7 +496,7 @@ HRESULT IDirect3DDevice8::GetLightEnable(DWORD Index, BOOL* pEnable) {
 // --- render and texture-stage states ---
 
 HRESULT IDirect3DDevice8::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
-  D3D8_LOG("SetRenderState(%d, %u)", static_cast<int>(State), Value);
+  D3D8_LOG("SetRenderState(%s)", d3d8::RenderStateText(State, Value).c_str());
   if (State <= 0 || State >= d3d8::kRenderStateCount) return D3DERR_INVALIDCALL;
   core_->state.renderStates[State] = Value;
   return D3D_OK;
@@ -529,7 +536,7 @@ HRESULT IDirect3DDevice8::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATE
 
 HRESULT IDirect3DDevice8::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
                                                DWORD Value) {
-  D3D8_LOG("SetTextureStageState(%u, %d, %u)", Stage, static_cast<int>(Type), Value);
+  D3D8_LOG("SetTextureStageState(%u, %s)", Stage, d3d8::StageStateText(Type, Value).c_str());
   if (Stage >= d3d8::kStageCount || Type <= 0 || Type >= d3d8::kStageStateCount) {
     return D3DERR_INVALIDCALL;
   }
@@ -540,7 +547,7 @@ HRESULT IDirect3DDevice8::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATE
 // --- vertex sources ---
 
 HRESULT IDirect3DDevice8::SetVertexShader(DWORD Handle) {
-  D3D8_LOG("SetVertexShader(0x%x)", Handle);
+  D3D8_LOG("SetVertexShader(%s)", d3d8::FvfText(Handle).c_str());
   core_->state.vertexShader = Handle;
   return D3D_OK;
 }

@@ -52,9 +52,25 @@ ScreenRect LetterboxRect(int outputWidth, int outputHeight, uint32_t width, uint
 // The last frame handed to the offscreen target (empty before the first).
 const Frame& LastPresentedFrame();
 
-// Called by every CreateDevice with the requested back-buffer format, depth format and
-// behaviour flags; returning true makes that creation fail with D3DERR_NOTAVAILABLE. Null
-// (the default) lets every supported combination succeed.
+// The calls through which a program brings a device up, whose results a test may choose.
+enum class CreationCall { kDirect3DCreate8, kGetAdapterDisplayMode, kCreateDevice, kCreateVertexBuffer };
+
+struct CreationRequest {
+  CreationCall call;
+  D3DFORMAT backBuffer = D3DFMT_UNKNOWN;  // CreateDevice: the requested formats and behaviour
+  D3DFORMAT depth = D3DFMT_UNKNOWN;       // (depth UNKNOWN without an automatic depth buffer)
+  DWORD behaviorFlags = 0;
+};
+
+// Asked by each of those calls once its arguments are accepted. D3D_OK lets the call go on as
+// usual. A failure code makes it fail with that code and hand out nothing (Direct3DCreate8
+// returns null). Another success code lets the call do its work and return that code.
+// Null (the default) answers D3D_OK to everything.
+using CreationResultHook = std::function<HRESULT(const CreationRequest& request)>;
+void SetCreationResultHook(CreationResultHook hook);
+
+// A shorthand for CreateDevice alone: returning true makes that creation fail with
+// D3DERR_NOTAVAILABLE. Replaces any creation result hook.
 using CreateDeviceFailureHook =
     std::function<bool(D3DFORMAT backBuffer, D3DFORMAT depth, DWORD behaviorFlags)>;
 void SetCreateDeviceFailureHook(CreateDeviceFailureHook hook);
@@ -67,13 +83,19 @@ bool CallLogEnabled();
 const std::vector<std::string>& CallLog();
 void ClearCallLog();
 
+// While suspended, Clear and the draw calls check their arguments and return what they would,
+// but leave every surface alone: a program can bring its state forward to a later time without
+// spending the drawing. Presenting is not affected.
+void SetDrawingSuspended(bool suspended);
+bool DrawingSuspended();
+
 // Worker threads the rasterizer may use (0: one per core, at most 4). The pictures are the
 // same for every count. Applies to devices created afterwards.
 void SetWorkerThreads(unsigned count);
 unsigned WorkerThreads();
 
-// Puts every control back to its start value (tests): nothing target, no hook, log off and
-// empty, automatic thread count.
+// Puts every control back to its start value (tests): nothing target, no hooks, log off and
+// empty, drawing not suspended, automatic thread count.
 void ResetControls();
 
 }  // namespace d3d8

@@ -77,4 +77,7 @@ UINT BytesPerPixel(D3DFORMAT format);
 
 uint32_t NextObjectId();
 
+// The creation result hook's answer for one call (D3D_OK without a hook).
+HRESULT CreationResult(const CreationRequest& request);
+
 }  // namespace d3d8

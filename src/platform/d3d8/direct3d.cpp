@@ -12,7 +12,7 @@ void RegisterDevice(IDirect3DDevice8* device);
 
 namespace {
 
-CreateDeviceFailureHook g_failureHook;
+CreationResultHook g_creationHook;
 unsigned g_workerThreads = 0;
 
 // The display this device pretends to run on: 32-bit colour at the demo's size.
@@ -24,7 +24,22 @@ bool IsBackBufferFormat(D3DFORMAT f) {
 
 }  // namespace
 
-void SetCreateDeviceFailureHook(CreateDeviceFailureHook hook) { g_failureHook = std::move(hook); }
+void SetCreationResultHook(CreationResultHook hook) { g_creationHook = std::move(hook); }
+
+void SetCreateDeviceFailureHook(CreateDeviceFailureHook hook) {
+  if (!hook) {
+    g_creationHook = nullptr;
+    return;
+  }
+  g_creationHook = [hook = std::move(hook)](const CreationRequest& r) -> HRESULT {
+    if (r.call != CreationCall::kCreateDevice) return D3D_OK;
+    return hook(r.backBuffer, r.depth, r.behaviorFlags) ? D3DERR_NOTAVAILABLE : D3D_OK;
+  };
+}
+
+HRESULT CreationResult(const CreationRequest& request) {
+  return g_creationHook ? g_creationHook(request) : D3D_OK;
+}
 
 void SetWorkerThreads(unsigned count) { g_workerThreads = count; }
 
@@ -35,6 +50,7 @@ unsigned WorkerThreads() { return g_workerThreads; }
 IDirect3D8* Direct3DCreate8(UINT SDKVersion) {
   D3D8_LOG("Direct3DCreate8(%u)", SDKVersion);
   if (SDKVersion != D3D_SDK_VERSION) return nullptr;
+  if (FAILED(d3d8::CreationResult({d3d8::CreationCall::kDirect3DCreate8}))) return nullptr;
   auto* direct3d = new IDirect3D8;
   direct3d->objectId_ = d3d8::NextObjectId();
   return direct3d;
@@ -45,8 +61,10 @@ UINT IDirect3D8::GetAdapterModeCount(UINT Adapter) { return Adapter == D3DADAPTE
 HRESULT IDirect3D8::GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) {
   D3D8_LOG("GetAdapterDisplayMode(%u)", Adapter);
   if (Adapter != D3DADAPTER_DEFAULT || pMode == nullptr) return D3DERR_INVALIDCALL;
+  const HRESULT result = d3d8::CreationResult({d3d8::CreationCall::kGetAdapterDisplayMode});
+  if (FAILED(result)) return result;
   *pMode = d3d8::kDesktopMode;
-  return D3D_OK;
+  return result;
 }
 
 HRESULT IDirect3D8::CheckDeviceType(UINT Adapter, D3DDEVTYPE CheckType, D3DFORMAT,
@@ -60,13 +78,14 @@ HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocu
                                  D3DPRESENT_PARAMETERS* pPresentationParameters,
                                  IDirect3DDevice8** ppReturnedDeviceInterface) {
   D3DPRESENT_PARAMETERS* pp = pPresentationParameters;
-  D3D8_LOG("CreateDevice(%u, %d, %s, 0x%x, {%u, %u, %d, %u, %d, %d, %s, %d, %d, %d, 0x%x, %u, %u})",
+  D3D8_LOG("CreateDevice(%u, %d, %s, 0x%x, {%u, %u, %s, %u, %d, %d, %s, %d, %d, %s, 0x%x, %u, %u})",
            Adapter, static_cast<int>(DeviceType), hFocusWindow ? "window" : "null", BehaviorFlags,
            pp ? pp->BackBufferWidth : 0, pp ? pp->BackBufferHeight : 0,
-           pp ? static_cast<int>(pp->BackBufferFormat) : 0, pp ? pp->BackBufferCount : 0,
+           d3d8::FormatName(pp ? pp->BackBufferFormat : D3DFMT_UNKNOWN).c_str(), pp ? pp->BackBufferCount : 0,
            pp ? static_cast<int>(pp->MultiSampleType) : 0, pp ? static_cast<int>(pp->SwapEffect) : 0,
            pp && pp->hDeviceWindow ? "window" : "null", pp ? pp->Windowed : 0,
-           pp ? pp->EnableAutoDepthStencil : 0, pp ? static_cast<int>(pp->AutoDepthStencilFormat) : 0,
+           pp ? pp->EnableAutoDepthStencil : 0,
+           d3d8::FormatName(pp ? pp->AutoDepthStencilFormat : D3DFMT_UNKNOWN).c_str(),
            pp ? pp->Flags : 0, pp ? pp->FullScreen_RefreshRateInHz : 0,
            pp ? pp->FullScreen_PresentationInterval : 0);
   if (ppReturnedDeviceInterface == nullptr || pp == nullptr) return D3DERR_INVALIDCALL;
@@ -83,10 +102,21 @@ HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocu
   }
 
   D3DPRESENT_PARAMETERS params = *pp;
+  const D3DFORMAT requestedDepth = params.EnableAutoDepthStencil ? params.AutoDepthStencilFormat
+                                                                 : D3DFMT_UNKNOWN;
+  const HRESULT hooked = d3d8::CreationResult(
+      {d3d8::CreationCall::kCreateDevice, params.BackBufferFormat, requestedDepth, BehaviorFlags});
+  if (FAILED(hooked)) return hooked;
   if (params.Windowed) {
-    // Width and height 0 mean the window's client area; the desktop format is X8R8G8B8.
-    if (params.BackBufferWidth == 0) params.BackBufferWidth = d3d8::kDesktopMode.Width;
-    if (params.BackBufferHeight == 0) params.BackBufferHeight = d3d8::kDesktopMode.Height;
+    // A width or height of 0 takes the device window's client area (the focus window's when no
+    // device window is given); without a window there is nothing to take it from.
+    if (params.BackBufferWidth == 0 || params.BackBufferHeight == 0) {
+      HWND window = params.hDeviceWindow != nullptr ? params.hDeviceWindow : hFocusWindow;
+      RECT client{};
+      if (window == nullptr || !GetClientRect(window, &client)) return D3DERR_INVALIDCALL;
+      if (params.BackBufferWidth == 0) params.BackBufferWidth = static_cast<UINT>(client.right - client.left);
+      if (params.BackBufferHeight == 0) params.BackBufferHeight = static_cast<UINT>(client.bottom - client.top);
+    }
     if (params.BackBufferFormat == D3DFMT_UNKNOWN) params.BackBufferFormat = D3DFMT_X8R8G8B8;
   }
   if (params.BackBufferWidth == 0 || params.BackBufferHeight == 0 ||
@@ -95,12 +125,8 @@ HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocu
       params.SwapEffect < D3DSWAPEFFECT_DISCARD || params.SwapEffect > D3DSWAPEFFECT_COPY_VSYNC) {
     return D3DERR_INVALIDCALL;
   }
-  D3DFORMAT depthFormat = params.EnableAutoDepthStencil ? params.AutoDepthStencilFormat
-                                                        : D3DFMT_UNKNOWN;
+  const D3DFORMAT depthFormat = requestedDepth;
   if (params.EnableAutoDepthStencil && depthFormat != D3DFMT_D16 && depthFormat != D3DFMT_D24X8) {
-    return D3DERR_NOTAVAILABLE;
-  }
-  if (d3d8::g_failureHook && d3d8::g_failureHook(params.BackBufferFormat, depthFormat, BehaviorFlags)) {
     return D3DERR_NOTAVAILABLE;
   }
   if (params.BackBufferCount == 0) params.BackBufferCount = 1;
@@ -128,8 +154,9 @@ HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocu
   d3d8::SetDefaultStates(&c.state, params.EnableAutoDepthStencil != FALSE,
                          params.BackBufferWidth, params.BackBufferHeight);
   c.rasterizer = std::make_unique<d3d8::Rasterizer>(d3d8::g_workerThreads);
-  c.presenter = std::make_unique<d3d8::Presenter>(hFocusWindow, params.Windowed == FALSE);
+  c.presenter = std::make_unique<d3d8::Presenter>(hFocusWindow, params.Windowed == FALSE,
+                                                  params.FullScreen_PresentationInterval);
   d3d8::RegisterDevice(device);
   *ppReturnedDeviceInterface = device;
-  return D3D_OK;
+  return hooked;
 }

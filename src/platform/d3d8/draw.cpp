@@ -337,6 +337,8 @@ struct Sources {
 };
 
 HRESULT Draw(DeviceCore& core, D3DPRIMITIVETYPE type, UINT primitives, const Sources& src) {
+  // Drawing happens between BeginScene and EndScene only; outside a scene nothing is drawn.
+  if (!core.inScene) return D3DERR_INVALIDCALL;
   const DeviceState& s = core.state;
   UINT vertexCount = VerticesFor(type, primitives);
   if (vertexCount == 0 && primitives != 0) return D3DERR_INVALIDCALL;
@@ -378,6 +380,7 @@ HRESULT Draw(DeviceCore& core, D3DPRIMITIVETYPE type, UINT primitives, const Sou
     hi = vertex > hi ? vertex : hi;
   }
 
+  if (DrawingSuspended()) return D3D_OK;  // checked as if drawn, nothing drawn
   PixelState pixels;
   BuildPixelState(core, &pixels);
   if (pixels.clipX0 >= pixels.clipX1 || pixels.clipY0 >= pixels.clipY1) return D3D_OK;
@@ -456,7 +459,7 @@ using d3d8::Sources;
 
 HRESULT IDirect3DDevice8::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
                                         UINT PrimitiveCount) {
-  D3D8_LOG("DrawPrimitive(%d, %u, %u)", static_cast<int>(PrimitiveType), StartVertex,
+  D3D8_LOG("DrawPrimitive(%s, %u, %u)", d3d8::PrimitiveName(PrimitiveType).c_str(), StartVertex,
            PrimitiveCount);
   const d3d8::DeviceState& s = core_->state;
   if (s.stream == nullptr) return D3DERR_INVALIDCALL;
@@ -471,7 +474,7 @@ HRESULT IDirect3DDevice8::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT Sta
 HRESULT IDirect3DDevice8::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT minIndex,
                                                UINT NumVertices, UINT startIndex,
                                                UINT primCount) {
-  D3D8_LOG("DrawIndexedPrimitive(%d, %u, %u, %u, %u)", static_cast<int>(PrimitiveType), minIndex,
+  D3D8_LOG("DrawIndexedPrimitive(%s, %u, %u, %u, %u)", d3d8::PrimitiveName(PrimitiveType).c_str(), minIndex,
            NumVertices, startIndex, primCount);
   const d3d8::DeviceState& s = core_->state;
   if (s.stream == nullptr || s.indices == nullptr) return D3DERR_INVALIDCALL;
@@ -490,7 +493,7 @@ HRESULT IDirect3DDevice8::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, U
 HRESULT IDirect3DDevice8::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
                                           const void* pVertexStreamZeroData,
                                           UINT VertexStreamZeroStride) {
-  D3D8_LOG("DrawPrimitiveUP(%d, %u, %u)", static_cast<int>(PrimitiveType), PrimitiveCount,
+  D3D8_LOG("DrawPrimitiveUP(%s, %u, %u)", d3d8::PrimitiveName(PrimitiveType).c_str(), PrimitiveCount,
            VertexStreamZeroStride);
   if (pVertexStreamZeroData == nullptr || VertexStreamZeroStride == 0) return D3DERR_INVALIDCALL;
   Sources src;
@@ -510,8 +513,8 @@ HRESULT IDirect3DDevice8::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType,
                                                  D3DFORMAT IndexDataFormat,
                                                  const void* pVertexStreamZeroData,
                                                  UINT VertexStreamZeroStride) {
-  D3D8_LOG("DrawIndexedPrimitiveUP(%d, %u, %u, %u, %d, %u)", static_cast<int>(PrimitiveType),
-           MinVertexIndex, NumVertexIndices, PrimitiveCount, static_cast<int>(IndexDataFormat),
+  D3D8_LOG("DrawIndexedPrimitiveUP(%s, %u, %u, %u, %s, %u)", d3d8::PrimitiveName(PrimitiveType).c_str(),
+           MinVertexIndex, NumVertexIndices, PrimitiveCount, d3d8::FormatName(IndexDataFormat).c_str(),
            VertexStreamZeroStride);
   if (pIndexData == nullptr || pVertexStreamZeroData == nullptr || VertexStreamZeroStride == 0 ||
       (IndexDataFormat != D3DFMT_INDEX16 && IndexDataFormat != D3DFMT_INDEX32)) {

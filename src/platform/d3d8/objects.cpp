@@ -124,8 +124,8 @@ HRESULT IDirect3DSurface8::GetDesc(D3DSURFACE_DESC* pDesc) {
 
 HRESULT IDirect3DSurface8::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
                                     DWORD Flags) {
-  D3D8_LOG("Surface::LockRect(%s, %s, 0x%x)", d3d8::ObjectName(this).c_str(),
-           pRect ? "rect" : "null", Flags);
+  D3D8_LOG("Surface::LockRect(%s, %s, %s)", d3d8::ObjectName(this).c_str(),
+           pRect ? "rect" : "null", d3d8::LockText(Flags).c_str());
   if (pLockedRect == nullptr || pRect != nullptr || locked_) return D3DERR_INVALIDCALL;
   // Depth buffers other than D16_LOCKABLE cannot be locked in Direct3D 8.
   if (format_ == D3DFMT_D16 || format_ == D3DFMT_D24X8 || format_ == D3DFMT_D24S8) {
@@ -172,8 +172,8 @@ HRESULT IDirect3DTexture8::GetSurfaceLevel(UINT Level, IDirect3DSurface8** ppSur
 
 HRESULT IDirect3DTexture8::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect,
                                     const RECT* pRect, DWORD Flags) {
-  D3D8_LOG("Texture::LockRect(%s, %u, %s, 0x%x)", d3d8::ObjectName(this).c_str(), Level,
-           pRect ? "rect" : "null", Flags);
+  D3D8_LOG("Texture::LockRect(%s, %u, %s, %s)", d3d8::ObjectName(this).c_str(), Level,
+           pRect ? "rect" : "null", d3d8::LockText(Flags).c_str());
   if (Level >= levels_.size()) return D3DERR_INVALIDCALL;
   // A render target in the default pool cannot be locked in Direct3D 8.
   if ((usage_ & D3DUSAGE_RENDERTARGET) != 0 && pool_ == D3DPOOL_DEFAULT) {
@@ -225,8 +225,8 @@ HRESULT IDirect3DCubeTexture8::GetCubeMapSurface(D3DCUBEMAP_FACES FaceType, UINT
 HRESULT IDirect3DCubeTexture8::LockRect(D3DCUBEMAP_FACES FaceType, UINT Level,
                                         D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
                                         DWORD Flags) {
-  D3D8_LOG("CubeTexture::LockRect(%s, %d, %u, %s, 0x%x)", d3d8::ObjectName(this).c_str(),
-           static_cast<int>(FaceType), Level, pRect ? "rect" : "null", Flags);
+  D3D8_LOG("CubeTexture::LockRect(%s, %d, %u, %s, %s)", d3d8::ObjectName(this).c_str(),
+           static_cast<int>(FaceType), Level, pRect ? "rect" : "null", d3d8::LockText(Flags).c_str());
   if (static_cast<unsigned>(FaceType) > 5 || Level >= faces_[FaceType].size()) {
     return D3DERR_INVALIDCALL;
   }
@@ -269,8 +269,8 @@ HRESULT LockRange(std::vector<uint8_t>& data, bool* locked, UINT offset, UINT si
 
 HRESULT IDirect3DVertexBuffer8::Lock(UINT OffsetToLock, UINT SizeToLock, BYTE** ppbData,
                                      DWORD Flags) {
-  D3D8_LOG("VertexBuffer::Lock(%s, %u, %u, 0x%x)", d3d8::ObjectName(this).c_str(),
-           OffsetToLock, SizeToLock, Flags);
+  D3D8_LOG("VertexBuffer::Lock(%s, %u, %u, %s)", d3d8::ObjectName(this).c_str(),
+           OffsetToLock, SizeToLock, d3d8::LockText(Flags).c_str());
   return LockRange(data_, &locked_, OffsetToLock, SizeToLock, ppbData);
 }
 
@@ -289,8 +289,8 @@ HRESULT IDirect3DVertexBuffer8::GetDesc(D3DVERTEXBUFFER_DESC* pDesc) {
 
 HRESULT IDirect3DIndexBuffer8::Lock(UINT OffsetToLock, UINT SizeToLock, BYTE** ppbData,
                                     DWORD Flags) {
-  D3D8_LOG("IndexBuffer::Lock(%s, %u, %u, 0x%x)", d3d8::ObjectName(this).c_str(), OffsetToLock,
-           SizeToLock, Flags);
+  D3D8_LOG("IndexBuffer::Lock(%s, %u, %u, %s)", d3d8::ObjectName(this).c_str(), OffsetToLock,
+           SizeToLock, d3d8::LockText(Flags).c_str());
   return LockRange(data_, &locked_, OffsetToLock, SizeToLock, ppbData);
 }
 

@@ -1,5 +1,6 @@
 // Present targets: nothing, an in-memory frame (with an optional sink), or an SDL2 window that
-// shows the picture full screen, scaled with its shape kept and black bars around it.
+// shows the picture full screen, scaled with its shape kept and black bars around it, paced to
+// the display's refresh.
 #include "platform/d3d8/presenter.h"
 
 #include <SDL.h>
@@ -7,6 +8,7 @@
 #include <cstring>
 
 #include "platform/d3d8/device_control.h"
+#include "platform/d3d8/present_pacer.h"
 
 namespace d3d8 {
 namespace {
@@ -116,16 +118,48 @@ void MakeFullScreen(SDL_Window* window) {
   }
   SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
+
+// An OpenGL renderer drawn by the CPU (Mesa's llvmpipe or softpipe, as under a virtual X server)
+// spends several milliseconds of processor time a frame on scaling one picture; SDL's own
+// software renderer does the same for a fraction of that.
+bool DrawnByCpu(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || std::strncmp(info.name, "opengl", 6) != 0) {
+    return false;
+  }
+  using GetString = const unsigned char* (*)(unsigned);
+  constexpr unsigned kGlRenderer = 0x1F01;
+  const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  const auto* name = getString ? reinterpret_cast<const char*>(getString(kGlRenderer)) : nullptr;
+  if (name == nullptr) return false;
+  for (const char* cpu : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"}) {
+    if (std::strstr(name, cpu) != nullptr) return true;
+  }
+  return false;
+}
+
+// The display's refresh rate, or 60 Hz where it does not say.
+unsigned RefreshRate(SDL_Window* window) {
+  SDL_DisplayMode mode;
+  const int display = SDL_GetWindowDisplayIndex(window);
+  if (display >= 0 && SDL_GetDesktopDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0) {
+    return static_cast<unsigned>(mode.refresh_rate);
+  }
+  return 60;
+}
 }  // namespace
 
 struct Presenter::Impl {
   HWND focus = nullptr;
   bool fullScreen = false;
+  bool immediate = false;        // D3DPRESENT_INTERVAL_IMMEDIATE: never wait for the display
   SDL_Window* window = nullptr;  // the window the renderer below belongs to
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
   int textureWidth = 0, textureHeight = 0;
-  Frame scratch;
+  Uint32 textureFormat = 0;
+  bool smoothScaling = true;
+  std::unique_ptr<PresentPacer> pacer;
 
   void DropWindow() {
     if (texture != nullptr) SDL_DestroyTexture(texture);
@@ -133,42 +167,79 @@ struct Presenter::Impl {
     texture = nullptr;
     renderer = nullptr;
     window = nullptr;
+    pacer.reset();
   }
 
-  bool ShowInWindow(SDL_Window* target, const Frame& frame) {
+  // A renderer that waits for the display's retrace where it can; where the GPU is the CPU, SDL's
+  // software renderer with plain pixel repetition, paced by the timer.
+  bool CreateRenderer(SDL_Window* target) {
+    const Uint32 vsync = immediate ? 0 : SDL_RENDERER_PRESENTVSYNC;
+    renderer = SDL_CreateRenderer(target, -1, SDL_RENDERER_ACCELERATED | vsync);
+    if (renderer != nullptr && DrawnByCpu(renderer)) {
+      SDL_DestroyRenderer(renderer);
+      renderer = nullptr;
+    }
+    smoothScaling = renderer != nullptr;
+    if (renderer == nullptr) {
+      // Straight to the window's own pixels, not through yet another OpenGL texture.
+      SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+      renderer = SDL_CreateRenderer(target, -1, SDL_RENDERER_SOFTWARE);
+      // SDL would imitate a retrace with whole-millisecond delays (62.5 Hz); the timer here keeps
+      // the display's own rate.
+      if (renderer != nullptr) SDL_RenderSetVSync(renderer, 0);
+    }
+    if (renderer == nullptr) return false;
+    SDL_RendererInfo info{};
+    SDL_GetRendererInfo(renderer, &info);
+    const bool displayMayWait = (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+    pacer = std::make_unique<PresentPacer>(immediate ? 0 : RefreshRate(target), displayMayWait,
+                                           SystemPacerClock());
+    return true;
+  }
+
+  // The back buffer goes into a texture of its own pixel format, without a copy of our own.
+  bool ShowInWindow(SDL_Window* target, const IDirect3DSurface8& backBuffer) {
     if (target != window) {
       DropWindow();
       if (fullScreen) MakeFullScreen(target);
-      SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-      renderer = SDL_CreateRenderer(target, -1, 0);
-      if (renderer == nullptr) return false;
+      if (!CreateRenderer(target)) return false;
       window = target;
     }
-    if (texture == nullptr || textureWidth != static_cast<int>(frame.width) ||
-        textureHeight != static_cast<int>(frame.height)) {
+    const int width = static_cast<int>(backBuffer.width_);
+    const int height = static_cast<int>(backBuffer.height_);
+    const Uint32 format = backBuffer.format_ == D3DFMT_R5G6B5 ? SDL_PIXELFORMAT_RGB565
+                                                              : SDL_PIXELFORMAT_ARGB8888;
+    if (texture == nullptr || textureWidth != width || textureHeight != height ||
+        textureFormat != format) {
       if (texture != nullptr) SDL_DestroyTexture(texture);
-      texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                  static_cast<int>(frame.width), static_cast<int>(frame.height));
+      texture = SDL_CreateTexture(renderer, format, SDL_TEXTUREACCESS_STREAMING, width, height);
       if (texture == nullptr) return false;
-      textureWidth = static_cast<int>(frame.width);
-      textureHeight = static_cast<int>(frame.height);
+      // The display shows the back buffer's colours; its alpha channel plays no part.
+      SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
+      SDL_SetTextureScaleMode(texture, smoothScaling ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+      textureWidth = width;
+      textureHeight = height;
+      textureFormat = format;
     }
-    SDL_UpdateTexture(texture, nullptr, frame.pixels.data(), static_cast<int>(frame.width * 4));
+    SDL_UpdateTexture(texture, nullptr, backBuffer.bits_.data(), backBuffer.pitch_);
     int outW = 0, outH = 0;
     SDL_GetRendererOutputSize(renderer, &outW, &outH);
-    const ScreenRect r = LetterboxRect(outW, outH, frame.width, frame.height);
+    const ScreenRect r = LetterboxRect(outW, outH, backBuffer.width_, backBuffer.height_);
     const SDL_Rect dest{r.x, r.y, r.width, r.height};
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
     SDL_RenderCopy(renderer, texture, nullptr, &dest);
     SDL_RenderPresent(renderer);
+    pacer->Presented();
     return true;
   }
 };
 
-Presenter::Presenter(HWND focusWindow, bool fullScreen) : impl_(std::make_unique<Impl>()) {
+Presenter::Presenter(HWND focusWindow, bool fullScreen, UINT presentationInterval)
+    : impl_(std::make_unique<Impl>()) {
   impl_->focus = focusWindow;
   impl_->fullScreen = fullScreen;
+  impl_->immediate = presentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE;
 }
 
 Presenter::~Presenter() { impl_->DropWindow(); }
@@ -187,8 +258,7 @@ bool Presenter::Present(const IDirect3DSurface8& backBuffer) {
       SDL_Window* window = c.window;
       if (window == nullptr && c.resolver) window = c.resolver(impl_->focus);
       if (window == nullptr) return true;  // no window to show in: the frame is dropped
-      CopyToFrame(backBuffer, &impl_->scratch);
-      return impl_->ShowInWindow(window, impl_->scratch);
+      return impl_->ShowInWindow(window, backBuffer);
     }
   }
   return true;

@@ -7,11 +7,14 @@
 
 namespace d3d8 {
 
+
 class Presenter {
  public:
   // A full-screen device (Windowed FALSE) turns the window it shows in to full screen on the
-  // desktop's own mode; the picture is then scaled up with its shape kept.
-  Presenter(HWND focusWindow, bool fullScreen);
+  // desktop's own mode; the picture is then scaled up with its shape kept. In a window, frames
+  // are shown at most once per refresh of the display unless the presentation interval is
+  // D3DPRESENT_INTERVAL_IMMEDIATE (the other targets never wait).
+  Presenter(HWND focusWindow, bool fullScreen, UINT presentationInterval);
   ~Presenter();
   Presenter(const Presenter&) = delete;
   Presenter& operator=(const Presenter&) = delete;

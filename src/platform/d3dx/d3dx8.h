@@ -1,6 +1,6 @@
 // The D3DX 8 helpers the engine calls, with their SDK names, signatures and published
 // definitions: row-vector, left-handed matrix functions, the flexible-vertex-format size, and
-// texture creation from an image file held in memory (decoded by the image loaders).
+// texture creation from an image file held in memory (decoded by the image readers).
 #pragma once
 
 #include <cmath>
@@ -113,10 +113,11 @@ struct D3DXIMAGE_INFO {
   D3DXIMAGE_FILEFORMAT ImageFileFormat;
 };
 
-// Decodes an image file held in memory (PNG, JPEG, TGA, PCX or PKM) into a new A8R8G8B8
-// texture of the image's own size. MipLevels 0 or D3DX_DEFAULT makes the full chain; lower
-// levels are 2x2 box averages of the level above. Fails with D3DXERR_INVALIDDATA for absent
-// or undecodable bytes and D3DERR_INVALIDCALL for bad arguments.
+// Decodes an image file held in memory into a new texture of the image's own size (no rounding
+// to powers of two): PNG, JPEG, BMP, DDS and TGA as D3DX reads them, and the engine's PCX and
+// PKM through its own loaders. MipLevels 0 or D3DX_DEFAULT makes the full chain; lower levels
+// are 2x2 box averages of the level above. Fails with D3DXERR_INVALIDDATA for absent, unknown,
+// damaged or truncated bytes and D3DERR_INVALIDCALL for bad arguments.
 HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice8* pDevice, LPCVOID pSrcData,
                                             UINT SrcDataSize, UINT Width, UINT Height,
                                             UINT MipLevels, DWORD Usage, D3DFORMAT Format,

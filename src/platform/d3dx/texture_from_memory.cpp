@@ -1,9 +1,13 @@
 // D3DXCreateTextureFromFileInMemory[Ex]: an image file held in memory becomes a texture.
 //
-// Decoding goes through the image loaders (PNG, TGA, PCX, PKM by their own headers; JPEG only
-// for bytes that start with a JPEG start-of-image marker, since the JPEG loader treats
-// anything it is given as a JPEG and ends the process on a bad one). Bytes no loader
-// recognises make the call fail with D3DXERR_INVALIDDATA, as D3DX does.
+// Decoding reads each format as the format defines it, as D3DX does, through the image readers
+// with the texture rules (image.h): PNG with its transparency (grey+alpha, tRNS) as alpha, JPEG,
+// BMP, DDS (DXT1-DXT5 decompressed) and TGA in its true colours (origin honoured, identification
+// field skipped, alpha kept, colour-mapped and run-length images). The format is told by the
+// file's first bytes; TGA, which has no signature, is tried last. PCX and PKM, which D3DX does
+// not read, go through the engine's own loaders so that the engine's files keep working there.
+// A damaged or truncated file fails the call with D3DXERR_INVALIDDATA; no decoder message
+// comes out of it.
 //
 // Levels: level 0 is the image (resampled by point sampling if the caller asks for another
 // size); each lower level is the 2x2 box average of the level above, each channel rounded to
@@ -22,27 +26,48 @@ struct Image {
   std::vector<uint32_t> pixels;
 };
 
+constexpr TgaRules kTextureTgaRules{.allImageTypes = true,
+                                    .skipIdentificationAndMap = true,
+                                    .honourOrigin = true,
+                                    .exchangeRedBlue24 = false,
+                                    .keepAlpha = true,
+                                    .requireEveryPixel = true};
+constexpr PngRules kTexturePngRules{OnDamage::kFail, true};
+
+bool StartsWith(const uint8_t* data, size_t size, const char* signature, size_t length) {
+  return size >= length && std::memcmp(data, signature, length) == 0;
+}
+
+bool DecodeAny(const uint8_t* data, size_t size, uint32_t* w, uint32_t* h, uint32_t** pixels,
+               D3DXIMAGE_FILEFORMAT* format) {
+  if (StartsWith(data, size, "\x89PNG", 4)) {
+    *format = D3DXIFF_PNG;
+    return DecodePng(data, size, kTexturePngRules, w, h, pixels);
+  }
+  if (StartsWith(data, size, "\xFF\xD8", 2)) {
+    *format = D3DXIFF_JPG;
+    return DecodeJpeg(data, size, OnDamage::kFail, w, h, pixels);
+  }
+  if (StartsWith(data, size, "BM", 2)) {
+    *format = D3DXIFF_BMP;
+    return DecodeBmpImage(data, size, w, h, pixels);
+  }
+  if (StartsWith(data, size, "DDS ", 4)) {
+    *format = D3DXIFF_DDS;
+    return DecodeDdsImage(data, size, w, h, pixels);
+  }
+  *format = D3DXIFF_BMP;  // D3DX has no name for these two
+  if (DecodePcxImage(data, size, w, h, pixels) || DecodePkmImage(data, size, w, h, pixels)) return true;
+  *format = D3DXIFF_TGA;
+  return DecodeTga(data, size, kTextureTgaRules, w, h, pixels);
+}
+
 bool Decode(const uint8_t* data, size_t size, Image* image, D3DXIMAGE_FILEFORMAT* format) {
   uint32_t w = 0, h = 0;
   uint32_t* pixels = nullptr;
-  bool ok = false;
-  if (DecodePngImage(data, size, &w, &h, &pixels)) {
-    ok = true;
-    *format = D3DXIFF_PNG;
-  } else if (DecodeTgaImage(data, size, &w, &h, &pixels)) {
-    ok = true;
-    *format = D3DXIFF_TGA;
-  } else if (DecodePcxImage(data, size, &w, &h, &pixels) ||
-             DecodePkmImage(data, size, &w, &h, &pixels)) {
-    ok = true;
-    *format = D3DXIFF_BMP;  // D3DX has no name for these two
-  } else if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8 &&
-             DecodeJpegImage(data, size, &w, &h, &pixels)) {
-    ok = true;
-    *format = D3DXIFF_JPG;
-  }
+  const bool ok = DecodeAny(data, size, &w, &h, &pixels, format);
   if (!ok || pixels == nullptr || w == 0 || h == 0) {
-    delete[] pixels;
+    if (ok) delete[] pixels;
     return false;
   }
   image->width = w;

@@ -19,11 +19,13 @@ struct SoundSystem {
   bool started = false;
   int error = FMOD_ERR_NONE;
   int32_t rate = 44100;
-  sound::Output output = sound::Output::RealTime;
-  std::unique_ptr<sound::RealTimeOutput> realTime;
+  zelk4::sound::Output output = zelk4::sound::Output::RealTime;
+  std::unique_ptr<zelk4::sound::RealTimeOutput> realTime;
   FMUSIC_MODULE* playing = nullptr;
   uint64_t pulledFrames = 0;  // pull mode: frames of the playing song handed out
-  sound::TimeSource timeSource = nullptr;
+  zelk4::sound::TimeSource timeSource = nullptr;
+  int32_t startMs = 0;  // where songs start playing
+  zelk4::sound::PassedSyncEvents passed = nullptr;
   float versionOverride = 0.0f;
   int failNextInit = FMOD_ERR_NONE;
 };
@@ -40,6 +42,24 @@ bool Succeed() {
   return true;
 }
 
+// Renders the song silently up to ms, handing the Zxx rows passed on the way to the seam.
+void SkipTo(FMUSIC_MODULE* song, int32_t ms) {
+  zelk4::sound::ModulePlayer& player = *song->player;
+  const uint64_t target = static_cast<uint64_t>(ms) * static_cast<uint64_t>(player.Rate()) / 1000u;
+  std::vector<zelk4::sound::SyncEvent> events;
+  while (player.FramesRendered() < target && !player.Ended()) {
+    player.Render(nullptr, std::min<uint64_t>(target - player.FramesRendered(), 4096), events);
+  }
+  song->audibleFrames = player.FramesRendered();
+  if (!soundSystem.passed) return;
+  std::vector<zelk4::sound::PassedSyncEvent> passed;
+  passed.reserve(events.size());
+  for (const zelk4::sound::SyncEvent& e : events) {
+    passed.push_back({static_cast<int32_t>(e.frame * 1000u / static_cast<uint64_t>(player.Rate())), e.param});
+  }
+  soundSystem.passed(passed);
+}
+
 void StopPlaying(FMUSIC_MODULE* song) {
   if (!song->playing) return;
   if (soundSystem.realTime) soundSystem.realTime->Stop();
@@ -49,7 +69,7 @@ void StopPlaying(FMUSIC_MODULE* song) {
 
 }  // namespace
 
-namespace sound {
+namespace zelk4::sound {
 
 uint64_t NowMicros() {
   if (soundSystem.timeSource) return soundSystem.timeSource();
@@ -86,11 +106,16 @@ std::size_t Pull(int16_t* out, std::size_t frames) {
 
 void SetTimeSource(TimeSource source) { soundSystem.timeSource = source; }
 
+void StartSongsAt(int32_t ms, PassedSyncEvents passed) {
+  soundSystem.startMs = ms > 0 ? ms : 0;
+  soundSystem.passed = passed;
+}
+
 void OverrideVersion(float version) { soundSystem.versionOverride = version; }
 
 void FailNextInit(int errorCode) { soundSystem.failNextInit = errorCode; }
 
-}  // namespace sound
+}  // namespace zelk4::sound
 
 float FSOUND_GetVersion() {
   return soundSystem.versionOverride > 0.0f ? soundSystem.versionOverride : kVersion;
@@ -108,8 +133,8 @@ signed char FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int /*fla
     return Fail(FMOD_ERR_INVALID_PARAM);
   }
   soundSystem.rate = mixrate;
-  if (soundSystem.output == sound::Output::RealTime) {
-    soundSystem.realTime = std::make_unique<sound::RealTimeOutput>(mixrate);
+  if (soundSystem.output == zelk4::sound::Output::RealTime) {
+    soundSystem.realTime = std::make_unique<zelk4::sound::RealTimeOutput>(mixrate);
   }
   soundSystem.started = true;
   return Succeed();
@@ -136,7 +161,7 @@ FMUSIC_MODULE* FMUSIC_LoadSongMemory(void* data, int length) {
   auto song = std::make_unique<FMUSIC_MODULE>();
   const auto* bytes = static_cast<const uint8_t*>(data);
   song->bytes.assign(bytes, bytes + length);
-  song->player = sound::ModulePlayer::Load(song->bytes.data(), song->bytes.size(),
+  song->player = zelk4::sound::ModulePlayer::Load(song->bytes.data(), song->bytes.size(),
                                            soundSystem.rate, /*loop=*/true);
   if (!song->player) {
     Fail(FMOD_ERR_FILE_FORMAT);
@@ -158,11 +183,12 @@ signed char FMUSIC_PlaySong(FMUSIC_MODULE* mod) {
   if (soundSystem.playing) StopPlaying(soundSystem.playing);
   // A song played before starts again from a fresh player, as from its first row.
   if (mod->player->FramesRendered() > 0 || mod->player->Rate() != soundSystem.rate) {
-    mod->player = sound::ModulePlayer::Load(mod->bytes.data(), mod->bytes.size(),
+    mod->player = zelk4::sound::ModulePlayer::Load(mod->bytes.data(), mod->bytes.size(),
                                             soundSystem.rate, /*loop=*/true);
     if (!mod->player) return Fail(FMOD_ERR_PLAY);
   }
   mod->audibleFrames = 0;
+  if (soundSystem.startMs > 0) SkipTo(mod, soundSystem.startMs);
   mod->playing = true;
   soundSystem.playing = mod;
   if (soundSystem.realTime) soundSystem.realTime->Play(mod);

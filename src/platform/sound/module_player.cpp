@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-namespace sound {
+namespace zelk4::sound {
 
 std::unique_ptr<ModulePlayer> ModulePlayer::Load(const void* data, std::size_t size,
                                                  int32_t rate, bool loop, std::string* error) {
@@ -16,8 +16,10 @@ std::unique_ptr<ModulePlayer> ModulePlayer::Load(const void* data, std::size_t s
     return nullptr;
   }
   try {
-    // Songs end where the module ends, not fading out, so a loop restarts without a gap.
-    const std::map<std::string, std::string> ctls = {{"play.at_end", loop ? "continue" : "stop"}};
+    // Songs end where the module ends, not fading out, so a loop restarts without a gap. No
+    // dither: its noise is seeded at random, and the same song must give the same samples.
+    const std::map<std::string, std::string> ctls = {{"play.at_end", loop ? "continue" : "stop"},
+                                                     {"dither", "0"}};
     static std::ostream quiet(nullptr);  // libopenmpt's warnings about odd modules are not ours to show
     auto module = std::make_unique<openmpt::module>(data, size, quiet, ctls);
     module->set_repeat_count(loop ? -1 : 0);
@@ -104,4 +106,4 @@ void ModulePlayer::EnterRow(double start, std::vector<SyncEvent>& events) {
   rowFrames_ = tickFrames_ * speed * (1 + rowDelay);
 }
 
-}  // namespace sound
+}  // namespace zelk4::sound

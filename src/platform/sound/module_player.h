@@ -15,7 +15,7 @@ namespace openmpt {
 class module;
 }
 
-namespace sound {
+namespace zelk4::sound {
 
 // A Zxx command in a row that playback reached. frame is the first frame of the render slice in
 // which the row began, counted from the start of playback (so at most kSliceFrames early); for
@@ -70,4 +70,4 @@ class ModulePlayer {
   double tickFrames_ = 0;
 };
 
-}  // namespace sound
+}  // namespace zelk4::sound

@@ -4,8 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
-namespace sound {
+namespace zelk4::sound {
 
 enum class Output {
   RealTime,  // the audio device; a silent real-time clock when no device can be opened
@@ -29,9 +30,21 @@ std::size_t Pull(int16_t* out, std::size_t frames);
 using TimeSource = uint64_t (*)();
 void SetTimeSource(TimeSource source);
 
+// A start later in the song. Each following FMUSIC_PlaySong renders its song silently up to `ms`
+// milliseconds, exactly as playing it would (so the same rows at the same times), and plays on
+// from there, FMUSIC_GetTime counting the song's time from its start. The Zxx rows passed on the
+// way are not called back: they are handed to `passed` (when set), in playing order with the
+// song time of each row, before the song goes on. 0 plays songs from their start again.
+struct PassedSyncEvent {
+  int32_t timeMs;
+  uint8_t param;
+};
+using PassedSyncEvents = void (*)(const std::vector<PassedSyncEvent>& events);
+void StartSongsAt(int32_t ms, PassedSyncEvents passed);
+
 // Test seams: the release number FSOUND_GetVersion reports (0 restores the real one), and an
 // error code that the next FSOUND_Init fails with (FMOD_ERR_NONE cancels it).
 void OverrideVersion(float version);
 void FailNextInit(int errorCode);
 
-}  // namespace sound
+}  // namespace zelk4::sound

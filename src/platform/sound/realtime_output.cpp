@@ -6,7 +6,7 @@
 
 #include "platform/sound/song.h"
 
-namespace sound {
+namespace zelk4::sound {
 namespace {
 
 // The player thread keeps this much sound queued ahead of the device (about 46 ms at 44100 Hz)
@@ -99,9 +99,11 @@ void RealTimeOutput::Run(FMUSIC_MODULE* song) {
   std::size_t nextEvent = 0;
   int16_t chunk[2 * kChunkFrames];
   const uint64_t origin = NowMicros();
+  const uint64_t startFrame = player.FramesRendered();  // a song started later in its course
   uint64_t queued = 0;
   while (!stop_) {
-    const uint64_t heard = std::min(HeardFrames(queued, origin), player.FramesRendered());
+    const uint64_t heard =
+        startFrame + std::min(HeardFrames(queued, origin), player.FramesRendered() - startFrame);
     song->audibleFrames = heard;
     const bool started = device_ == 0 || lastPlayed_ > 0;
     while (started && nextEvent < pending.size() && pending[nextEvent].frame <= heard && !stop_) {
@@ -121,4 +123,4 @@ void RealTimeOutput::Run(FMUSIC_MODULE* song) {
   }
 }
 
-}  // namespace sound
+}  // namespace zelk4::sound

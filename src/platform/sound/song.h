@@ -13,13 +13,13 @@
 
 struct FMUSIC_MODULE {
   std::vector<uint8_t> bytes;  // kept so that each FMUSIC_PlaySong starts from a fresh player
-  std::unique_ptr<sound::ModulePlayer> player;
+  std::unique_ptr<zelk4::sound::ModulePlayer> player;
   std::atomic<FMUSIC_CALLBACK> zxxCallback{nullptr};
   std::atomic<uint64_t> audibleFrames{0};  // song time, in frames heard since play started
   bool playing = false;
 };
 
-namespace sound {
+namespace zelk4::sound {
 
 // Microseconds now, from the settable time source.
 uint64_t NowMicros();
@@ -55,4 +55,4 @@ class RealTimeOutput {
   uint64_t lastHeard_ = 0;
 };
 
-}  // namespace sound
+}  // namespace zelk4::sound

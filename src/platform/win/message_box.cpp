@@ -12,23 +12,23 @@ bool boxesEnabled = true;
 
 // A box is only worth showing where a display exists; otherwise it would wait on nothing.
 bool DisplayAvailable() {
-  if (win::IsHeadless()) return false;
+  if (zelk4::win::IsHeadless()) return false;
   const char* x = std::getenv("DISPLAY");
   const char* wl = std::getenv("WAYLAND_DISPLAY");
   return (x && *x) || (wl && *wl);
 }
 }  // namespace
 
-namespace win {
+namespace zelk4::win {
 void SetMessageBoxesEnabled(bool enabled) { boxesEnabled = enabled; }
-}  // namespace win
+}  // namespace zelk4::win
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT) {
   std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
   std::fflush(stderr);
   if (boxesEnabled && DisplayAvailable()) {
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption ? caption : "", text ? text : "",
-                             win::SdlWindowOf(owner));
+                             zelk4::win::SdlWindowOf(owner));
   }
   return IDOK;
 }

@@ -6,6 +6,8 @@
 #include "platform/win/win.h"
 #include "platform/win/window_table.h"
 
+namespace detail = zelk4::win::detail;
+
 namespace {
 std::deque<MSG> queue;
 
@@ -36,7 +38,7 @@ char CharacterOf(WPARAM vk) {
 }
 }  // namespace
 
-namespace win::detail {
+namespace zelk4::win::detail {
 void Enqueue(const MSG& msg, bool atFront) {
   if (atFront) {
     queue.push_front(msg);
@@ -48,10 +50,10 @@ void Enqueue(const MSG& msg, bool atFront) {
 DWORD MessageTime() { return timeGetTime(); }
 
 void ResetMessages() { queue.clear(); }
-}  // namespace win::detail
+}  // namespace zelk4::win::detail
 
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg) {
-  win::detail::ReadSdlEvents();
+  detail::ReadSdlEvents();
   for (auto it = queue.begin(); it != queue.end(); ++it) {
     if (!Matches(*it, window, filterMin, filterMax)) continue;
     if (msg) *msg = *it;
@@ -63,7 +65,7 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (window && !Live(window)) return FALSE;
-  win::detail::Enqueue(MSG{window, message, wParam, lParam, win::detail::MessageTime(), {0, 0}}, false);
+  detail::Enqueue(MSG{window, message, wParam, lParam, detail::MessageTime(), {0, 0}}, false);
   return TRUE;
 }
 
@@ -73,8 +75,8 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PostQuitMessage(int exitCode) {
-  win::detail::Enqueue(MSG{nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0, win::detail::MessageTime(), {0, 0}},
-                       false);
+  detail::Enqueue(MSG{nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0, detail::MessageTime(), {0, 0}},
+                  false);
 }
 
 BOOL TranslateMessage(const MSG* msg) {
@@ -85,9 +87,9 @@ BOOL TranslateMessage(const MSG* msg) {
       const char c = CharacterOf(msg->wParam);
       if (c != 0) {
         const UINT charMessage = msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
-        win::detail::Enqueue(MSG{msg->hwnd, charMessage, static_cast<WPARAM>(static_cast<unsigned char>(c)),
-                                 msg->lParam, msg->time, msg->pt},
-                             true);
+        detail::Enqueue(MSG{msg->hwnd, charMessage, static_cast<WPARAM>(static_cast<unsigned char>(c)),
+                            msg->lParam, msg->time, msg->pt},
+                        true);
       }
       return TRUE;
     }

@@ -33,13 +33,13 @@ void ApplyCursor() {
 }
 }  // namespace
 
-namespace win::detail {
+namespace zelk4::win::detail {
 void ResetCursor() {
   currentCursor = &systemArrow;
   displayCount = 0;
   ApplyCursor();
 }
-}  // namespace win::detail
+}  // namespace zelk4::win::detail
 
 HMODULE GetModuleHandleA(LPCSTR moduleName) { return moduleName ? nullptr : &programModule; }
 

@@ -5,6 +5,8 @@
 #include "platform/win/win.h"
 #include "platform/win/window_table.h"
 
+namespace detail = zelk4::win::detail;
+
 namespace {
 WPARAM VirtualKeyOf(SDL_Keycode key) {
   if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
@@ -61,13 +63,13 @@ WPARAM VirtualKeyOf(SDL_Keycode key) {
 // Input without a window of its own (no keyboard focus known to SDL) goes to the focus window,
 // else the top window, as the program has only one.
 HWND TargetOf(uint32_t sdlId) {
-  if (HWND w = win::detail::WindowFromSdlId(sdlId)) return w;
+  if (HWND w = detail::WindowFromSdlId(sdlId)) return w;
   if (HWND w = GetFocus()) return w;
   return GetTopWindow(nullptr);
 }
 
 void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  win::detail::Enqueue(MSG{window, message, wParam, lParam, win::detail::MessageTime(), {0, 0}}, false);
+  detail::Enqueue(MSG{window, message, wParam, lParam, detail::MessageTime(), {0, 0}}, false);
 }
 
 void TranslateKey(const SDL_KeyboardEvent& key) {
@@ -102,7 +104,7 @@ UINT ButtonMessage(uint8_t button, bool down) {
 }
 }  // namespace
 
-namespace win::detail {
+namespace zelk4::win::detail {
 void ReadSdlEvents() {
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return;
   SDL_Event e;
@@ -132,4 +134,4 @@ void ReadSdlEvents() {
     }
   }
 }
-}  // namespace win::detail
+}  // namespace zelk4::win::detail

@@ -6,12 +6,12 @@
 
 struct SDL_Window;
 
-namespace win {
+namespace zelk4::win {
 // The SDL window of a live window handle; null for null, an unknown or a destroyed window. The
-// SDL window stays valid until the process ends (or win::Reset).
+// SDL window stays valid until the process ends (or zelk4::win::Reset).
 SDL_Window* SdlWindowOf(HWND window);
 
 // True when windows are made by SDL's display-less driver (dummy or offscreen): there is no
 // screen to present to, but the window, its messages and its input all work.
 bool IsHeadless();
-}  // namespace win
+}  // namespace zelk4::win

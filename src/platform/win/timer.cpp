@@ -6,12 +6,12 @@
 #include "platform/win/win.h"
 
 namespace {
-win::Clock injectedClock;
+zelk4::win::Clock injectedClock;
 }
 
-namespace win {
+namespace zelk4::win {
 void SetClock(Clock clock) { injectedClock = std::move(clock); }
-}  // namespace win
+}  // namespace zelk4::win
 
 DWORD timeGetTime() {
   if (injectedClock) return injectedClock();

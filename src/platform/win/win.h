@@ -248,6 +248,9 @@ BOOL UpdateWindow(HWND window);
 BOOL IsWindow(HWND window);
 BOOL IsWindowVisible(HWND window);
 BOOL GetClientRect(HWND window, RECT* rect);
+// Moves the window and gives it a new outer size (a captioned window's client area is that size
+// less the allowance for border and caption). FALSE for a dead window.
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 // Gives the window the keyboard focus; returns the window that had it.
 HWND SetFocus(HWND window);
 HWND GetFocus();
@@ -295,7 +298,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // --- Timer ------------------------------------------------------------------------------------
 
-// Milliseconds of system uptime, wrapping at 2^32 (or the injected clock, see win::SetClock).
+// Milliseconds of system uptime, wrapping at 2^32 (or the injected clock: zelk4::win::SetClock).
 DWORD timeGetTime();
 
 // --- Console (standard output and input) ------------------------------------------------------
@@ -314,7 +317,7 @@ BOOL FlushConsoleInputBuffer(HANDLE console);
 // usual line mode, input arrives with the Enter key.
 BOOL GetNumberOfConsoleInputEvents(HANDLE console, LPDWORD count);
 
-namespace win {
+namespace zelk4::win {
 // Whether MessageBoxA may show a box at all (tests and headless tools turn boxes off; the
 // stderr line is written either way).
 void SetMessageBoxesEnabled(bool enabled);
@@ -332,4 +335,4 @@ bool UseHeadlessVideo();
 // Forgets every window, class and queued message and restores the cursor state and the clock,
 // as at program start (SDL's windows are closed). For tests, between cases.
 void Reset();
-}  // namespace win
+}  // namespace zelk4::win

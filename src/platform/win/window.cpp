@@ -25,7 +25,7 @@ constexpr int kFrameWidth = 6;
 constexpr int kFrameHeight = 26;
 
 std::vector<WindowClass> classes;
-// Window records in creation order; kept (dead or alive) until win::Reset.
+// Window records in creation order; kept (dead or alive) until zelk4::win::Reset.
 std::vector<std::unique_ptr<HWND__>> windows;
 HWND focusWindow = nullptr;
 bool headlessRequested = false;
@@ -51,7 +51,7 @@ bool HeadlessDriver(const char* name) {
 }
 }  // namespace
 
-namespace win::detail {
+namespace zelk4::win::detail {
 bool StartVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
   // Ctrl-C ends the program as it would any console program; SDL would turn it into a quit event.
@@ -87,9 +87,9 @@ HWND WindowFromSdlId(uint32_t sdlId) {
   }
   return nullptr;
 }
-}  // namespace win::detail
+}  // namespace zelk4::win::detail
 
-namespace win {
+namespace zelk4::win {
 SDL_Window* SdlWindowOf(HWND window) { return IsLive(window) ? window->sdl : nullptr; }
 
 bool IsHeadless() {
@@ -114,7 +114,7 @@ void Reset() {
   detail::ResetCursor();
   SetClock(nullptr);
 }
-}  // namespace win
+}  // namespace zelk4::win
 
 ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
   if (!wc || wc->cbSize != sizeof(WNDCLASSEXA) || !wc->lpfnWndProc || !wc->lpszClassName ||
@@ -123,7 +123,7 @@ ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
   }
   // The class is the first thing the program asks of the windowing system, so this is where a
   // missing display shows.
-  if (!win::detail::StartVideo()) return 0;
+  if (!zelk4::win::detail::StartVideo()) return 0;
   classes.push_back({wc->lpszClassName, wc->lpfnWndProc, wc->hCursor, wc->style});
   return static_cast<ATOM>(0xC000 + classes.size());
 }
@@ -138,19 +138,28 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
   return FALSE;
 }
 
+namespace {
+// The client size of a window of this outer size and style: at least one pixel each way.
+void ClientSize(DWORD style, int width, int height, int* clientWidth, int* clientHeight) {
+  *clientWidth = width;
+  *clientHeight = height;
+  if (style & WS_CAPTION) {
+    *clientWidth -= kFrameWidth;
+    *clientHeight -= kFrameHeight;
+  }
+  if (*clientWidth < 1) *clientWidth = 1;
+  if (*clientHeight < 1) *clientHeight = 1;
+}
+}  // namespace
+
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
                      int width, int height, HWND, HMENU, HINSTANCE, LPVOID) {
   const WindowClass* wc = FindClass(className);
-  if (!wc || !win::detail::StartVideo()) return nullptr;
+  if (!wc || !zelk4::win::detail::StartVideo()) return nullptr;
 
-  int clientWidth = width;
-  int clientHeight = height;
-  if (style & WS_CAPTION) {
-    clientWidth -= kFrameWidth;
-    clientHeight -= kFrameHeight;
-  }
-  if (clientWidth < 1) clientWidth = 1;
-  if (clientHeight < 1) clientHeight = 1;
+  int clientWidth = 0;
+  int clientHeight = 0;
+  ClientSize(style, width, height, &clientWidth, &clientHeight);
 
   Uint32 flags = SDL_WINDOW_HIDDEN;
   if (exStyle & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
@@ -214,6 +223,16 @@ BOOL GetClientRect(HWND window, RECT* rect) {
   int h = 0;
   SDL_GetWindowSize(window->sdl, &w, &h);
   *rect = RECT{0, 0, w, h};
+  return TRUE;
+}
+
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL) {
+  if (!IsLive(window)) return FALSE;
+  int clientWidth = 0;
+  int clientHeight = 0;
+  ClientSize(window->style, width, height, &clientWidth, &clientHeight);
+  SDL_SetWindowPosition(window->sdl, x, y);
+  SDL_SetWindowSize(window->sdl, clientWidth, clientHeight);
   return TRUE;
 }
 

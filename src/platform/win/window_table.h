@@ -19,7 +19,7 @@ struct HWND__ {
   bool alive = true;
 };
 
-namespace win::detail {
+namespace zelk4::win::detail {
 // Starts SDL's video (and events) once; false, with the reason on standard error, when there
 // is no display to open.
 bool StartVideo();
@@ -34,4 +34,4 @@ DWORD MessageTime();
 // Clears the queue; forgets cursor state.
 void ResetMessages();
 void ResetCursor();
-}  // namespace win::detail
+}  // namespace zelk4::win::detail

@@ -229,6 +229,22 @@ TEST(D3D8Clear, ClearsOnlyInsideTheViewportAndTheGivenRectangles) {
   EXPECT_TRUE(FAILED(d->SetViewport(&tooBig)));
 }
 
+// A program catching up to a later time runs its frames with drawing suspended: the calls answer
+// as they would, bad ones still fail, and the picture stays as it was until drawing resumes.
+TEST(D3D8Clear, SuspendedDrawingAnswersAsUsualAndLeavesThePictureAlone) {
+  TestDevice d(8, 8);
+  d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0);
+  d3d8::SetDrawingSuspended(true);
+  EXPECT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+  EXPECT_TRUE(FAILED(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 2.0f, 0)));
+  d.DrawRect(0, 0, 8, 8, 0.5f, 0xFF00FF00);
+  EXPECT_TRUE(FAILED(d->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1)));  // no stream: still an error
+  EXPECT_EQ(d.Frame().at(4, 4), 0xFF0000FFu);
+  d3d8::SetDrawingSuspended(false);
+  d.DrawRect(0, 0, 8, 8, 0.5f, 0xFF00FF00);
+  EXPECT_EQ(d.Frame().at(4, 4), 0xFF00FF00u);
+}
+
 TEST(D3D8Lighting, WithoutLightsAVertexGetsEmissivePlusAmbient) {
   TestDevice d(4, 4);
   d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -287,25 +303,71 @@ TEST(D3D8Present, OffscreenFramesAreNumberedAndHandedToTheSink) {
   // R5G6B5 keeps 5, 6 and 5 bits; presenting widens them back with alpha 255.
   EXPECT_EQ(first.at(3, 1), 0xFFFF8200u);
   d3d8::PresentToNothing();
+  d->EndScene();
   EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 }
 
-TEST(D3D8CallLog, RecordsTheCallsInOrderWithTheirValues) {
+TEST(D3D8CallLog, RecordsTheCallsInOrderByTheirNames) {
   TestDevice d(4, 4);
+  d->EndScene();
   d3d8::EnableCallLog(true);
   d3d8::ClearCallLog();
   d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  d->SetRenderState(D3DRS_ALPHAREF, 200);
+  d->SetRenderState(D3DRS_POINTSIZE, 0x3F800000);  // 1.0f
+  d->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
   d->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
+  d->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE);
+  d->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACENORMAL | 1);
   d->SetTexture(0, nullptr);
+  d->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
   d->BeginScene();
-  d->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  d->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
   d->EndScene();
   d3d8::EnableCallLog(false);
   d->SetRenderState(D3DRS_LIGHTING, FALSE);  // not recorded
   EXPECT_EQ(d3d8::CallLog(),
-            (std::vector<std::string>{"SetRenderState(22, 1)", "SetTextureStageState(0, 16, 2)",
-                                      "SetTexture(0, null)", "BeginScene()",
-                                      "Clear(0, null, 0x2, 0x00000000, 1, 0)", "EndScene()"}));
+            (std::vector<std::string>{"SetRenderState(CULLMODE, NONE)", "SetRenderState(ALPHAREF, 200)",
+                                      "SetRenderState(POINTSIZE, 1)", "SetRenderState(ZWRITEENABLE, FALSE)",
+                                      "SetTextureStageState(0, MAGFILTER, LINEAR)",
+                                      "SetTextureStageState(1, COLORARG1, TEXTURE|ALPHAREPLICATE)",
+                                      "SetTextureStageState(1, TEXCOORDINDEX, CAMERASPACENORMAL|1)",
+                                      "SetTexture(0, null)", "SetVertexShader(XYZ|NORMAL|TEX1)", "BeginScene()",
+                                      "Clear(0, null, TARGET|ZBUFFER, 0x00000000, 1, 0)",
+                                      "DrawPrimitive(TRIANGLESTRIP, 0, 2)", "EndScene()"}));
+}
+
+// Drawing belongs inside BeginScene/EndScene; a frame is presented outside one. Clearing is
+// allowed either way.
+TEST(D3D8Scene, DrawsOutsideAScenePresentsInsideOneAndUnpairedBracketsFail) {
+  TestDevice d(4, 4);
+  d->SetRenderState(D3DRS_LIGHTING, FALSE);
+  d->EndScene();
+  EXPECT_EQ(d->EndScene(), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+  const float tri[9] = {-1, 1, 0.5f, 1, 1, 0.5f, -1, -1, 0.5f};
+  d->SetVertexShader(D3DFVF_XYZ);
+  EXPECT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, 12), D3DERR_INVALIDCALL);
+  IDirect3DVertexBuffer8* vb = nullptr;
+  ASSERT_EQ(d->CreateVertexBuffer(sizeof tri, 0, D3DFVF_XYZ, D3DPOOL_MANAGED, &vb), D3D_OK);
+  BYTE* bytes = nullptr;
+  ASSERT_EQ(vb->Lock(0, 0, &bytes, 0), D3D_OK);
+  std::memcpy(bytes, tri, sizeof tri);
+  vb->Unlock();
+  d->SetStreamSource(0, vb, 12);
+  EXPECT_EQ(d->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(d3d8::LastPresentedFrame().pixels.at(0), 0xFF000000u);  // nothing was drawn
+
+  ASSERT_EQ(d->BeginScene(), D3D_OK);
+  EXPECT_EQ(d->BeginScene(), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+  EXPECT_EQ(d->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+  d->SetStreamSource(0, nullptr, 0);
+  vb->Release();
+  EXPECT_EQ(d.Frame().at(0, 0), 0xFFFFFFFFu);
 }
 
 // A textured, depth-tested, blended little scene that exercises clipping, perspective,
@@ -424,6 +486,7 @@ TEST(D3D8Present, TheWindowTargetShowsFramesInAnSdlWindow) {
     TestDevice d(64, 48);
     d3d8::PresentToWindow(window);
     d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0);
+    d->EndScene();
     EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     // No window given: the resolver finds one for the focus window, or frames are dropped.

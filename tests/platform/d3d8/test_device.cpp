@@ -24,10 +24,12 @@ TestDevice::TestDevice(UINT width, UINT height, D3DFORMAT backBuffer, D3DFORMAT 
   HRESULT hr = direct3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
                                        D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device_);
   EXPECT_EQ(hr, D3D_OK);
+  if (device_ != nullptr) device_->BeginScene();
 }
 
 TestDevice::~TestDevice() {
   if (device_ != nullptr) {
+    device_->EndScene();
     EXPECT_EQ(device_->Release(), 0u);
   }
   if (direct3d_ != nullptr) direct3d_->Release();
@@ -35,7 +37,9 @@ TestDevice::~TestDevice() {
 }
 
 zelk4::test::Picture TestDevice::Frame() {
-  device_->Present(nullptr, nullptr, nullptr, nullptr);
+  device_->EndScene();
+  EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  device_->BeginScene();
   const d3d8::Frame& frame = d3d8::LastPresentedFrame();
   zelk4::test::Picture picture(frame.width, frame.height);
   picture.pixels = frame.pixels;

@@ -37,7 +37,8 @@ class TestDevice {
   IDirect3DDevice8* operator->() const { return device_; }
   IDirect3DDevice8* get() const { return device_; }
 
-  // Presents and returns the frame.
+  // The device keeps a scene open between frames, as a frame loop does, so the tests draw
+  // freely. Frame() ends the scene, presents, returns the frame and begins the next scene.
   zelk4::test::Picture Frame();
 
   // Draws a triangle list of pre-transformed vertices (user pointer draw).

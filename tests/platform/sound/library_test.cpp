@@ -9,7 +9,7 @@
 
 #include "platform/sound/output.h"
 #include "platform/sound/pull_session.h"
-#include "platform/sound/xm_writer.h"
+#include "platform/sound/test_songs.h"
 
 namespace zelk4::test {
 namespace {

@@ -42,6 +42,7 @@ void PullSession::Pull(uint64_t frames, std::size_t blockFrames) {
   while (frames > 0) {
     const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(frames, blockFrames));
     ASSERT_EQ(sound::Pull(block.data(), n), n);
+    samples.insert(samples.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(2 * n));
     frames -= n;
   }
 }

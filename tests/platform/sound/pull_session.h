@@ -22,11 +22,12 @@ class PullSession {
   PullSession(const PullSession&) = delete;
   PullSession& operator=(const PullSession&) = delete;
 
-  // Pulls frames in blocks of blockFrames (the last one shorter).
+  // Pulls frames in blocks of blockFrames (the last one shorter), keeping the sound in samples.
   void Pull(uint64_t frames, std::size_t blockFrames);
 
   FMUSIC_MODULE* song = nullptr;
   std::vector<HeardSync> heard;
+  std::vector<int16_t> samples;  // interleaved stereo, everything pulled
 };
 
 // Where each row begins, as libopenmpt plays the module one frame at a time (exact to the

@@ -5,8 +5,9 @@
 #include <utility>
 
 #include "platform/sound/module_player.h"
+#include "platform/sound/output.h"
 #include "platform/sound/pull_session.h"
-#include "platform/sound/xm_writer.h"
+#include "platform/sound/test_songs.h"
 
 namespace zelk4::test {
 namespace {
@@ -21,7 +22,7 @@ void Flow(XmPattern& p, int row, uint8_t effect, uint8_t param) {
 void Note(XmPattern& p, int row) { p.At(row, kNoteChannel) = {49, 1, 0, 0, 0}; }
 
 // The Zxx of each (pattern, row) in the song, for matching libopenmpt's row starts.
-std::map<std::pair<int, int>, uint8_t> SyncCells(const XmSong& song) {
+std::map<std::pair<int, int>, uint8_t> SyncCells(const XmModule& song) {
   std::map<std::pair<int, int>, uint8_t> cells;
   for (int p = 0; p < static_cast<int>(song.patterns.size()); ++p) {
     XmPattern pattern = song.patterns[static_cast<size_t>(p)];
@@ -36,7 +37,7 @@ std::map<std::pair<int, int>, uint8_t> SyncCells(const XmSong& song) {
 // Plays frames of the song in pull mode (in blocks that do not divide rows evenly) and checks
 // the callbacks against libopenmpt's own row starts: same values, same order, and each at its
 // row's time (the song clock reads at most 1 ms early: rows are found a render slice at a time).
-std::vector<HeardSync> PlayAndCompare(const XmSong& song, uint64_t frames) {
+std::vector<HeardSync> PlayAndCompare(const XmModule& song, uint64_t frames) {
   const std::vector<uint8_t> bytes = WriteXm(song);
   const auto cells = SyncCells(song);
   std::vector<HeardSync> expected;
@@ -56,9 +57,8 @@ std::vector<HeardSync> PlayAndCompare(const XmSong& song, uint64_t frames) {
 }
 
 TEST(SoundSync, EveryRowAtEverySpeedAndTempoIsReportedOnceOnTime) {
-  XmSong song;
-  song.channels = kChannels;
-  song.orders = {0, 1};
+  XmModule song = SquareSong(kChannels);
+  song.order = {0, 1};
   // Speeds 1 to 31 at the fastest tempo, one row each.
   XmPattern speeds(31, kChannels);
   speeds.At(0, kFlowChannel) = {0, 0, 0, kXmSpeedTempo, 255};
@@ -86,8 +86,7 @@ TEST(SoundSync, EveryRowAtEverySpeedAndTempoIsReportedOnceOnTime) {
 }
 
 TEST(SoundSync, BreaksJumpsLoopsAndTheSongsOwnLoopFollowThePlayingOrder) {
-  XmSong song;
-  song.channels = kChannels;
+  XmModule song = SquareSong(kChannels);
   song.speed = 2;
   song.bpm = 150;
   XmPattern opening(8, kChannels);  // Z01, Z02, then on to row 4 of the next order
@@ -113,7 +112,7 @@ TEST(SoundSync, BreaksJumpsLoopsAndTheSongsOwnLoopFollowThePlayingOrder) {
   Sync(ending, 0, 0x0A);
   Sync(ending, 1, 0x0B);
   song.patterns = {opening, loop, jump, ending};
-  song.orders = {0, 1, 2, 2, 3};  // order 3 is jumped over
+  song.order = {0, 1, 2, 2, 3};  // order 3 is jumped over
 
   const auto heard = PlayAndCompare(song, 44100 * 2);
   const std::vector<uint8_t> firstPass = {1, 2, 4, 5, 6, 5, 6, 5, 6, 7, 8, 0x0A, 0x0B};
@@ -127,8 +126,7 @@ TEST(SoundSync, BreaksJumpsLoopsAndTheSongsOwnLoopFollowThePlayingOrder) {
 // libopenmpt's position does not change when a row follows itself, so the times here are
 // reckoned from the rows' lengths: at speed 2 and 125 BPM a row lasts 40 ms.
 TEST(SoundSync, ARowThatFollowsItselfIsReportedEachTime) {
-  XmSong song;
-  song.channels = kChannels;
+  XmModule song = SquareSong(kChannels);
   song.speed = 2;
   XmPattern first(3, kChannels);
   Note(first, 0);
@@ -140,7 +138,7 @@ TEST(SoundSync, ARowThatFollowsItselfIsReportedEachTime) {
   XmPattern single(1, kChannels);
   Sync(single, 0, 0x04);
   song.patterns = {first, single};
-  song.orders = {0, 1};
+  song.order = {0, 1};
   {
     PullSession session(WriteXm(song));
     session.Pull(44100 * 390 / 1000, 1000);
@@ -154,11 +152,10 @@ TEST(SoundSync, ARowThatFollowsItselfIsReportedEachTime) {
   }
 
   // A song of one row starts over on that row, every 20 ms at speed 1.
-  XmSong loop;
-  loop.channels = 1;
+  XmModule loop = SquareSong(2);
   loop.speed = 1;
-  loop.orders = {0};
-  XmPattern row(1, 1);
+  loop.order = {0};
+  XmPattern row(1, 2);
   row.At(0, 0) = {49, 1, 0, kXmSync, 0x07};
   loop.patterns = {row};
   PullSession again(WriteXm(loop));
@@ -167,12 +164,61 @@ TEST(SoundSync, ARowThatFollowsItselfIsReportedEachTime) {
   for (size_t i = 0; i < 5; ++i) EXPECT_NEAR(again.heard[i].timeMs, 20 * static_cast<int>(i), 1);
 }
 
-TEST(SoundSync, ASongPlayedOnceReportsNoRowPastItsEnd) {
-  XmSong song;
-  song.channels = 1;
+std::vector<sound::PassedSyncEvent> passedRows;
+
+// A song started 700 ms in sounds from there exactly as a song played from its start, calls back
+// the rows after that point at the same times, and hands over the rows before it instead.
+TEST(SoundSync, ASongStartedLaterGoesOnAsIfPlayedFromItsStart) {
+  XmModule song = SquareSong(kChannels);
   song.speed = 3;
-  song.orders = {0, 0};
-  XmPattern pattern(4, 1);
+  XmPattern pattern(16, kChannels);
+  for (int row = 0; row < 16; ++row) Sync(pattern, row, static_cast<uint8_t>(0x10 + row));
+  for (int row = 0; row < 16; row += 3) Note(pattern, row);
+  song.patterns = {pattern};
+  song.order = {0, 0};
+  const std::vector<uint8_t> bytes = WriteXm(song);
+  constexpr int kStartMs = 700;
+  constexpr uint64_t kStartFrame = 44100 * kStartMs / 1000;
+
+  std::vector<HeardSync> fullRows;
+  std::vector<int16_t> fullSound;
+  {
+    PullSession full(bytes);
+    full.Pull(44100 * 2, 1470);
+    fullRows = full.heard;
+    fullSound = full.samples;
+  }
+  passedRows.clear();
+  sound::StartSongsAt(kStartMs, [](const std::vector<sound::PassedSyncEvent>& events) {
+    passedRows = events;
+  });
+  PullSession later(bytes);
+  sound::StartSongsAt(0, nullptr);
+  EXPECT_EQ(FMUSIC_GetTime(later.song), kStartMs);
+  later.Pull(44100 * 2 - kStartFrame, 1000);
+
+  std::vector<HeardSync> expectedPassed, expectedHeard;
+  for (const HeardSync& row : fullRows) (row.timeMs < kStartMs ? expectedPassed : expectedHeard).push_back(row);
+  ASSERT_EQ(passedRows.size(), expectedPassed.size());
+  for (size_t i = 0; i < passedRows.size(); ++i) {
+    EXPECT_EQ(passedRows[i].param, expectedPassed[i].param) << i;
+    EXPECT_NEAR(passedRows[i].timeMs, expectedPassed[i].timeMs, 1) << i;
+  }
+  ASSERT_EQ(later.heard.size(), expectedHeard.size());
+  for (size_t i = 0; i < later.heard.size(); ++i) {
+    EXPECT_EQ(later.heard[i].param, expectedHeard[i].param) << i;
+    EXPECT_NEAR(later.heard[i].timeMs, expectedHeard[i].timeMs, 1) << i;
+  }
+  ASSERT_EQ(later.samples.size(), fullSound.size() - 2 * kStartFrame);
+  EXPECT_TRUE(std::equal(later.samples.begin(), later.samples.end(),
+                         fullSound.begin() + static_cast<std::ptrdiff_t>(2 * kStartFrame)));
+}
+
+TEST(SoundSync, ASongPlayedOnceReportsNoRowPastItsEnd) {
+  XmModule song = SquareSong(2);
+  song.speed = 3;
+  song.order = {0, 0};
+  XmPattern pattern(4, 2);
   pattern.At(0, 0) = {49, 1, 0, kXmSync, 0x05};
   pattern.At(2, 0) = {0, 0, 0, kXmSync, 0x30};
   song.patterns = {pattern};

@@ -74,10 +74,10 @@ TEST(WinConsole, WritesGoToStandardOutput) {
 
 TEST(WinTimer, InjectedClockReplacesTheSystemClockUntilCleared) {
   DWORD fake = 0xFFFFFFF0u;
-  win::SetClock([&fake] { return fake += 0x10; });
+  zelk4::win::SetClock([&fake] { return fake += 0x10; });
   EXPECT_EQ(timeGetTime(), 0u);  // wraps at 2^32
   EXPECT_EQ(timeGetTime(), 0x10u);
-  win::SetClock(nullptr);
+  zelk4::win::SetClock(nullptr);
   const DWORD a = timeGetTime();
   const DWORD b = timeGetTime();
   EXPECT_LE(static_cast<DWORD>(b - a), 1000u);  // the system clock again: never runs backwards

@@ -151,6 +151,11 @@ TEST_F(WinMessages, CreationSendsCreateAndSizesTheClientArea) {
   HWND popup = MakeWindow("Popup", WS_POPUP);
   ASSERT_TRUE(GetClientRect(popup, &client));
   EXPECT_EQ(client.right, 646);
+  // A new outer size keeps the caption's allowance out of the client area.
+  ASSERT_TRUE(MoveWindow(w, 0, 0, 1286, 746, TRUE));
+  ASSERT_TRUE(GetClientRect(w, &client));
+  EXPECT_EQ(client.right, 1280);
+  EXPECT_EQ(client.bottom, 720);
   EXPECT_FALSE(IsWindowVisible(popup));
   EXPECT_TRUE(ShowWindow(popup, SW_SHOW) == FALSE && IsWindowVisible(popup));
 
@@ -182,7 +187,7 @@ TEST_F(WinMessages, CloseButtonDestroysTheWindowThroughDefaultProcessing) {
   EXPECT_EQ(seen[0].message, WM_CLOSE);
   EXPECT_EQ(seen[1].message, WM_DESTROY);  // sent from inside the default processing
   EXPECT_FALSE(IsWindow(w));
-  EXPECT_EQ(win::SdlWindowOf(w), nullptr);
+  EXPECT_EQ(zelk4::win::SdlWindowOf(w), nullptr);
   EXPECT_EQ(GetTopWindow(nullptr), nullptr);
   EXPECT_EQ(DispatchMessageA(&msg), 0);  // a dead window's messages go nowhere
   EXPECT_EQ(seen.size(), 2u);
