@@ -1,6 +1,10 @@
 // Decode throughput of the archive lookup on the outside corpus's RAR 2.0 entries, in unpacked
 // bytes per second. "Memory" runs read the archive from memory (walk, decode, CRC); "File" runs
 // are the engine's own path, opening the file by name each time.
+//
+// ZELK4_BENCH_ARCHIVES=A.rar:B.rar adds a "TestArchive" run per archive: what zelk4-archive t does
+// (open, one pass decoding every entry and checking its CRC-32, close), the same job as the
+// outside decoders' benchmark programs do (bench/archive/compare-anchors.sh). Wall time.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -54,6 +58,45 @@ void DecodeFromFile(benchmark::State& state, const char* archive, const char* en
   }
   state.SetBytesProcessed(static_cast<int64_t>(produced));
 }
+
+struct Tested {
+  uint64_t bytes = 0;
+  bool failed = false;
+};
+
+void Count(const ArchiveEntryInfo&, const uint8_t*, uint32_t size, int ok, void* user) {
+  Tested& t = *static_cast<Tested*>(user);
+  t.bytes += size;
+  if (!ok) t.failed = true;
+}
+
+void TestArchive(benchmark::State& state, const std::string& path) {
+  uint64_t produced = 0;
+  for (auto _ : state) {
+    Tested t;
+    if (!ArchiveTestEach(path.c_str(), nullptr, Count, &t, nullptr) || t.failed) {
+      state.SkipWithError("an entry failed, or the archive cannot be read");
+      break;
+    }
+    produced += t.bytes;
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(produced));
+}
+
+const bool registered = [] {
+  const char* list = std::getenv("ZELK4_BENCH_ARCHIVES");
+  std::string rest = list != nullptr ? list : "";
+  while (!rest.empty()) {
+    const size_t colon = rest.find(':');
+    const std::string path = rest.substr(0, colon);
+    rest = colon == std::string::npos ? "" : rest.substr(colon + 1);
+    if (!path.empty())
+      benchmark::RegisterBenchmark(("TestArchive/" + path).c_str(), TestArchive, path)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();  // wall time, as the outside decoders' programs measure
+  }
+  return true;
+}();
 
 }  // namespace
 

@@ -37,13 +37,19 @@ constexpr uint16_t kFileSolid = 0x0010;
 constexpr uint16_t kBlockHasData = 0x8000;
 constexpr uint8_t kMethodStored = 0x30;
 
+// Codes of up to this many bits are resolved by one lookup in DecodeTable::quick.
+constexpr uint32_t kQuickBits = 10;
+
 // A canonical Huffman code: limit[L] is the first left-aligned 16-bit code value that is longer
-// than L bits; first[L] the position in `symbols` of the first symbol of length L.
+// than L bits; first[L] the position in `symbols` of the first symbol of length L. quick[p], for
+// the next kQuickBits bits p, holds symbol << 4 | length for every code of at most kQuickBits
+// bits (the very symbol the limits give), and 0 where the code is longer.
 struct DecodeTable {
   uint32_t symbolCount;
   uint32_t limit[16];
   uint32_t first[16];
   uint32_t symbols[kMainSymbols];  // sized for the largest alphabet
+  uint16_t quick[1u << kQuickBits];
 };
 
 struct DecoderState {
@@ -101,6 +107,7 @@ struct LookupState {
 
   FileHeader header;       // the current file header
   char entryName[260];     // the current entry's name, at most 259 bytes
+  uint32_t entryNameRead;  // how many name bytes were read (the name may hold zero bytes)
   int64_t blockStart;
   int64_t nextBlock;
   uint8_t foundType;       // type of the block the last search stopped at
@@ -123,8 +130,12 @@ struct LookupState {
   int64_t wantedIndex;            // >= 0: take the entry at this position instead of by name
   const uint8_t* memoryImage;     // non-null: read the archive from these bytes
   size_t memorySize;
-  int64_t fileSize;
-  bool skipCrcCheck;              // salvage: hand over the wanted entry's bytes unchecked               // size of the open archive, for bounding header values
+  int64_t fileSize;               // size of the open archive, for bounding header values
+  bool skipCrcCheck;              // salvage: hand over the wanted entry's bytes unchecked
+  // The tools' test pass: the wanted entry's bytes are checked as they leave the window (CRC-32
+  // in runningCrc, count in the size variable) instead of being copied into an output block.
+  bool checkOnly;
+  uint32_t runningCrc;
 };
 
 struct ArchiveState {

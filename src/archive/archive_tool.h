@@ -1,10 +1,14 @@
 // Archive access for tools, tests and fuzzing, over the same walk and decoder as ArchiveGetFile:
-// listing the entries, fetching an entry by its position, and running a lookup over archive
-// bytes held in memory.
+// listing the entries, extracting all of them in one pass, fetching an entry by its position,
+// running a lookup over archive bytes held in memory, and entry names as UTF-8.
 #pragma once
 
 #include <cstdint>
 #include <cstddef>
+
+// The most of a name field read for its UTF-8 form, and the room that form may take.
+constexpr size_t kArchiveNameFieldMax = 1024;
+constexpr size_t kArchiveUtf8NameMax = 3 * kArchiveNameFieldMax + 1;
 
 // One file header as the archive stores it (the fields the reader takes apart).
 struct ArchiveEntryInfo {
@@ -20,7 +24,12 @@ struct ArchiveEntryInfo {
   uint8_t method;         // 0x30 stored, 0x31..0x35 compressed
   uint16_t nameSize;      // as stored; the name below holds at most 259 bytes of it
   uint32_t attributes;
-  char name[260];         // raw bytes, cut at 259, terminated
+  char name[260];         // raw bytes, cut at 259, terminated: what lookups compare
+  // The name as people read it, in UTF-8: from the Unicode part of the field (flag 0x0200), or
+  // the OEM name read as code page 437. nameIsExact is 0 when a Unicode part was malformed and
+  // the OEM name stands in.
+  char utf8Name[kArchiveUtf8NameMax];
+  int nameIsExact;
 };
 
 constexpr uint16_t kArchiveEntryEncrypted = 0x0004;
@@ -34,6 +43,40 @@ constexpr uint8_t kArchiveMethodStored = 0x30;
 // *mainFlags (when not null) receives the main header's flags (0x0008: solid archive).
 int ArchiveListEntries(const char* archivePath, void (*visit)(const ArchiveEntryInfo& entry, void* user),
                        void* user, uint16_t* mainFlags);
+
+// Extracts every entry in archive order, each read or decoded once (a solid archive too), with the
+// same reads and CRC-32 checks as a lookup of that entry: visit gets ok = 1 with the entry's bytes
+// (valid during the call only), or ok = 0 with none where that lookup would fail. Returns as
+// ArchiveListEntries does.
+int ArchiveExtractEach(const char* archivePath, const char* password,
+                       void (*visit)(const ArchiveEntryInfo& entry, const uint8_t* data, uint32_t size, int ok,
+                                     void* user),
+                       void* user, uint16_t* mainFlags);
+
+// Like ArchiveExtractEach, but only checks each entry (size and CRC-32, as its bytes are decoded)
+// without keeping them: visit gets no data, and the size produced where ok is 1.
+int ArchiveTestEach(const char* archivePath, const char* password,
+                    void (*visit)(const ArchiveEntryInfo& entry, const uint8_t* data, uint32_t size, int ok,
+                                  void* user),
+                    void* user, uint16_t* mainFlags);
+
+int ArchiveExtractEachFromMemory(const uint8_t* archiveBytes, size_t archiveSize, const char* password,
+                                 void (*visit)(const ArchiveEntryInfo& entry, const uint8_t* data, uint32_t size,
+                                               int ok, void* user),
+                                 void* user, uint16_t* mainFlags);
+
+// 1 when a lookup would find a file at archivePath (under that name or another letter case).
+int ArchiveFileExists(const char* archivePath);
+
+// The lookups' name rule: letter case (a..z) does not matter, and '\\', '/' and '_' are alike.
+int ArchiveNamesMatch(const char* a, const char* b);
+
+// Writes the name in a name field as UTF-8 into out (at most outSize - 1 bytes and a zero): with
+// flag 0x0200, from the Unicode part after the OEM name and a zero byte (or, without that zero
+// byte, the field itself when it is UTF-8); otherwise, or when that part is malformed, the OEM
+// name read as code page 437. Returns false when it fell back to the OEM name although the flag
+// promised more.
+bool ArchiveNameToUtf8(const uint8_t* field, size_t fieldSize, uint16_t flags, char* out, size_t outSize);
 
 // Like ArchiveGetFile, but takes the entry at position `index` among the file headers, whatever its
 // name (so a second entry of the same name can be reached).

@@ -1,6 +1,7 @@
 // Reading the archive's block structure: the marker, the main header, and the search for the
 // next file header. Every header field is taken from bytes actually read; positions are 64-bit
 // so no header value can wrap them.
+#include <algorithm>
 #include <cstring>
 
 #include "archive/archive_state.h"
@@ -83,6 +84,7 @@ BlockSearch FindNextFileHeader() {
       const uint32_t nameSize = s.header.nameSize < kMaxName ? s.header.nameSize : kMaxName;
       const size_t nameGot = std::fread(s.entryName, 1, nameSize, s.file);
       s.entryName[nameGot] = 0;
+      s.entryNameRead = static_cast<uint32_t>(nameGot);
       s.foundType = kBlockFile;
       return BlockSearch::kFileHeader;
     }
@@ -113,6 +115,19 @@ void FillEntryInfo(ArchiveEntryInfo* info, uint32_t index) {
   info->nameSize = h.nameSize;
   info->attributes = h.attributes;
   std::memcpy(info->name, s.entryName, sizeof info->name);
+
+  // The whole name field, for the name people read: the walk reads only what a lookup compares,
+  // so the rest (of a long or Unicode name) is fetched here and the file put back where it was.
+  uint8_t field[kArchiveNameFieldMax];
+  size_t fieldSize = s.entryNameRead;
+  std::memcpy(field, s.entryName, fieldSize);
+  if (h.nameSize > fieldSize && fieldSize == kMaxName) {
+    const int64_t here = ftello(s.file);
+    const size_t more = std::min<size_t>(h.nameSize, sizeof field) - fieldSize;
+    fieldSize += std::fread(field + fieldSize, 1, more, s.file);
+    fseeko(s.file, here, SEEK_SET);
+  }
+  info->nameIsExact = ArchiveNameToUtf8(field, fieldSize, h.flags, info->utf8Name, sizeof info->utf8Name) ? 1 : 0;
 }
 
 }  // namespace archive

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "archive/audio_predict.h"
+#include "archive/crc32.h"
 #include "archive/bit_input.h"
 #include "archive/decode_table.h"
 #include "archive/decoder.h"
@@ -12,27 +13,13 @@
 
 namespace archive {
 
-namespace {
-
-// Flush when fewer than this many bytes are free ahead of the window position: a match is at
-// most 260 bytes, so the window never overruns bytes not yet flushed.
-constexpr uint32_t kFlushMargin = 270;
-
-uint32_t ReadExtra(DecoderState& d, uint32_t bits) { return bits > 0 ? ReadBits(d, bits) : 0; }
-
-void CopyMatch(DecoderState& d, uint32_t distance, uint32_t length) {
-  d.recent[d.recentCounter & 3] = distance;
-  ++d.recentCounter;
-  d.lastDistance = distance;
-  g_archive.lookup.bytesToProduce -= static_cast<int32_t>(length);
+void CopyMatchBytes(DecoderState& d, uint32_t pos, uint32_t distance, uint32_t length) {
   uint8_t* w = g_archive.lookup.window;
-  uint32_t pos = d.windowPos;
   const bool wraps = pos + length >= kWindowSize;
   if (distance > pos && !d.windowWrapped) {
     // A match reaching before the first byte of a fresh window has nothing to copy: like the
     // reference decoders, it yields zeros for its whole length.
     for (uint32_t i = 0; i < length; ++i) w[(pos + i) & kWindowMask] = 0;
-    d.windowPos = (pos + length) & kWindowMask;
     d.windowWrapped = wraps;
     return;
   }
@@ -49,7 +36,6 @@ void CopyMatch(DecoderState& d, uint32_t distance, uint32_t length) {
     } else {
       for (uint32_t i = 0; i < length; ++i) to[i] = from[i];
     }
-    d.windowPos = (pos + length) & kWindowMask;
     return;
   }
   for (uint32_t i = 0; i < length; ++i) {
@@ -57,7 +43,19 @@ void CopyMatch(DecoderState& d, uint32_t distance, uint32_t length) {
     pos = (pos + 1) & kWindowMask;
     src = (src + 1) & kWindowMask;
   }
-  d.windowPos = pos;
+}
+
+namespace {
+
+uint32_t ReadExtra(DecoderState& d, uint32_t bits) { return bits > 0 ? ReadBits(d, bits) : 0; }
+
+void CopyMatch(DecoderState& d, uint32_t distance, uint32_t length) {
+  d.recent[d.recentCounter & 3] = distance;
+  ++d.recentCounter;
+  d.lastDistance = distance;
+  g_archive.lookup.bytesToProduce -= static_cast<int32_t>(length);
+  CopyMatchBytes(d, d.windowPos, distance, length);
+  d.windowPos = (d.windowPos + length) & kWindowMask;
 }
 
 void PutByte(DecoderState& d, uint8_t b) {
@@ -77,40 +75,24 @@ void DecodeAudioStep(DecoderState& d) {
   if (++d.currentChannel >= d.channelCount) d.currentChannel = 0;
 }
 
-// Audio steps in a row, as many as can run before any check of the decoding loop could fire:
-// each step reads at most 15 bits (two bytes) and writes at most one byte, so for `count` steps
-// the input needs no refill, is not used up, the window needs no flush and the entry is not done.
-// Returns early after new tables.
-void DecodeAudioRun(DecoderState& d, uint32_t count) {
-  LookupState& s = g_archive.lookup;
-  for (; count > 0; --count) {
-    const uint32_t channel = d.currentChannel;
-    const uint32_t sym = DecodeSymbol(d, d.audioTables[channel]);
-    if (sym == 256) {
-      ReadTables(d);
-      return;
-    }
-    const uint8_t b = PredictAudioByte(d.channels[channel], d.channelDelta, sym);
-    s.window[d.windowPos] = b;
-    d.windowPos = (d.windowPos + 1) & kWindowMask;
-    if (d.windowPos == 0) d.windowWrapped = true;
-    --s.bytesToProduce;
-    d.currentChannel = channel + 1 >= d.channelCount ? 0 : channel + 1;
-  }
+void ResetDecoder(DecoderState& d) {
+  d.currentChannel = 0;
+  d.channelDelta = 0;
+  std::memset(d.channels, 0, sizeof d.channels);
+  std::memset(d.recent, 0, sizeof d.recent);
+  d.recentCounter = 0;
+  std::memset(d.oldLengths, 0, sizeof d.oldLengths);
+  d.lastDistance = 0;
+  d.lastLength = 0;
+  // Until the window wraps, bytes are written only below the window position, so clearing up to
+  // it clears the whole window; many small entries then do not each pay for a full 1 MiB clear.
+  std::memset(g_archive.lookup.window, 0, d.windowWrapped ? kWindowSize : d.windowPos);
+  d.windowPos = 0;
+  d.flushPos = 0;
+  d.windowWrapped = false;
 }
 
-// How many audio steps DecodeAudioRun may take from here without the loop's checks.
-uint32_t AudioStepsWithoutChecks(const DecoderState& d) {
-  const LookupState& s = g_archive.lookup;
-  if (d.inPos > kRefillBeforeStep || d.inPos >= d.inTop || s.bytesToProduce <= 0) return 0;
-  const uint32_t beforeRefill = (kRefillBeforeStep - d.inPos) / 2 + 1;
-  const uint32_t beforeEnd = (d.inTop - d.inPos - 1) / 2 + 1;
-  const uint32_t room = d.flushPos == d.windowPos ? kWindowSize : (d.flushPos - d.windowPos) & kWindowMask;
-  if (room < kFlushMargin) return 0;
-  uint32_t n = std::min(beforeRefill, beforeEnd);
-  n = std::min(n, room - kFlushMargin + 1);
-  return std::min(n, static_cast<uint32_t>(s.bytesToProduce));
-}
+}  // namespace
 
 void DecodeLZStep(DecoderState& d) {
   const uint32_t s = DecodeSymbol(d, d.mainTable);
@@ -146,28 +128,9 @@ void DecodeLZStep(DecoderState& d) {
   }
 }
 
-void ResetDecoder(DecoderState& d) {
-  d.currentChannel = 0;
-  d.channelDelta = 0;
-  std::memset(d.channels, 0, sizeof d.channels);
-  std::memset(d.recent, 0, sizeof d.recent);
-  d.recentCounter = 0;
-  std::memset(d.oldLengths, 0, sizeof d.oldLengths);
-  d.lastDistance = 0;
-  d.lastLength = 0;
-  // Until the window wraps, bytes are written only below the window position, so clearing up to
-  // it clears the whole window; many small entries then do not each pay for a full 1 MiB clear.
-  std::memset(g_archive.lookup.window, 0, d.windowWrapped ? kWindowSize : d.windowPos);
-  d.windowPos = 0;
-  d.flushPos = 0;
-  d.windowWrapped = false;
-}
-
-}  // namespace
-
 void FlushWindow(DecoderState& d) {
   LookupState& s = g_archive.lookup;
-  if (s.output == nullptr) {
+  if (!s.found) {
     d.flushPos = d.windowPos;
     return;
   }
@@ -178,10 +141,16 @@ void FlushWindow(DecoderState& d) {
     s.bytesToProduce = -1;
     return;
   }
-  uint8_t* to = s.output + *s.outputSize;
   const uint32_t first = n < kWindowSize - d.flushPos ? n : kWindowSize - d.flushPos;
-  std::memcpy(to, s.window + d.flushPos, first);
-  std::memcpy(to + first, s.window, n - first);
+  if (s.output != nullptr) {
+    uint8_t* to = s.output + *s.outputSize;
+    std::memcpy(to, s.window + d.flushPos, first);
+    std::memcpy(to + first, s.window, n - first);
+  } else {
+    // A test pass: the bytes are checked here, while they are still in the cache.
+    s.runningCrc = Crc32UpdateFast(s.runningCrc, s.window + d.flushPos, first);
+    s.runningCrc = Crc32UpdateFast(s.runningCrc, s.window, n - first);
+  }
   *s.outputSize += n;
   d.flushPos = d.windowPos;
 }
@@ -203,13 +172,8 @@ void DecodeEntry() {
     if (((d.flushPos - d.windowPos) & kWindowMask) < kFlushMargin && d.flushPos != d.windowPos)
       FlushWindow(d);
     if (d.audioMode) {
-      const uint32_t run = AudioStepsWithoutChecks(d);
-      if (run > 1) {
-        DecodeAudioRun(d, run);
-      } else {
-        DecodeAudioStep(d);
-      }
-    } else {
+      if (DecodeAudioRun(d) == 0) DecodeAudioStep(d);
+    } else if (DecodeLZRun(d) == 0) {
       DecodeLZStep(d);
     }
   }

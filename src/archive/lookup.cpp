@@ -32,25 +32,36 @@ bool CopyNames(const char* name, const char* archivePath) {
   return true;
 }
 
-int Lookup(uint8_t** data, uint32_t* size, const char* name, const char* archivePath,
-           const char* password) {
+void BeginWalk(const char* password) {
   LookupState& s = g_archive.lookup;
   Crc32BuildTable(s.crcTable);
   s.output = nullptr;
-  uint32_t scratchSize = 0;
-  s.outputSize = size != nullptr ? size : &scratchSize;
-  *s.outputSize = 0;
   std::memset(s.password, 0, sizeof s.password);
   if (password != nullptr) std::snprintf(s.password, sizeof s.password, "%s", password);
+}
 
-  const bool ok = CopyNames(name, archivePath) && RunArchiveWalk();
-
+// Whatever the outcome: no password or key left behind, the archive closed, the window freed.
+void EndWalk() {
+  LookupState& s = g_archive.lookup;
   std::memset(s.password, 0, sizeof s.password);
   std::memset(&s.cipher, 0, sizeof s.cipher);
   std::memset(&s.freshCipher, 0, sizeof s.freshCipher);
   s.freshCipherReady = false;
   CloseArchive();
   s.found = false;
+}
+
+int Lookup(uint8_t** data, uint32_t* size, const char* name, const char* archivePath,
+           const char* password) {
+  LookupState& s = g_archive.lookup;
+  BeginWalk(password);
+  uint32_t scratchSize = 0;
+  s.outputSize = size != nullptr ? size : &scratchSize;
+  *s.outputSize = 0;
+
+  const bool ok = CopyNames(name, archivePath) && RunArchiveWalk();
+
+  EndWalk();
   if (!ok) {
     std::free(s.output);
     s.output = nullptr;
@@ -106,6 +117,54 @@ int ArchiveGetFileFromMemory(uint8_t** data, uint32_t* size, const uint8_t* arch
   s.memoryImage = nullptr;
   s.memorySize = 0;
   return result;
+}
+
+int ArchiveExtractEach(const char* archivePath, const char* password,
+                       void (*visit)(const ArchiveEntryInfo& entry, const uint8_t* data, uint32_t size, int ok,
+                                     void* user),
+                       void* user, uint16_t* mainFlags) {
+  LookupState& s = g_archive.lookup;
+  BeginWalk(password);
+  s.wantedIndex = -1;
+  WalkEnd end = WalkEnd::kNoFile;
+  if (CopyNames("", archivePath)) {
+    end = RunEveryEntryWalk(visit, user);
+    if (mainFlags != nullptr && end != WalkEnd::kNoFile && end != WalkEnd::kNotArchive) *mainFlags = s.mainFlags;
+  }
+
+  EndWalk();
+  s.outputSize = nullptr;
+  return end == WalkEnd::kComplete ? 1 : 0;
+}
+
+int ArchiveTestEach(const char* archivePath, const char* password,
+                    void (*visit)(const ArchiveEntryInfo& entry, const uint8_t* data, uint32_t size, int ok,
+                                  void* user),
+                    void* user, uint16_t* mainFlags) {
+  g_archive.lookup.checkOnly = true;
+  const int result = ArchiveExtractEach(archivePath, password, visit, user, mainFlags);
+  g_archive.lookup.checkOnly = false;
+  return result;
+}
+
+int ArchiveExtractEachFromMemory(const uint8_t* archiveBytes, size_t archiveSize, const char* password,
+                                 void (*visit)(const ArchiveEntryInfo& entry, const uint8_t* data, uint32_t size,
+                                               int ok, void* user),
+                                 void* user, uint16_t* mainFlags) {
+  LookupState& s = g_archive.lookup;
+  s.memoryImage = archiveBytes;
+  s.memorySize = archiveSize;
+  const int result = ArchiveExtractEach("(memory)", password, visit, user, mainFlags);
+  s.memoryImage = nullptr;
+  s.memorySize = 0;
+  return result;
+}
+
+int ArchiveFileExists(const char* archivePath) {
+  FILE* f = archivePath != nullptr ? OpenArchiveFile(archivePath) : nullptr;
+  if (f == nullptr) return 0;
+  std::fclose(f);
+  return 1;
 }
 
 void ArchiveSetCrcCheck(int enabled) { g_archive.lookup.skipCrcCheck = enabled == 0; }

@@ -1,3 +1,4 @@
+#include "archive/archive_tool.h"
 #include "archive/walk.h"
 
 namespace archive {
@@ -11,16 +12,19 @@ unsigned char Fold(unsigned char c) {
 }
 }  // namespace
 
+// Lookups compare names of at most 259 bytes (the walk cuts stored ones and the lookup refuses
+// longer wanted ones); the tools' UTF-8 names may be longer. Both are terminated.
 bool NamesMatch(const char* a, const char* b) {
-  // Both names are at most 259 bytes and terminated (the lookup refuses longer wanted names and
-  // the walk cuts stored ones), well inside the 512 bytes the rule compares.
-  for (int i = 0; i < 512; ++i) {
+  for (size_t i = 0;; ++i) {
     const unsigned char ca = Fold(static_cast<unsigned char>(a[i]));
     const unsigned char cb = Fold(static_cast<unsigned char>(b[i]));
     if (ca != cb) return false;
     if (ca == 0) return true;
   }
-  return true;
 }
 
 }  // namespace archive
+
+int ArchiveNamesMatch(const char* a, const char* b) {
+  return a != nullptr && b != nullptr && archive::NamesMatch(a, b) ? 1 : 0;
+}

@@ -33,6 +33,20 @@ bool NamesMatch(const char* a, const char* b);
 // passed its CRC-32. Leaves closing and freeing to the caller.
 bool RunArchiveWalk();
 
+enum class WalkEnd {
+  kComplete,    // the end block or the end of the file was reached
+  kNoFile,      // the archive cannot be opened
+  kNotArchive,  // no marker and main header, or no memory for the window
+  kBroken,      // the block chain breaks
+};
+
+using EntryVisitor = void (*)(const ArchiveEntryInfo& entry, const uint8_t* data, uint32_t size, int ok,
+                              void* user);
+
+// The tools' walk: every entry in archive order, each read or decoded once, with the reads and
+// CRC-32 checks of a lookup. Leaves closing and freeing to the caller.
+WalkEnd RunEveryEntryWalk(EntryVisitor visit, void* user);
+
 // The entry's header as the tools see it.
 void FillEntryInfo(ArchiveEntryInfo* info, uint32_t index);
 

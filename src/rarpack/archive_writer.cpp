@@ -4,6 +4,7 @@
 
 #include "archive/crc32.h"
 #include "rarpack/format.h"
+#include "rarpack/name_field.h"
 #include "rarpack/rarpack.h"
 
 namespace zelk4::rarpack {
@@ -26,7 +27,8 @@ void SealHeader(std::vector<uint8_t>& out, size_t start) {
   out[start + 1] = static_cast<uint8_t>(crc >> 8);
 }
 
-std::string StoredName(const std::string& name) {
+// Stored names have backslashes between folders.
+std::string WithBackslashes(const std::string& name) {
   std::string stored = name;
   std::replace(stored.begin(), stored.end(), '/', '\\');
   return stored;
@@ -53,8 +55,8 @@ PackResult PackArchive(const std::vector<PackFile>& files, const PackOptions& op
   uint64_t total = 0;
   for (const PackFile& f : files) {
     total += f.data.size();
-    if (f.name.empty() || f.name.size() > kMaxNameBytes) {
-      result.error = "entry names must have 1 to 259 bytes: '" + f.name + "'";
+    if (f.name.empty() || MakeNameField(WithBackslashes(f.name)).bytes.size() > kMaxNameBytes) {
+      result.error = "entry names must take 1 to 259 bytes as stored: '" + f.name + "'";
       return result;
     }
     if (f.data.size() >= (1u << 31)) {
@@ -121,14 +123,15 @@ PackResult PackArchive(const std::vector<PackFile>& files, const PackOptions& op
 
   for (size_t i = 0; i < files.size(); ++i) {
     const PackFile& f = files[i];
-    const std::string name = StoredName(f.name);
+    const NameField field = MakeNameField(WithBackslashes(f.name));
+    const std::string& name = field.bytes;
     const auto size = static_cast<uint32_t>(f.data.size());
     const EntryData& d = data[i];
     const uint32_t packedSize = d.packed ? static_cast<uint32_t>(d.packed->size()) : size;
     start = out.size();
     Put16(out, 0);
     out.push_back(kBlockFile);
-    Put16(out, kBlockHasData | kFileDictionary1M | d.flags);
+    Put16(out, kBlockHasData | kFileDictionary1M | d.flags | (field.unicode ? kFileUnicodeName : 0));
     Put16(out, static_cast<uint32_t>(kFileHeaderSize + name.size()));
     Put32(out, packedSize);
     Put32(out, size);
@@ -146,7 +149,7 @@ PackResult PackArchive(const std::vector<PackFile>& files, const PackOptions& op
     } else {
       out.insert(out.end(), f.data.begin(), f.data.end());
     }
-    result.entries.push_back({name, size, packedSize, d.method, (d.flags & kFileSolid) != 0});
+    result.entries.push_back({WithBackslashes(f.name), size, packedSize, d.method, (d.flags & kFileSolid) != 0});
   }
 
   start = out.size();

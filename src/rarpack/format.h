@@ -72,6 +72,7 @@ constexpr uint8_t kBlockEnd = 0x7B;
 constexpr uint16_t kMainSolid = 0x0008;
 constexpr uint16_t kFileSolid = 0x0010;        // continues the previous entry's decoder state
 constexpr uint16_t kFileDictionary1M = 0x0080; // window bits 5..7: 100 = 1024 KiB
+constexpr uint16_t kFileUnicodeName = 0x0200;  // the name field holds a Unicode form too
 constexpr uint16_t kSkipIfUnknown = 0x4000;
 constexpr uint16_t kBlockHasData = 0x8000;
 constexpr uint8_t kVersionNeeded = 20;

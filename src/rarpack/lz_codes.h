@@ -4,6 +4,7 @@
 // recent distances (257..260), as a short match (261..268) or must be sent in full (270..297).
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -54,14 +55,50 @@ struct CodeChoice {
   uint32_t value;  // kRecent/kFull: the length value the length code covers
 };
 
+// The length code of every length value 0..255, worked out once.
+struct LengthCodeTable {
+  uint8_t code[256];
+  constexpr LengthCodeTable() : code() {
+    for (uint32_t value = 0; value < 256; ++value) {
+      uint32_t c = value < 8 ? value : 27;
+      while (c > 0 && kLengthBase[c] > value) --c;
+      code[value] = static_cast<uint8_t>(c);
+    }
+  }
+};
+inline constexpr LengthCodeTable kLengthCodes;
+
 // The length code (0..27) for a length value 0..255, and the distance code for distance - 1.
-uint32_t LengthCode(uint32_t value);
-uint32_t DistanceCode(uint32_t distanceMinusOne);
-uint32_t ShortCode(uint32_t distanceMinusOne);
+// Inline: the parser prices every match candidate with them.
+inline uint32_t LengthCode(uint32_t value) { return value < 256 ? kLengthCodes.code[value] : 27; }
+
+inline uint32_t DistanceCode(uint32_t v) {
+  if (v < 4) return v;
+  if (v >= kLongDistance2) return 36 + ((v - kLongDistance2) >> 16);
+  // Two codes per power of two: the highest bit picks the pair, the next one the code.
+  const uint32_t high = 31 - static_cast<uint32_t>(std::countl_zero(v));
+  return 2 * high + ((v >> (high - 1)) & 1);
+}
+
+inline uint32_t ShortCode(uint32_t v) {
+  uint32_t code = 7;
+  while (kShortBase[code] > v) --code;
+  return code;
+}
 
 // The cheapest code kind for a match the stream can express (MinMatchLength..MaxMatchLength):
 // the last match again, then a recent distance, then a short match, then a full one.
-CodeChoice ChooseCode(const DistanceState& state, uint32_t length, uint32_t distance);
+inline CodeChoice ChooseCode(const DistanceState& state, uint32_t length, uint32_t distance) {
+  if (distance == state.lastDistance && length == state.lastLength) return {CodeKind::kRepeatLast, 0, 0};
+  const uint32_t bonus = RecentLengthBonus(distance);
+  if (length >= 2 + bonus && length - 2 - bonus <= 255) {
+    for (uint32_t k = 1; k <= 4; ++k)
+      if (state.Recent(k) == distance) return {CodeKind::kRecent, k, length - 2 - bonus};
+  }
+  if (length == 2 && distance <= 256) return {CodeKind::kShort, ShortCode(distance - 1), 0};
+  const uint32_t value = length - 3 - MatchLengthBonus(distance);
+  return {CodeKind::kFull, LengthCode(value), value};
+}
 
 // Appends the symbols of a match and updates the state as the decoder will.
 void AppendMatch(DistanceState& state, uint32_t length, uint32_t distance, std::vector<Item>& out);

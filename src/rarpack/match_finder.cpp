@@ -19,19 +19,15 @@ uint32_t TableSpan(uint32_t size) {
 
 }  // namespace
 
-MatchFinder::MatchFinder(const uint8_t* data, uint32_t size, uint32_t first)
-    : data_(data), size_(size), linkMask_(TableSpan(size) - 1),
+MatchFinder::MatchFinder(const uint8_t* data, uint32_t size, uint32_t first, bool shortMatches)
+    : data_(data), size_(size), shortMatches_(shortMatches), linkMask_(TableSpan(size) - 1),
       hashBits_(std::clamp<uint32_t>(std::bit_width(TableSpan(size)), 10, 20)), inserted_(first),
-      head_(size_t(1) << hashBits_, kNone), links_(size_t(linkMask_) + 1, Link{kNone, 0}),
-      lastTriple_(size_t(1) << kTripleBits, kNone), lastPair_(65536, kNone) {}
+      head_(size_t(1) << hashBits_, kNone), links_(new Link[size_t(linkMask_) + 1]),
+      lastTriple_(shortMatches ? size_t(1) << kTripleBits : 0, kNone), lastPair_(shortMatches ? 65536 : 0, kNone) {}
 
 void MatchFinder::Enter(uint32_t pos) {
   const uint32_t bytes = Bytes4(pos);
-  if (pos + 4 <= size_) {
-    uint32_t& head = head_[Hash4(bytes)];
-    links_[pos & linkMask_] = {head, bytes};
-    head = pos;
-  }
+  if (pos + 4 <= size_) EnterChain(pos, bytes);
   enteredAt_ = pos;
   tripleBefore_ = pairBefore_ = kNone;
   if (pos + 3 <= size_) {
@@ -46,9 +42,17 @@ void MatchFinder::Enter(uint32_t pos) {
   }
 }
 
-void MatchFinder::InsertUpTo(uint32_t end) {
-  if (end > size_) end = size_;
-  for (; inserted_ < end; ++inserted_) Enter(inserted_);
+void MatchFinder::InsertWithShortMatches(uint32_t end) {
+  // All but the last position in one tight loop: only the last one's earlier triple and pair
+  // are kept for the search that follows, and four bytes are there to read for each of them.
+  const uint32_t bulkEnd = std::min(end - 1, size_ >= 4 ? size_ - 3 : 0);
+  for (uint32_t pos = inserted_; pos < bulkEnd; ++pos) {
+    const uint32_t bytes = Load4(pos);
+    EnterChain(pos, bytes);
+    lastTriple_[Hash3(bytes)] = pos;
+    lastPair_[(bytes & 0xFF) << 8 | ((bytes >> 8) & 0xFF)] = pos;
+  }
+  for (inserted_ = std::max(inserted_, bulkEnd); inserted_ < end; ++inserted_) Enter(inserted_);
 }
 
 uint32_t MatchFinder::MatchLength(uint32_t pos, uint32_t distance, uint32_t maxLength) const {
@@ -68,7 +72,7 @@ uint32_t MatchFinder::MatchLength(uint32_t pos, uint32_t distance, uint32_t maxL
 }
 
 uint32_t MatchFinder::NearestPair(uint32_t pos) const {
-  if (pos + 2 > size_) return 0;
+  if (!shortMatches_ || pos + 2 > size_) return 0;
   const uint32_t last = pos == enteredAt_ ? pairBefore_ : lastPair_[Pair(pos)];
   return last != kNone && last < pos ? pos - last : 0;
 }

@@ -19,7 +19,7 @@ void MatchFinder::Search(uint32_t pos, uint32_t maxLength, uint32_t chainLength,
   const uint8_t* here = data_ + pos;
 
   uint32_t best = 2;
-  const uint32_t triple = tripleBefore_;
+  const uint32_t triple = shortMatches_ ? tripleBefore_ : kNone;
   if (triple != kNone && triple >= lowest && (Bytes4(triple) & 0xFFFFFF) == (here4 & 0xFFFFFF)) {
     best = MatchLength(pos, pos - triple, maxLength);
     consider(best, pos - triple);

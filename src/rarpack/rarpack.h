@@ -55,7 +55,9 @@ std::vector<std::vector<uint8_t>> EncodeSolidStreams(const std::vector<std::span
 std::vector<uint8_t> EncodeStream(std::span<const uint8_t> data, const StreamOptions& options);
 
 struct PackFile {
-  std::string name;           // path inside the archive; '/' is written as '\'
+  // Path inside the archive, in UTF-8; '/' is written as '\'. A name beyond ASCII is stored
+  // with '?' for those characters plus its Unicode form (header flag 0x0200).
+  std::string name;
   std::span<const uint8_t> data;
   uint32_t dosTime = 0;       // MS-DOS date (high 16 bits) and time
   uint32_t attributes = 0x20; // MS-DOS attributes: archive
@@ -73,7 +75,7 @@ struct PackOptions {
 
 // What became of one entry.
 struct PackedEntry {
-  std::string name;  // as stored
+  std::string name;  // with backslashes, in UTF-8
   uint32_t size = 0;
   uint32_t packedSize = 0;
   uint8_t method = 0;  // 0x30 stored, 0x31..0x35 compressed
@@ -90,7 +92,7 @@ struct PackResult {
 // Builds a whole archive: marker, main header (flag 0x0008 when solid), one file header with its
 // data per file (version needed 20; method 0x30 + level, or 0x30 stored when packing does not
 // make an entry of a non-solid archive smaller, and for every empty file), and the end block.
-// Fails, with nothing built, for an empty name, a name over 259 bytes, a file of 2 GiB or more,
+// Fails, with nothing built, for an empty name, a name field over 259 bytes, a file of 2 GiB or more,
 // a solid archive of 4 GiB or more, or a level outside 0..5.
 PackResult PackArchive(const std::vector<PackFile>& files, const PackOptions& options);
 

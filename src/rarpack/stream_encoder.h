@@ -64,8 +64,11 @@ class StreamEncoder {
   std::vector<std::vector<Segment>> Plans(uint32_t begin, uint32_t end) const;
   void RunPlan(const std::vector<Segment>& plan);
   void CodeLZ(uint32_t begin, uint32_t end);
+  template <bool Quick>
+  void ParseLZ(uint32_t begin, uint32_t end);
   void CodeAudio(uint32_t begin, uint32_t end, uint32_t channels);
   Candidate FindBest(uint32_t pos, uint32_t end, uint32_t chain);
+  Candidate FindLongest(uint32_t pos, uint32_t end);
   uint32_t MatchCost(uint32_t length, uint32_t distance) const;
   void StartBlock(uint32_t channels);
   void AddItem(const Item& item);
@@ -81,13 +84,14 @@ class StreamEncoder {
   StreamOptions options_;
   uint32_t chain_, nice_, lazyBelow_, good_;
   bool lazy_;
+  bool quick_;
   uint32_t blockSymbols_;
 
   std::unique_ptr<MatchFinder> finder_;
   MatchFinder* activeFinder_;  // finder_, or a trial's own
   uint32_t streamBase_ = 0;    // matches never reach before the last fresh entry's start
 
-  Mirror m_;
+  Mirror mirror_;  // the decoder's state as the stream so far leaves it
   std::vector<Item> block_;
   uint32_t blockChannels_ = 0;      // the block's mode: 0 LZ, else audio channels
   uint32_t blockStartChannel_ = 0;  // the decoder's channel where the block starts

@@ -8,7 +8,7 @@
 #include "archive/rar_test_writer.h"
 #include "support/corpus.h"
 
-using namespace archive_test;
+using namespace zelk4::archive_test;
 
 namespace {
 

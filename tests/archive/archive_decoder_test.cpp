@@ -8,7 +8,7 @@
 #include "archive/archive_tool.h"
 #include "archive/rar_test_writer.h"
 
-using namespace archive_test;
+using namespace zelk4::archive_test;
 
 namespace {
 

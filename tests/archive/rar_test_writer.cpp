@@ -8,7 +8,7 @@
 #include "archive/crc32.h"
 #include "support/corpus.h"
 
-namespace archive_test {
+namespace zelk4::archive_test {
 
 namespace {
 
@@ -246,4 +246,4 @@ Bytes Noise(size_t size, uint32_t seed) {
   return b;
 }
 
-}  // namespace archive_test
+}  // namespace zelk4::archive_test

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace archive_test {
+namespace zelk4::archive_test {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -86,4 +86,4 @@ Lookup GetFromMemory(const Bytes& archive, const std::string& name, const char* 
 // Deterministic pseudo-random bytes.
 Bytes Noise(size_t size, uint32_t seed);
 
-}  // namespace archive_test
+}  // namespace zelk4::archive_test

@@ -13,7 +13,7 @@
 namespace {
 
 using namespace zelk4::rarpack;
-using namespace rarpack_test;
+using namespace zelk4::rarpack_test;
 
 void Collect(const ArchiveEntryInfo& e, void* user) { static_cast<std::vector<ArchiveEntryInfo>*>(user)->push_back(e); }
 
@@ -93,6 +93,36 @@ TEST(RarpackArchive, RefusesWhatTheReaderCouldNotTake) {
   EXPECT_FALSE(r.ok);
   EXPECT_FALSE(r.error.empty());
   EXPECT_TRUE(r.archive.empty());
+}
+
+// Names beyond ASCII are stored as '?' placeholders plus their Unicode form, whatever mix of
+// scripts they hold, and read back as the same UTF-8; the placeholder name stays what lookups
+// compare. One whose stored form would pass 259 bytes is refused.
+TEST(RarpackArchive, NamesBeyondAsciiComeBackWhole) {
+  const Bytes data = Text(100, 1);
+  const std::vector<std::string> names = {
+      "plain.txt",
+      "\xC3\x84rger \xC3\xBC.txt",                                      // Latin-1 only
+      "\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0/\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB",  // Cyrillic folder/file
+      "mix \xE2\x98\xBA \xD1\x8F \xC3\xA9 \xF0\x9D\x84\x9E " + std::string(200, 'a') + ".bin",  // four kinds, long run
+  };
+  std::vector<PackFile> files;
+  for (const std::string& n : names) files.push_back({n, data});
+  const std::vector<ArchiveEntryInfo> entries = List(PackArchive(files, PackOptions{}).archive);
+  ASSERT_EQ(entries.size(), names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::string expected = names[i];
+    for (char& c : expected)
+      if (c == '/') c = '\\';
+    EXPECT_EQ(entries[i].utf8Name, expected);
+    EXPECT_TRUE(entries[i].nameIsExact);
+    EXPECT_EQ((entries[i].flags & 0x0200) != 0, i > 0);
+  }
+  EXPECT_STREQ(entries[2].name, "?????\\????");
+  std::string wide;
+  for (int i = 0; i < 100; ++i) wide += i % 2 ? "\xD1\x8F" : "\xE2\x98\xBA";  // whole units, two high bytes
+  EXPECT_FALSE(PackArchive({{wide, data}}, PackOptions{}).ok);
+  EXPECT_TRUE(PackArchive({{wide.substr(0, 120), data}}, PackOptions{}).ok);
 }
 
 TEST(RarpackArchive, DosTimesAreLocalTimeInTwoSecondSteps) {

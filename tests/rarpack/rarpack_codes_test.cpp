@@ -13,7 +13,7 @@
 namespace {
 
 using namespace zelk4::rarpack;
-using rarpack_test::Bytes;
+using zelk4::rarpack_test::Bytes;
 
 // Sum of 2^(15 - length) over the used symbols: 2^15 for a complete code.
 uint64_t KraftSum(const uint8_t* lengths, uint32_t count) {
@@ -136,15 +136,15 @@ TEST(RarpackWav, FindsPcmSoundAndLeavesEverythingElseToLZ) {
   Bytes truncated = WavHeader(1, 1, 8, 10, false);
   truncated.resize(30);  // inside the fmt chunk
   EXPECT_FALSE(FindPcmRegion(truncated, &r));
-  const Bytes text = rarpack_test::Text(500, 1);
+  const Bytes text = zelk4::rarpack_test::Text(500, 1);
   EXPECT_FALSE(FindPcmRegion(text, &r));
 }
 
 TEST(RarpackCodes, TheReferenceSetReachesEveryCodeAndTableKind) {
   StreamStats st;
-  for (rarpack_test::SetArchive a : rarpack_test::ReferenceSet()) {
+  for (zelk4::rarpack_test::SetArchive a : zelk4::rarpack_test::ReferenceSet()) {
     a.options.stats = &st;
-    ASSERT_TRUE(rarpack_test::PackSetArchive(a).ok);
+    ASSERT_TRUE(zelk4::rarpack_test::PackSetArchive(a).ok);
   }
   for (uint32_t s = 256; s < 298; ++s) EXPECT_GT(st.mainSymbols[s], 0u) << "main symbol " << s;
   for (uint32_t d : {0u, 16u, 25u, 26u, 35u, 36u, 47u}) EXPECT_GT(st.distanceSymbols[d], 0u) << "distance code " << d;

@@ -7,7 +7,7 @@
 
 namespace {
 
-using namespace rarpack_test;
+using namespace zelk4::rarpack_test;
 using zelk4::rarpack::PackOptions;
 using zelk4::rarpack::PackResult;
 

@@ -9,13 +9,14 @@
 #include <gtest/gtest.h>
 
 #include "archive/archive.h"
+#include "archive/archive_tool.h"
 #include "support/corpus.h"
 #include "test_data.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using rarpack_test::Bytes;
+using zelk4::rarpack_test::Bytes;
 
 int RunTool(const std::string& arguments, const fs::path& folder) {
   const std::string command = "cd '" + folder.string() + "' && '" ZELK4_ARCHIVE_TOOL "' " + arguments + " > /dev/null 2>&1";
@@ -37,10 +38,19 @@ Bytes Get(const fs::path& archive, const char* name) {
   return out;
 }
 
+std::vector<std::string> ListNames(const fs::path& archive) {
+  std::vector<std::string> names;
+  ArchiveListEntries(
+      archive.c_str(),
+      [](const ArchiveEntryInfo& e, void* user) { static_cast<std::vector<std::string>*>(user)->push_back(e.utf8Name); },
+      &names, nullptr);
+  return names;
+}
+
 TEST(RarpackTool, PacksFilesAndFoldersUnderTheirRelativeNames) {
   const fs::path dir = zelk4::test::TestOutputDir() / "rarpack_tool";
   fs::remove_all(dir);
-  const Bytes text = rarpack_test::Text(30000, 1), wav = rarpack_test::Wav(5000, 16, 2, 2);
+  const Bytes text = zelk4::rarpack_test::Text(30000, 1), wav = zelk4::rarpack_test::Wav(5000, 16, 2, 2);
   Write(dir / "graphics" / "sub" / "notes.txt", text);
   Write(dir / "sound.wav", wav);
   Write(dir / "empty.bin", {});
@@ -51,12 +61,32 @@ TEST(RarpackTool, PacksFilesAndFoldersUnderTheirRelativeNames) {
   EXPECT_EQ(Get(dir / "data.rar", "empty.bin"), Bytes{});
   EXPECT_EQ(RunTool("t data.rar", dir), 0);
 
-  // An existing archive stays unless -f says otherwise.
-  const auto before = fs::file_size(dir / "data.rar");
-  EXPECT_EQ(RunTool("a -m0 data.rar sound.wav", dir), 1);
-  EXPECT_EQ(fs::file_size(dir / "data.rar"), before);
+  // An existing archive is updated: same names replaced where they stood, new ones added, the
+  // archive stays solid. -f starts afresh.
+  const Bytes newText = zelk4::rarpack_test::Text(20000, 2), extra = {'x', 'y'};
+  Write(dir / "graphics" / "sub" / "notes.txt", newText);
+  Write(dir / "extra.bin", extra);
+  ASSERT_EQ(RunTool("a -m1 data.rar ./graphics/sub/notes.txt extra.bin", dir), 0);
+  EXPECT_EQ(Get(dir / "data.rar", "graphics\\sub\\notes.txt"), newText);
+  EXPECT_EQ(Get(dir / "data.rar", "sound.wav"), wav);
+  EXPECT_EQ(Get(dir / "data.rar", "extra.bin"), extra);
+  EXPECT_EQ(ListNames(dir / "data.rar"),
+            (std::vector<std::string>{"graphics\\sub\\notes.txt", "sound.wav", "empty.bin", "extra.bin"}));
   EXPECT_EQ(RunTool("a -f -m0 data.rar sound.wav", dir), 0);
   EXPECT_EQ(fs::file_size(dir / "data.rar"), wav.size() + 7 + 13 + 32 + 9 + 7);
+  // An archive that does not extract whole is left as it was.
+  Write(dir / "broken.rar", {'R', 'a', 'r', '!'});
+  EXPECT_EQ(RunTool("a broken.rar extra.bin", dir), 1);
+  EXPECT_EQ(fs::file_size(dir / "broken.rar"), 4u);
+
+  // Names beyond ASCII go in with their Unicode form and come out under the same name.
+  const std::string cyrillic = "\xD1\x82\xD0\xB5\xD1\x81\xD1\x82";
+  Write(dir / "in" / (cyrillic + ".txt"), extra);
+  ASSERT_EQ(RunTool("a -m3 names.rar in", dir), 0);
+  EXPECT_EQ(ListNames(dir / "names.rar"), std::vector<std::string>{"in\\" + cyrillic + ".txt"});
+  EXPECT_EQ(Get(dir / "names.rar", "in\\????.txt"), extra);  // lookups match the stored bytes
+  ASSERT_EQ(RunTool("x names.rar -o out", dir), 0);
+  EXPECT_EQ(zelk4::test::ReadFileBytes(dir / "out" / "in" / (cyrillic + ".txt")), extra);
 
   // Usage errors, and names an extractor would have to write outside its folder.
   EXPECT_EQ(RunTool("a -m6 other.rar sound.wav", dir), 2);
@@ -64,7 +94,6 @@ TEST(RarpackTool, PacksFilesAndFoldersUnderTheirRelativeNames) {
   EXPECT_EQ(RunTool("a other.rar ../rarpack_tool/sound.wav", dir), 1);
   EXPECT_EQ(RunTool("a other.rar missing.txt", dir), 1);
   EXPECT_FALSE(fs::exists(dir / "other.rar"));
-  EXPECT_FALSE(fs::exists(dir / "other.rar.part"));
   fs::remove_all(dir);
 }
 

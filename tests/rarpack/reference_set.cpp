@@ -2,7 +2,7 @@
 
 #include "test_data.h"
 
-namespace rarpack_test {
+namespace zelk4::rarpack_test {
 
 namespace {
 
@@ -64,8 +64,8 @@ std::vector<SetArchive> MakeReferenceSet() {
   for (size_t size : {0, 1, 2, 3, 4, 17, 100})
     tiny.push_back({"tiny\\text" + std::to_string(size) + ".txt", Text(size, uint32_t(size))});
   tiny.push_back({"tiny\\noise.bin", Noise(33, 1)});
-  set.push_back({"tiny.rar", tiny, Options(3, false)});
-  set.push_back({"tiny-solid.rar", tiny, Options(3, true)});
+  set.push_back({"tiny.rar", tiny, Options(4, false)});
+  set.push_back({"tiny-solid.rar", tiny, Options(4, true)});
 
   const std::vector<std::pair<std::string, Bytes>> text = {
       {"text\\words.txt", Text(120000, 1)}, {"text\\more.txt", Text(20000, 2)},
@@ -76,26 +76,26 @@ std::vector<SetArchive> MakeReferenceSet() {
   set.push_back({"binary.rar",
                  {{"data\\records.bin", Records(300000, 5)}, {"data\\noise.bin", Noise(60000, 6)},
                   {"data\\mixed.bin", Join({Records(20000, 7), Noise(5000, 8), Records(20000, 7)})}},
-                 Options(3, false)});
+                 Options(4, false)});
 
   const std::vector<std::pair<std::string, Bytes>> sound = {
       {"sound\\mono8.wav", Wav(40000, 8, 1, 1)},   {"sound\\stereo8.wav", Wav(20000, 8, 2, 2)},
       {"sound\\three8.wav", Wav(15000, 8, 3, 3)},  {"sound\\four8.wav", Wav(12000, 8, 4, 4)},
       {"sound\\mono16.wav", Wav(20000, 16, 1, 5)}, {"sound\\stereo16.wav", Wav(15000, 16, 2, 6)},
       {"sound\\tagged.wav", WavWithText(15000, 16, 1, 7, 6001)}};
-  set.push_back({"audio.rar", sound, Options(3, false)});
-  set.push_back({"audio-solid.rar", sound, Options(3, true)});
+  set.push_back({"audio.rar", sound, Options(4, false)});
+  set.push_back({"audio-solid.rar", sound, Options(3, true)});  // the quick parse between sounds
   // Blocks of an odd size: new tables in mid-sound at every channel phase, LZ and audio in turn.
   set.push_back({"blocks-solid.rar",
                  {{"a.wav", Wav(9000, 16, 2, 7)}, {"b.txt", Text(30000, 8)}, {"c.wav", Wav(9000, 8, 3, 9)},
                   {"d.bin", Records(20000, 10)}},
-                 Options(3, true, 777)});
+                 Options(4, true, 777)});
   set.push_back({"blocks.rar", {{"e.txt", Join({Text(30000, 11), Records(30000, 12), SmallAlphabet(20000, 13)})}},
-                 Options(3, false, 500)});
+                 Options(4, false, 500)});
   // Audio mode on what is not sound, with every channel count.
-  set.push_back({"forced-audio1.rar", {{"t.txt", Text(20000, 14)}, {"n.bin", Noise(5000, 15)}}, Options(3, false, 0, 1)});
-  set.push_back({"forced-audio3.rar", {{"r.bin", Records(30000, 16)}}, Options(3, false, 0, 3)});
-  set.push_back({"forced-audio4.rar", {{"t.txt", Text(30000, 17)}}, Options(3, true, 0, 4)});
+  set.push_back({"forced-audio1.rar", {{"t.txt", Text(20000, 14)}, {"n.bin", Noise(5000, 15)}}, Options(4, false, 0, 1)});
+  set.push_back({"forced-audio3.rar", {{"r.bin", Records(30000, 16)}}, Options(4, false, 0, 3)});
+  set.push_back({"forced-audio4.rar", {{"t.txt", Text(30000, 17)}}, Options(4, true, 0, 4)});
 
   set.push_back({"solid-mix.rar",
                  {{"mix\\empty-first.txt", {}},
@@ -107,7 +107,7 @@ std::vector<SetArchive> MakeReferenceSet() {
                   {"mix\\words-again.txt", Text(50000, 20)},
                   {"mix\\mono8.wav", Wav(20000, 8, 1, 24)},
                   {"mix\\empty-last.txt", {}}},
-                 Options(3, true)});
+                 Options(4, true)});
 
   // Matches at the distances where the codes change: 256/257 (short codes, recent-length bonus),
   // 0x2000 and 0x40000 (length bonuses) and the farthest the packer reaches.
@@ -118,11 +118,11 @@ std::vector<SetArchive> MakeReferenceSet() {
                   {"d40000.bin", Join({RepeatsAt(0x3FFFF, 5, 300, 1, 34), RepeatsAt(0x40000, 260, 300, 1, 35)})},
                   {"far.bin", RepeatsAt(0xFFE00, 300, 400, 1, 36)},
                   {"lengths.bin", EveryLength(37)}},
-                 Options(3, false)});
+                 Options(4, false)});
 
   // Past the window: one entry larger than 1 MiB, and a solid run across it.
   const Bytes big = Join({Text(700000, 40), Noise(300000, 41), Records(400000, 42), Text(300000, 40)});
-  set.push_back({"large.rar", {{"large.bin", big}}, Options(3, false)});
+  set.push_back({"large.rar", {{"large.bin", big}}, Options(4, false)});
   set.push_back({"large-solid.rar",
                  {{"part1.bin", Bytes(big.begin(), big.begin() + 900000)},
                   {"part2.bin", Bytes(big.begin() + 900000, big.end())}},
@@ -143,4 +143,4 @@ zelk4::rarpack::PackResult PackSetArchive(const SetArchive& a) {
   return zelk4::rarpack::PackArchive(files, a.options);
 }
 
-}  // namespace rarpack_test
+}  // namespace zelk4::rarpack_test

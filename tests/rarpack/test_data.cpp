@@ -5,7 +5,7 @@
 
 #include "archive/archive_tool.h"
 
-namespace rarpack_test {
+namespace zelk4::rarpack_test {
 
 namespace {
 
@@ -126,4 +126,4 @@ Unpacked Extract(const Bytes& archive, uint32_t index) {
   return u;
 }
 
-}  // namespace rarpack_test
+}  // namespace zelk4::rarpack_test

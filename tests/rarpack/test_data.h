@@ -8,7 +8,7 @@
 
 #include "rarpack/rarpack.h"
 
-namespace rarpack_test {
+namespace zelk4::rarpack_test {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -43,4 +43,4 @@ const std::vector<SetArchive>& ReferenceSet();  // made once, on first use
 
 zelk4::rarpack::PackResult PackSetArchive(const SetArchive& a);
 
-}  // namespace rarpack_test
+}  // namespace zelk4::rarpack_test

@@ -1,5 +1,5 @@
-// zelk4-archive is one program with a command per job (l, t, p, x). Each command lives in its own
-// command_*.cpp and registers itself here at start-up through a static initialiser.
+// zelk4-archive is one program with a command per job: a (add), l (list), p (print), t (test) and
+// x (extract). Each command lives in its own command_*.cpp; main.cpp holds the table of them.
 #pragma once
 
 #include <string>
@@ -8,14 +8,12 @@
 
 namespace zelk4::archive_tool {
 
-struct Command {
-  const char* name;     // the word after zelk4-archive
-  const char* summary;  // one line for --help
-  int (*run)(int argc, char** argv);  // argv[0] is the command's name; returns the exit status
-};
-
-// Called from a static initialiser in each command's file; returns true.
-bool RegisterCommand(const Command& command);
+// Each takes its arguments with argv[0] the command's name and returns the exit status.
+int RunAdd(int argc, char** argv);
+int RunList(int argc, char** argv);
+int RunPrint(int argc, char** argv);
+int RunTest(int argc, char** argv);
+int RunExtract(int argc, char** argv);
 
 // Exit statuses of every command.
 constexpr int kExitOk = 0;
@@ -26,7 +24,8 @@ constexpr int kExitUsage = 2;
 // exit status to return (0 after --help, 2 after a usage error, with the message printed).
 int ParseCommandLine(CLI::App& app, int argc, char** argv);
 
-// The archive must be a readable file: says so on stderr and returns false otherwise.
-bool CheckArchiveReadable(const std::string& archive);
+// Says on stderr why ARCHIVE could not be read at all: there is no such file, or it is not a
+// RAR 2.0 archive.
+void ReportUnreadableArchive(const std::string& archive);
 
 }  // namespace zelk4::archive_tool

@@ -1,13 +1,12 @@
-// x ARCHIVE [-o DIR]: extracts every entry below DIR. Backslashes in names become folders; names
-// that would leave DIR are refused; existing files are kept unless -f is given.
+// x ARCHIVE [-o DIR]: extracts every entry below DIR in one pass over the archive. Names are
+// written in UTF-8, backslashes become folders; names that would leave DIR are refused; existing
+// files are kept unless -f is given.
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "archive/archive_tool.h"
 #include "command.h"
@@ -16,68 +15,74 @@
 namespace zelk4::archive_tool {
 namespace {
 
-void Collect(const ArchiveEntryInfo& e, void* user) {
-  static_cast<std::vector<ArchiveEntryInfo>*>(user)->push_back(e);
+struct Extraction {
+  std::string folder;
+  bool overwrite = false;
+  size_t entries = 0;
+  int failures = 0;
+};
+
+void Extract(const ArchiveEntryInfo& e, const uint8_t* data, uint32_t size, int ok, void* user) {
+  Extraction& x = *static_cast<Extraction*>(user);
+  ++x.entries;
+  std::string relative, error;
+  if (!SafeRelativePath(e.utf8Name, &relative)) {
+    std::fprintf(stderr, "zelk4-archive: refusing '%s': it would be written outside '%s'\n", e.utf8Name,
+                 x.folder.c_str());
+    ++x.failures;
+    return;
+  }
+  if ((e.flags & kArchiveEntryDirectoryMask) == kArchiveEntryDirectoryMask) {
+    if (!MakeFoldersBelow(x.folder, relative, &error)) {
+      std::fprintf(stderr, "zelk4-archive: %s\n", error.c_str());
+      ++x.failures;
+    }
+    return;
+  }
+  if (!ok) {
+    std::fprintf(stderr, "zelk4-archive: '%s' failed to extract (unreadable or CRC mismatch)\n", e.utf8Name);
+    ++x.failures;
+    return;
+  }
+  if (!WriteBelow(x.folder, relative, data, size, x.overwrite, &error)) {
+    std::fprintf(stderr, "zelk4-archive: %s\n", error.c_str());
+    ++x.failures;
+    return;
+  }
+  std::printf("%s\n", relative.c_str());
 }
+
+}  // namespace
 
 int RunExtract(int argc, char** argv) {
   CLI::App app{"Extract every entry of ARCHIVE below DIR (default: the current folder).", "x"};
-  std::string archive, password, folder = ".";
-  bool overwrite = false;
+  std::string archive, password;
+  Extraction x;
+  x.folder = ".";
   app.add_option("ARCHIVE", archive, "the RAR archive")->required();
-  app.add_option("-o,--output", folder, "folder to extract into (made when missing)");
+  app.add_option("-o,--output", x.folder, "folder to extract into (made when missing)");
   app.add_option("-p,--password", password, "password for encrypted entries");
-  app.add_flag("-f,--force", overwrite, "overwrite existing files");
+  app.add_flag("-f,--force", x.overwrite, "overwrite existing files");
   if (const int status = ParseCommandLine(app, argc, argv); status >= 0) return status;
 
-  std::vector<ArchiveEntryInfo> entries;
-  const bool chainOk = ArchiveListEntries(archive.c_str(), Collect, &entries, nullptr) != 0;
-  if (!chainOk && entries.empty()) {
-    std::fprintf(stderr, "zelk4-archive: cannot read '%s' as a RAR 2.0 archive\n", archive.c_str());
+  if (!ArchiveFileExists(archive.c_str())) {
+    ReportUnreadableArchive(archive);
     return kExitFailure;
   }
-  if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-    std::fprintf(stderr, "zelk4-archive: cannot make folder '%s': %s\n", folder.c_str(), std::strerror(errno));
+  if (mkdir(x.folder.c_str(), 0777) != 0 && errno != EEXIST) {
+    std::fprintf(stderr, "zelk4-archive: cannot make folder '%s': %s\n", x.folder.c_str(), std::strerror(errno));
     return kExitFailure;
   }
-
-  int failures = chainOk ? 0 : 1;
-  for (const ArchiveEntryInfo& e : entries) {
-    std::string relative, error;
-    if (!SafeRelativePath(e.name, &relative)) {
-      std::fprintf(stderr, "zelk4-archive: refusing '%s': it would be written outside '%s'\n", e.name,
-                   folder.c_str());
-      ++failures;
-      continue;
-    }
-    if ((e.flags & kArchiveEntryDirectoryMask) == kArchiveEntryDirectoryMask) {
-      if (!MakeFoldersBelow(folder, relative, &error)) {
-        std::fprintf(stderr, "zelk4-archive: %s\n", error.c_str());
-        ++failures;
-      }
-      continue;
-    }
-    uint8_t* data = nullptr;
-    uint32_t size = 0;
-    if (!ArchiveGetEntryAt(&data, &size, e.index, archive.c_str(), password.c_str())) {
-      std::fprintf(stderr, "zelk4-archive: '%s' failed to extract (unreadable or CRC mismatch)\n", e.name);
-      ++failures;
-      continue;
-    }
-    const bool written = WriteBelow(folder, relative, data, size, overwrite, &error);
-    std::free(data);
-    if (!written) {
-      std::fprintf(stderr, "zelk4-archive: %s\n", error.c_str());
-      ++failures;
-      continue;
-    }
-    std::printf("%s\n", relative.c_str());
+  const bool chainOk = ArchiveExtractEach(archive.c_str(), password.c_str(), Extract, &x, nullptr) != 0;
+  if (!chainOk && x.entries == 0) {
+    ReportUnreadableArchive(archive);
+    return kExitFailure;
   }
-  if (!chainOk) std::fprintf(stderr, "zelk4-archive: the block chain breaks after %zu entries\n", entries.size());
-  return failures == 0 ? kExitOk : kExitFailure;
+  if (!chainOk) {
+    std::fprintf(stderr, "zelk4-archive: the block chain breaks after %zu entries\n", x.entries);
+    ++x.failures;
+  }
+  return x.failures == 0 ? kExitOk : kExitFailure;
 }
 
-const bool registered = RegisterCommand({"x", "extract every entry below a folder", RunExtract});
-
-}  // namespace
 }  // namespace zelk4::archive_tool

@@ -19,14 +19,12 @@ int ParseCommandLine(CLI::App& app, int argc, char** argv) {
   return -1;
 }
 
-namespace {
-void Ignore(const ArchiveEntryInfo&, void*) {}
-}  // namespace
-
-bool CheckArchiveReadable(const std::string& archive) {
-  if (ArchiveListEntries(archive.c_str(), Ignore, nullptr, nullptr)) return true;
-  std::fprintf(stderr, "zelk4-archive: cannot read '%s' as a RAR 2.0 archive\n", archive.c_str());
-  return false;
+void ReportUnreadableArchive(const std::string& archive) {
+  if (!ArchiveFileExists(archive.c_str())) {
+    std::fprintf(stderr, "zelk4-archive: '%s': no such file\n", archive.c_str());
+  } else {
+    std::fprintf(stderr, "zelk4-archive: cannot read '%s' as a RAR 2.0 archive\n", archive.c_str());
+  }
 }
 
 }  // namespace zelk4::archive_tool

@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
   fs::create_directories(out, ec);
   std::ofstream manifest(out / "manifest.tsv");
   manifest << "# archive\tstored name\texpected file\tCRC-32\tsize\n";
-  for (const rarpack_test::SetArchive& a : rarpack_test::ReferenceSet()) {
-    const zelk4::rarpack::PackResult packed = rarpack_test::PackSetArchive(a);
+  for (const zelk4::rarpack_test::SetArchive& a : zelk4::rarpack_test::ReferenceSet()) {
+    const zelk4::rarpack::PackResult packed = zelk4::rarpack_test::PackSetArchive(a);
     if (!packed.ok || !WriteFile(out / a.file, packed.archive)) {
       std::fprintf(stderr, "zelk4_rarpack_reference_set: cannot make %s: %s\n", a.file.c_str(), packed.error.c_str());
       return 1;
