@@ -1,6 +1,6 @@
-// The jeep at 640x480 with the three quads, drawn by our software device and by llvmpipe with
-// the same number of threads. Compare the two times (the ratio is what the cross-check note
-// reports); each iteration is one whole frame, finished in memory.
+// The jeep at 640x480 with the three quads, and the heavy frame, each drawn by our software
+// device and by llvmpipe with the same number of threads. Compare the two times (the ratio is
+// what the cross-check note reports); each iteration is one whole frame, finished in memory.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -17,35 +17,38 @@ unsigned Threads() {
   return n >= 1 && n <= 16 ? static_cast<unsigned>(n) : 1;
 }
 
-const crosscheck::Scene& Jeep() {
-  static const crosscheck::Scene scene =
-      crosscheck::JeepScene(std::string(ZELK4_CORPUS_DIR) + "/3ds");
-  return scene;
+// Argument 0: the jeep at 640x480 with the three quads; 1: the heavy frame.
+const zelk4::crosscheck::Scene& Frame(int64_t which) {
+  static const zelk4::crosscheck::Scene jeep = zelk4::crosscheck::JeepScene(std::string(ZELK4_CORPUS_DIR) + "/3ds");
+  static const zelk4::crosscheck::Scene heavy = zelk4::crosscheck::HeavyScene();
+  return which == 0 ? jeep : heavy;
 }
 
-void BM_DemoFrameSoftwareDevice(benchmark::State& state) {
-  if (Jeep().name.empty()) {
+void BM_FrameSoftwareDevice(benchmark::State& state) {
+  const zelk4::crosscheck::Scene& scene = Frame(state.range(0));
+  if (scene.name.empty()) {
     state.SkipWithError("jeep1.3ds not found in the corpus");
     return;
   }
-  crosscheck::DeviceRenderer device(Jeep(), Threads());
+  zelk4::crosscheck::DeviceRenderer device(scene, Threads());
   if (!device.ok()) {
     state.SkipWithError(device.error().c_str());
     return;
   }
-  d3d8::PresentToNothing();  // the frame stays in the back buffer, as llvmpipe's does
+  zelk4::d3d8::PresentToNothing();  // the frame stays in the back buffer, as llvmpipe's does
   for (auto _ : state) device.Render();
   state.counters["threads"] = Threads();
 }
-BENCHMARK(BM_DemoFrameSoftwareDevice)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FrameSoftwareDevice)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_DemoFrameLlvmpipe(benchmark::State& state) {
-  if (Jeep().name.empty()) {
+void BM_FrameLlvmpipe(benchmark::State& state) {
+  const zelk4::crosscheck::Scene& scene = Frame(state.range(0));
+  if (scene.name.empty()) {
     state.SkipWithError("jeep1.3ds not found in the corpus");
     return;
   }
   setenv("LP_NUM_THREADS", std::to_string(Threads()).c_str(), 1);
-  crosscheck::GlRenderer gl(Jeep(), Threads());
+  zelk4::crosscheck::GlRenderer gl(scene, Threads());
   if (!gl.ok()) {
     state.SkipWithError(gl.error().c_str());
     return;
@@ -53,6 +56,6 @@ void BM_DemoFrameLlvmpipe(benchmark::State& state) {
   for (auto _ : state) gl.Render();
   state.counters["threads"] = Threads();
 }
-BENCHMARK(BM_DemoFrameLlvmpipe)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FrameLlvmpipe)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

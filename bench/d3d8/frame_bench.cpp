@@ -60,8 +60,8 @@ struct Scene {
   DWORD meshMipFilter = D3DTEXF_LINEAR;
 
   explicit Scene(unsigned threads, DWORD mipFilter = D3DTEXF_LINEAR) : meshMipFilter(mipFilter) {
-    d3d8::PresentToNothing();
-    d3d8::SetWorkerThreads(threads);
+    zelk4::d3d8::PresentToNothing();
+    zelk4::d3d8::SetWorkerThreads(threads);
     direct3d = Direct3DCreate8(D3D_SDK_VERSION);
     D3DPRESENT_PARAMETERS pp{};
     pp.BackBufferWidth = 640;

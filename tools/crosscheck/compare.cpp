@@ -7,7 +7,7 @@
 
 #include "kit/image_writers.h"
 
-namespace crosscheck {
+namespace zelk4::crosscheck {
 
 Comparison Compare(const Image& a, const Image& b, int levels) {
   Comparison c;
@@ -62,4 +62,4 @@ bool WritePng(const std::filesystem::path& path, const Image& image, std::string
                                   /*withAlpha=*/false, error);
 }
 
-}  // namespace crosscheck
+}  // namespace zelk4::crosscheck

@@ -7,7 +7,7 @@
 
 #include "crosscheck/scene.h"
 
-namespace crosscheck {
+namespace zelk4::crosscheck {
 
 struct Comparison {
   double psnr = 0.0;        // dB over R, G, B; infinity for equal pictures
@@ -24,4 +24,4 @@ Image Difference(const Image& a, const Image& b);
 // An RGB PNG; false with a message in *error on failure.
 bool WritePng(const std::filesystem::path& path, const Image& image, std::string* error);
 
-}  // namespace crosscheck
+}  // namespace zelk4::crosscheck

@@ -1,6 +1,6 @@
 #include "crosscheck/crosscheck.h"
 
-namespace crosscheck {
+namespace zelk4::crosscheck {
 
 CheckResult CheckScene(const Scene& scene, unsigned threads) {
   CheckResult r;
@@ -38,4 +38,4 @@ bool WritePictures(const std::filesystem::path& folder, const Scene& scene, cons
          WritePng(folder / (scene.name + "-diff.png"), Difference(r.device, r.gl), error);
 }
 
-}  // namespace crosscheck
+}  // namespace zelk4::crosscheck

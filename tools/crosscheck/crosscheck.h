@@ -9,7 +9,7 @@
 #include "crosscheck/renderers.h"
 #include "crosscheck/scene.h"
 
-namespace crosscheck {
+namespace zelk4::crosscheck {
 
 // Pass marks: PSNR of at least kMinPsnr dB and at most kMaxShareOff of the pixels off by more
 // than kLevels (one R5G6B5 step is eight levels, so those scenes get twice the levels).
@@ -31,4 +31,4 @@ CheckResult CheckScene(const Scene& scene, unsigned threads);
 bool WritePictures(const std::filesystem::path& folder, const Scene& scene, const CheckResult& r,
                    std::string* error);
 
-}  // namespace crosscheck
+}  // namespace zelk4::crosscheck

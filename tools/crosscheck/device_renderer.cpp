@@ -6,7 +6,7 @@
 #include "crosscheck/renderers.h"
 #include "platform/d3d8/device_control.h"
 
-namespace crosscheck {
+namespace zelk4::crosscheck {
 namespace {
 
 DWORD FloatBits(float f) {
@@ -141,8 +141,8 @@ bool DeviceRenderer::Impl::MakeTexture(const TextureDesc& t) {
 }
 
 bool DeviceRenderer::Impl::Setup(unsigned threads) {
-  d3d8::PresentOffscreen();
-  d3d8::SetWorkerThreads(threads);
+  zelk4::d3d8::PresentOffscreen();
+  zelk4::d3d8::SetWorkerThreads(threads);
   direct3d = Direct3DCreate8(D3D_SDK_VERSION);
   if (direct3d == nullptr) return false;
   D3DPRESENT_PARAMETERS pp{};
@@ -303,7 +303,7 @@ void DeviceRenderer::Render() {
 }
 
 Image DeviceRenderer::Read() const {
-  const d3d8::Frame& f = d3d8::LastPresentedFrame();
+  const zelk4::d3d8::Frame& f = zelk4::d3d8::LastPresentedFrame();
   Image image;
   image.width = f.width;
   image.height = f.height;
@@ -311,4 +311,4 @@ Image DeviceRenderer::Read() const {
   return image;
 }
 
-}  // namespace crosscheck
+}  // namespace zelk4::crosscheck

@@ -23,7 +23,7 @@
 
 #include "crosscheck/renderers.h"
 
-namespace crosscheck {
+namespace zelk4::crosscheck {
 namespace {
 
 struct GlArrays {
@@ -539,6 +539,10 @@ std::string GlRenderer::RendererName() const {
 void GlRenderer::Render() {
   if (!ok()) return;
   const Scene& scene = impl_->scene;
+  // Another renderer's context may have been made current since (the benchmark keeps two).
+  OSMesaMakeCurrent(impl_->context, impl_->buffer.data(),
+                    impl_->rgb565 ? GL_UNSIGNED_SHORT_5_6_5 : GL_UNSIGNED_BYTE,
+                    static_cast<GLsizei>(scene.width), static_cast<GLsizei>(scene.height));
   int current = -1;
   auto finishTarget = [&](int target) {
     if (target < 0) return;
@@ -589,4 +593,4 @@ Image GlRenderer::Read() const {
   return image;
 }
 
-}  // namespace crosscheck
+}  // namespace zelk4::crosscheck

@@ -1,10 +1,11 @@
 // zelk4-crosscheck: draws each cross-check scene with our software Direct3D 8 device and with
 // Mesa's OpenGL (llvmpipe through OSMesa), compares the pictures and writes each pair and their
-// difference as PNGs; with --bench, times both on the demo-scale frame.
+// difference as PNGs; with --bench, times both on the demo-scale jeep frame and the heavy frame.
 #include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -39,38 +40,57 @@ FrameTimes TimeFrames(const std::function<void()>& frame, int frames) {
   return {spent.count() / frames, (ProcessCpuSeconds() - cpuStart) / frames};
 }
 
+// One frame timed on both renderers.
+struct BenchFrame {
+  std::string label;
+  zelk4::crosscheck::Scene scene;
+  std::unique_ptr<zelk4::crosscheck::DeviceRenderer> device;
+  std::unique_ptr<zelk4::crosscheck::GlRenderer> gl;
+  FrameTimes ours, theirs;
+};
+
 int Bench(const std::filesystem::path& corpus, unsigned threads, int frames) {
-  crosscheck::Scene scene = crosscheck::JeepScene(corpus);
-  if (scene.name.empty()) {
+  std::vector<BenchFrame> bench(2);
+  bench[0].label = "jeep frame (demo scale)";
+  bench[0].scene = zelk4::crosscheck::JeepScene(corpus);
+  if (bench[0].scene.name.empty()) {
     std::fprintf(stderr, "zelk4-crosscheck: cannot read %s\n", (corpus / "jeep1.3ds").string().c_str());
     return 1;
   }
-  crosscheck::DeviceRenderer device(scene, threads);
-  crosscheck::GlRenderer gl(scene, threads);
-  if (!device.ok() || !gl.ok()) {
-    std::fprintf(stderr, "zelk4-crosscheck: %s%s\n", device.error().c_str(), gl.error().c_str());
-    return 1;
+  bench[1].label = "heavy frame (10,000 triangles)";
+  bench[1].scene = zelk4::crosscheck::HeavyScene();
+  for (BenchFrame& b : bench) {
+    b.device = std::make_unique<zelk4::crosscheck::DeviceRenderer>(b.scene, threads);
+    b.gl = std::make_unique<zelk4::crosscheck::GlRenderer>(b.scene, threads);
+    if (!b.device->ok() || !b.gl->ok()) {
+      std::fprintf(stderr, "zelk4-crosscheck: %s%s\n", b.device->error().c_str(), b.gl->error().c_str());
+      return 1;
+    }
   }
-  d3d8::PresentToNothing();  // the frame stays in the back buffer, as llvmpipe's does
-  // Interleaved rounds, so both see the same share of whatever else the machine is doing.
-  FrameTimes ours, theirs;
+  zelk4::d3d8::PresentToNothing();  // the frame stays in the back buffer, as llvmpipe's does
+  // Interleaved rounds, so both renderers and both frames see the same share of whatever else
+  // the machine is doing.
   const int rounds = 5;
   for (int r = 0; r < rounds; ++r) {
-    FrameTimes a = TimeFrames([&] { device.Render(); }, frames);
-    FrameTimes b = TimeFrames([&] { gl.Render(); }, frames);
-    ours.wall += a.wall / rounds;
-    ours.cpu += a.cpu / rounds;
-    theirs.wall += b.wall / rounds;
-    theirs.cpu += b.cpu / rounds;
+    for (BenchFrame& b : bench) {
+      const FrameTimes ours = TimeFrames([&] { b.device->Render(); }, frames);
+      const FrameTimes theirs = TimeFrames([&] { b.gl->Render(); }, frames);
+      b.ours.wall += ours.wall / rounds;
+      b.ours.cpu += ours.cpu / rounds;
+      b.theirs.wall += theirs.wall / rounds;
+      b.theirs.cpu += theirs.cpu / rounds;
+    }
   }
-  std::printf("demo-scale frame %ux%u, %u thread(s), %d rounds of %d frames each\n", scene.width,
-              scene.height, threads, rounds, frames);
-  std::printf("  %-34s %8.3f ms/frame wall %8.3f ms/frame processor\n", "software device:",
-              ours.wall * 1e3, ours.cpu * 1e3);
-  std::printf("  %-34s %8.3f ms/frame wall %8.3f ms/frame processor\n",
-              (gl.RendererName() + ":").c_str(), theirs.wall * 1e3, theirs.cpu * 1e3);
-  std::printf("  ratio (device / llvmpipe): %.2f wall, %.2f processor\n", ours.wall / theirs.wall,
-              ours.cpu / theirs.cpu);
+  std::printf("%u thread(s), %d rounds of %d frames per renderer and frame\n", threads, rounds, frames);
+  for (const BenchFrame& b : bench) {
+    std::printf("%s, %ux%u\n", b.label.c_str(), b.scene.width, b.scene.height);
+    std::printf("  %-34s %8.3f ms/frame wall %8.3f ms/frame processor\n", "software device:",
+                b.ours.wall * 1e3, b.ours.cpu * 1e3);
+    std::printf("  %-34s %8.3f ms/frame wall %8.3f ms/frame processor\n",
+                (b.gl->RendererName() + ":").c_str(), b.theirs.wall * 1e3, b.theirs.cpu * 1e3);
+    std::printf("  ratio (device / llvmpipe): %.2f wall, %.2f processor\n",
+                b.ours.wall / b.theirs.wall, b.ours.cpu / b.theirs.cpu);
+  }
   return 0;
 }
 
@@ -91,7 +111,7 @@ int main(int argc, char** argv) {
   app.add_option("--threads", threads, "rasterizer threads for both renderers")->check(CLI::Range(1u, 16u));
   app.add_flag("--list", list, "list the scenes and exit");
   app.add_flag("--force", force, "replace pictures already in the output folder");
-  app.add_flag("--bench", bench, "time both renderers on the demo-scale frame (640x480)");
+  app.add_flag("--bench", bench, "time both renderers on the jeep and the heavy frame (640x480)");
   app.add_option("--frames", frames, "frames timed per renderer with --bench")->check(CLI::Range(1, 10000));
   try {
     app.parse(argc, argv);
@@ -100,7 +120,7 @@ int main(int argc, char** argv) {
   }
 
   if (bench) return Bench(corpus, threads, frames);
-  std::vector<crosscheck::Scene> scenes = crosscheck::AllScenes(corpus);
+  std::vector<zelk4::crosscheck::Scene> scenes = zelk4::crosscheck::AllScenes(corpus);
   if (list) {
     for (const auto& s : scenes) std::printf("%-18s %s\n", s.name.c_str(), s.about.c_str());
     return 0;
@@ -114,13 +134,13 @@ int main(int argc, char** argv) {
                    (out / (s.name + "-device.png")).string().c_str());
       return 1;
     }
-    crosscheck::CheckResult r = crosscheck::CheckScene(s, threads);
+    zelk4::crosscheck::CheckResult r = zelk4::crosscheck::CheckScene(s, threads);
     if (!r.error.empty()) {
       std::fprintf(stderr, "zelk4-crosscheck: %s: %s\n", s.name.c_str(), r.error.c_str());
       return 1;
     }
     std::string error;
-    if (!crosscheck::WritePictures(out, s, r, &error)) {
+    if (!zelk4::crosscheck::WritePictures(out, s, r, &error)) {
       std::fprintf(stderr, "zelk4-crosscheck: %s\n", error.c_str());
       return 1;
     }

@@ -3,7 +3,7 @@
 
 #include "crosscheck/scene.h"
 
-namespace crosscheck {
+namespace zelk4::crosscheck {
 
 D3DMATRIX Identity() {
   D3DMATRIX m{};
@@ -92,4 +92,4 @@ D3DMATRIX Scaling(float x, float y, float z) {
   return m;
 }
 
-}  // namespace crosscheck
+}  // namespace zelk4::crosscheck

@@ -7,7 +7,7 @@
 
 #include "crosscheck/scene.h"
 
-namespace crosscheck {
+namespace zelk4::crosscheck {
 
 // Our software Direct3D 8 device, drawing offscreen with `threads` rasterizer threads.
 class DeviceRenderer {
@@ -52,4 +52,4 @@ class GlRenderer {
   std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace crosscheck
+}  // namespace zelk4::crosscheck

@@ -15,7 +15,7 @@
 
 #include "platform/d3d8/d3d8.h"
 
-namespace crosscheck {
+namespace zelk4::crosscheck {
 
 // Every element a vertex may carry; the draw's FVF says which ones are used.
 struct Vertex {
@@ -120,6 +120,11 @@ std::vector<Scene> AllScenes(const std::filesystem::path& corpus3ds);
 Scene JeepScene(const std::filesystem::path& corpus3ds, uint32_t width = 640, uint32_t height = 480,
                 bool lit = false);
 
+// The heavy frame: a 10,000-triangle sheet, textured through the linear mip filter and depth
+// tested, over about half the screen, then three full-screen blended quads (a textured one
+// alpha-tested at 200, a flash and a veil), as the software device's frame benchmark draws it.
+Scene HeavyScene(uint32_t width = 640, uint32_t height = 480);
+
 // Identity, and the D3DX-style helpers the scenes are built with.
 D3DMATRIX Identity();
 D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b);
@@ -130,4 +135,4 @@ D3DMATRIX RotationX(float angle);
 D3DMATRIX Translation(float x, float y, float z);
 D3DMATRIX Scaling(float x, float y, float z);
 
-}  // namespace crosscheck
+}  // namespace zelk4::crosscheck

@@ -9,7 +9,7 @@
 #include "crosscheck/scene.h"
 #include "scene/scene.h"
 
-namespace crosscheck {
+namespace zelk4::crosscheck {
 namespace {
 
 constexpr float kPi = 3.14159265f;
@@ -818,6 +818,26 @@ Draw MeshBase(const Scene& s) {
   return d;
 }
 
+// A texture of the given size with its whole chain, each level its own pattern of red and
+// green ramps over an x-xor-y blue (so a wrong level shows), alpha a diagonal ramp or opaque.
+TextureDesc Patterned(uint32_t size, bool withAlpha, bool chain) {
+  TextureDesc t;
+  t.size = size;
+  auto level = [&](uint32_t s) {
+    std::vector<uint32_t> texels(static_cast<size_t>(s) * s);
+    for (uint32_t y = 0; y < s; ++y) {
+      for (uint32_t x = 0; x < s; ++x) {
+        const uint32_t alpha = withAlpha ? ((x * 7 + y * 3) & 255) : 255;
+        texels[y * s + x] = (alpha << 24) | ((x * 255 / s) << 16) | ((y * 255 / s) << 8) | ((x ^ y) & 255);
+      }
+    }
+    return texels;
+  };
+  t.faces[0] = level(size);
+  for (uint32_t s = size / 2; chain && s >= 1; s /= 2) t.mips.push_back(level(s));
+  return t;
+}
+
 }  // namespace
 
 Scene JeepScene(const std::filesystem::path& corpus3ds, uint32_t width, uint32_t height, bool lit) {
@@ -864,11 +884,85 @@ Scene JeepScene(const std::filesystem::path& corpus3ds, uint32_t width, uint32_t
   return s;
 }
 
+Scene HeavyScene(uint32_t width, uint32_t height) {
+  Scene s("heavy",
+          "10,000 textured depth-tested triangles under the linear mip filter over about half the "
+          "screen, then three full-screen blended quads, one textured and alpha-tested at 200",
+          width, height);
+  s.textures.push_back(Patterned(256, false, true));
+  s.textures.push_back(Patterned(256, true, false));
+  s.draws.push_back(Clear(0xFF203040));
+  // A gently waving sheet of 100 x 50 cells, two triangles each, seen from above at an angle.
+  constexpr int kColumns = 100, kRows = 50;
+  Draw mesh;
+  mesh.world = Identity();
+  mesh.view = LookAtLH(0, 1.6f, -2.2f, 0, 0, 0);
+  mesh.projection = PerspectiveFovLH(0.7853982f, static_cast<float>(width) / static_cast<float>(height),
+                                     0.1f, 10.0f);
+  mesh.fvf = D3DFVF_XYZ | D3DFVF_TEX1;
+  mesh.zEnable = mesh.zWrite = true;
+  mesh.stages[0] = DefaultStage0(0);
+  mesh.stages[0].filter = D3DTEXF_LINEAR;
+  mesh.stages[0].mipFilter = D3DTEXF_LINEAR;
+  for (int r = 0; r <= kRows; ++r) {
+    for (int c = 0; c <= kColumns; ++c) {
+      Vertex v;
+      v.x = -1.6f + 3.2f * static_cast<float>(c) / kColumns;
+      v.z = -0.8f + 1.6f * static_cast<float>(r) / kRows;
+      v.y = 0.08f * std::sin(6.0f * v.x) * std::cos(5.0f * v.z);
+      v.u = 4.0f * static_cast<float>(c) / kColumns;
+      v.v = 2.0f * static_cast<float>(r) / kRows;
+      mesh.vertices.push_back(v);
+    }
+  }
+  for (int r = 0; r < kRows; ++r) {
+    for (int c = 0; c < kColumns; ++c) {
+      const uint16_t a = static_cast<uint16_t>(r * (kColumns + 1) + c), b = a + 1,
+                     d = static_cast<uint16_t>(a + kColumns + 1), e = d + 1;
+      mesh.indices.insert(mesh.indices.end(), {a, d, b, b, d, e});
+    }
+  }
+  s.draws.push_back(mesh);
+  // The quads fill the frame from a camera 4.8 units away with a square 45-degree view.
+  Draw overlay;
+  overlay.world = Identity();
+  overlay.view = LookAtLH(0, 0, -4.8f, 0, 0, 0);
+  overlay.projection = PerspectiveFovLH(0.7853982f, 1.0f, 0.001f, 100.0f);
+  overlay.blend = true;
+  overlay.srcBlend = D3DBLEND_SRCALPHA;
+  overlay.destBlend = D3DBLEND_INVSRCALPHA;
+  overlay.alphaTest = true;
+  overlay.alphaRef = 200;
+  overlay.stages[0] = ModulateStage0(1);
+  overlay.stages[0].filter = D3DTEXF_LINEAR;
+  auto quad = [](Draw* d, uint32_t colour) {
+    Vertex a, b, c, e;
+    a.x = -2; a.y = 2; a.u = 0; a.v = 0;
+    b.x = 2; b.y = 2; b.u = 1; b.v = 0;
+    c.x = -2; c.y = -2; c.u = 0; c.v = 1;
+    e.x = 2; e.y = -2; e.u = 1; e.v = 1;
+    for (Vertex* v : {&a, &b, &c, &e}) v->diffuse = colour;
+    d->vertices = {a, b, c, b, c, e};
+    d->fvf = kQuadFvf;
+  };
+  quad(&overlay, 0xFFFFFFFF);
+  s.draws.push_back(overlay);
+  Draw flash = overlay;
+  flash.alphaTest = false;
+  flash.stages[0] = DiffuseOnly();
+  quad(&flash, 0x40FF8000);
+  s.draws.push_back(flash);
+  Draw veil = flash;
+  quad(&veil, 0x1FFFFFFF);
+  s.draws.push_back(veil);
+  return s;
+}
+
 std::vector<Scene> AllScenes(const std::filesystem::path& corpus3ds) {
   std::vector<Scene> scenes = {Blends(),        StageSetups(),     AlphaTest(), DepthAndCull(),
                                Lights(1),       Lights(3),         Lights(8),   SphereMap(),
                                CubeReflection(), PointSprites(),   RenderTarget(), StripsFansLines(), Mipmaps(), Viewport(),
-                               Rgb565(),        ScreenQuads()};
+                               Rgb565(),        ScreenQuads(),    HeavyScene()};
   if (!corpus3ds.empty()) {
     for (bool lit : {false, true}) {
       Scene jeep = JeepScene(corpus3ds, 160, 120, lit);
@@ -880,4 +974,4 @@ std::vector<Scene> AllScenes(const std::filesystem::path& corpus3ds) {
   return scenes;
 }
 
-}  // namespace crosscheck
+}  // namespace zelk4::crosscheck

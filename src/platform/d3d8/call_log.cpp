@@ -6,7 +6,7 @@
 
 #include "platform/d3d8/device_control.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 bool g_logOn = false;
 std::vector<std::string> g_log;
@@ -52,4 +52,4 @@ std::string MatrixText(const D3DMATRIX* matrix) {
   return text + "]";
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -5,7 +5,7 @@
 
 #include "platform/d3d8/d3d8.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 bool CallLogOn();
 void LogCall(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -30,9 +30,9 @@ std::string ClearText(DWORD flags);      // "TARGET|ZBUFFER"
 std::string LightTypeName(DWORD type);   // "POINT"
 std::string FvfText(DWORD fvf);          // "XYZ|DIFFUSE|TEX1"
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8
 
 #define D3D8_LOG(...)                              \
   do {                                             \
-    if (::d3d8::CallLogOn()) ::d3d8::LogCall(__VA_ARGS__); \
+    if (::zelk4::d3d8::CallLogOn()) ::zelk4::d3d8::LogCall(__VA_ARGS__); \
   } while (0)

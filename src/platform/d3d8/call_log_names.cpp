@@ -6,7 +6,7 @@
 
 #include "platform/d3d8/call_log.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 
 struct Name {
@@ -307,4 +307,4 @@ std::string FvfText(DWORD fvf) {
   return text.empty() ? "0" : text;
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -1,7 +1,7 @@
 // ResetControls: every software-device control back to its start value; drawing suspension.
 #include "platform/d3d8/device_control.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 namespace {
 bool drawingSuspended = false;
@@ -22,4 +22,4 @@ void ResetControls() {
   SetWorkerThreads(0);
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -26,7 +26,7 @@ class IDirect3DCubeTexture8;
 class IDirect3DVertexBuffer8;
 class IDirect3DIndexBuffer8;
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 struct DeviceCore;  // the device's state and pipeline (private to the library)
 }
 
@@ -232,7 +232,7 @@ class IDirect3DDevice8 : public IDirect3DUnknown8 {
   ~IDirect3DDevice8() override;
 
  public:
-  std::unique_ptr<d3d8::DeviceCore> core_;
+  std::unique_ptr<zelk4::d3d8::DeviceCore> core_;
 };
 
 class IDirect3D8 : public IDirect3DUnknown8 {

@@ -1,7 +1,7 @@
 // Direct3D 8's render and texture-stage state values right after CreateDevice.
 #include "platform/d3d8/device_core.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 
 constexpr DWORD FloatBits(float f) {
@@ -100,4 +100,4 @@ void SetDefaultStates(DeviceState* s, bool autoDepth, UINT width, UINT height) {
   s->lights.clear();
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -8,7 +8,8 @@
 #include "platform/d3d8/presenter.h"
 #include "platform/d3d8/rasterizer.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
+namespace {
 
 // Devices alive now: a resource outliving its device must not reach into a freed one.
 std::set<const IDirect3DDevice8*>& LiveDevices() {
@@ -52,6 +53,8 @@ LightSlot* Light(DeviceState& s, DWORD index, bool grow) {
   return &s.lights[index];
 }
 
+}  // namespace
+
 DeviceCore::DeviceCore() { }
 
 DeviceCore::~DeviceCore() {
@@ -73,12 +76,12 @@ void FinishDrawing(IDirect3DDevice8* device) {
 
 void RegisterDevice(IDirect3DDevice8* device) { LiveDevices().insert(device); }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8
 
-using d3d8::ObjectName;
+using zelk4::d3d8::ObjectName;
 
 IDirect3DDevice8::~IDirect3DDevice8() {
-  d3d8::LiveDevices().erase(this);
+  zelk4::d3d8::LiveDevices().erase(this);
   core_.reset();
 }
 
@@ -131,7 +134,7 @@ HRESULT IDirect3DDevice8::CreateTexture(UINT Width, UINT Height, UINT Levels, DW
                                         IDirect3DTexture8** ppTexture) {
   HRESULT hr = D3D_OK;
   if (ppTexture == nullptr || Width == 0 || Height == 0 || Width > 4096 || Height > 4096 ||
-      d3d8::BytesPerPixel(Format) == 0 || Format == D3DFMT_D16 || Format == D3DFMT_D24X8) {
+      zelk4::d3d8::BytesPerPixel(Format) == 0 || Format == D3DFMT_D16 || Format == D3DFMT_D24X8) {
     hr = D3DERR_INVALIDCALL;
   } else if ((Usage & D3DUSAGE_RENDERTARGET) != 0 && Pool != D3DPOOL_DEFAULT) {
     hr = D3DERR_INVALIDCALL;  // render targets live in the default pool only
@@ -141,7 +144,7 @@ HRESULT IDirect3DDevice8::CreateTexture(UINT Width, UINT Height, UINT Levels, DW
   if (Levels == 0 || Levels > fullChain) Levels = fullChain;
   if (hr == D3D_OK) {
     auto* texture = new IDirect3DTexture8;
-    texture->objectId_ = d3d8::NextObjectId();
+    texture->objectId_ = zelk4::d3d8::NextObjectId();
     texture->device_ = this;
     texture->type_ = D3DRTYPE_TEXTURE;
     texture->format_ = Format;
@@ -150,7 +153,7 @@ HRESULT IDirect3DDevice8::CreateTexture(UINT Width, UINT Height, UINT Levels, DW
     texture->levelCount_ = Levels;
     UINT w = Width, h = Height;
     for (UINT level = 0; level < Levels; ++level) {
-      IDirect3DSurface8* surface = d3d8::NewSurface(this, w, h, Format, Usage, Pool);
+      IDirect3DSurface8* surface = zelk4::d3d8::NewSurface(this, w, h, Format, Usage, Pool);
       surface->container_ = texture;
       texture->levels_.push_back(surface);
       w = w > 1 ? w / 2 : 1;
@@ -161,8 +164,8 @@ HRESULT IDirect3DDevice8::CreateTexture(UINT Width, UINT Height, UINT Levels, DW
     *ppTexture = nullptr;
   }
   D3D8_LOG("CreateTexture(%u, %u, %u, %s, %s, %s) -> %s", Width, Height, Levels,
-           d3d8::UsageText(Usage).c_str(), d3d8::FormatName(Format).c_str(),
-           d3d8::PoolName(Pool).c_str(), hr == D3D_OK ? ObjectName(*ppTexture).c_str() : "failed");
+           zelk4::d3d8::UsageText(Usage).c_str(), zelk4::d3d8::FormatName(Format).c_str(),
+           zelk4::d3d8::PoolName(Pool).c_str(), hr == D3D_OK ? ObjectName(*ppTexture).c_str() : "failed");
   return hr;
 }
 
@@ -171,7 +174,7 @@ HRESULT IDirect3DDevice8::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD 
                                             IDirect3DCubeTexture8** ppCubeTexture) {
   HRESULT hr = D3D_OK;
   if (ppCubeTexture == nullptr || EdgeLength == 0 || EdgeLength > 4096 ||
-      d3d8::BytesPerPixel(Format) == 0 || Format == D3DFMT_D16 || Format == D3DFMT_D24X8) {
+      zelk4::d3d8::BytesPerPixel(Format) == 0 || Format == D3DFMT_D16 || Format == D3DFMT_D24X8) {
     hr = D3DERR_INVALIDCALL;
   }
   UINT fullChain = 1;
@@ -179,7 +182,7 @@ HRESULT IDirect3DDevice8::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD 
   if (Levels == 0 || Levels > fullChain) Levels = fullChain;
   if (hr == D3D_OK) {
     auto* cube = new IDirect3DCubeTexture8;
-    cube->objectId_ = d3d8::NextObjectId();
+    cube->objectId_ = zelk4::d3d8::NextObjectId();
     cube->device_ = this;
     cube->type_ = D3DRTYPE_CUBETEXTURE;
     cube->format_ = Format;
@@ -189,7 +192,7 @@ HRESULT IDirect3DDevice8::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD 
     for (auto& face : cube->faces_) {
       UINT size = EdgeLength;
       for (UINT level = 0; level < Levels; ++level) {
-        IDirect3DSurface8* surface = d3d8::NewSurface(this, size, size, Format, Usage, Pool);
+        IDirect3DSurface8* surface = zelk4::d3d8::NewSurface(this, size, size, Format, Usage, Pool);
         surface->container_ = cube;
         face.push_back(surface);
         size = size > 1 ? size / 2 : 1;
@@ -200,8 +203,8 @@ HRESULT IDirect3DDevice8::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD 
     *ppCubeTexture = nullptr;
   }
   D3D8_LOG("CreateCubeTexture(%u, %u, %s, %s, %s) -> %s", EdgeLength, Levels,
-           d3d8::UsageText(Usage).c_str(), d3d8::FormatName(Format).c_str(),
-           d3d8::PoolName(Pool).c_str(),
+           zelk4::d3d8::UsageText(Usage).c_str(), zelk4::d3d8::FormatName(Format).c_str(),
+           zelk4::d3d8::PoolName(Pool).c_str(),
            hr == D3D_OK ? ObjectName(*ppCubeTexture).c_str() : "failed");
   return hr;
 }
@@ -211,10 +214,10 @@ HRESULT IDirect3DDevice8::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF
   HRESULT hr = D3D_OK;
   // A sane upper bound keeps a wild length from exhausting memory.
   if (ppVertexBuffer == nullptr || Length == 0 || Length > (256u << 20)) hr = D3DERR_INVALIDCALL;
-  if (hr == D3D_OK) hr = d3d8::CreationResult({d3d8::CreationCall::kCreateVertexBuffer});
+  if (hr == D3D_OK) hr = zelk4::d3d8::CreationResult({zelk4::d3d8::CreationCall::kCreateVertexBuffer});
   if (SUCCEEDED(hr)) {
     auto* buffer = new IDirect3DVertexBuffer8;
-    buffer->objectId_ = d3d8::NextObjectId();
+    buffer->objectId_ = zelk4::d3d8::NextObjectId();
     buffer->device_ = this;
     buffer->type_ = D3DRTYPE_VERTEXBUFFER;
     buffer->desc_ = D3DVERTEXBUFFER_DESC{D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, Usage, Pool,
@@ -224,8 +227,8 @@ HRESULT IDirect3DDevice8::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF
   } else if (ppVertexBuffer != nullptr) {
     *ppVertexBuffer = nullptr;
   }
-  D3D8_LOG("CreateVertexBuffer(%u, %s, %s, %s) -> %s", Length, d3d8::UsageText(Usage).c_str(),
-           d3d8::FvfText(FVF).c_str(), d3d8::PoolName(Pool).c_str(),
+  D3D8_LOG("CreateVertexBuffer(%u, %s, %s, %s) -> %s", Length, zelk4::d3d8::UsageText(Usage).c_str(),
+           zelk4::d3d8::FvfText(FVF).c_str(), zelk4::d3d8::PoolName(Pool).c_str(),
            SUCCEEDED(hr) ? ObjectName(*ppVertexBuffer).c_str() : "failed");
   return hr;
 }
@@ -239,7 +242,7 @@ HRESULT IDirect3DDevice8::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT 
   }
   if (hr == D3D_OK) {
     auto* buffer = new IDirect3DIndexBuffer8;
-    buffer->objectId_ = d3d8::NextObjectId();
+    buffer->objectId_ = zelk4::d3d8::NextObjectId();
     buffer->device_ = this;
     buffer->type_ = D3DRTYPE_INDEXBUFFER;
     buffer->desc_ = D3DINDEXBUFFER_DESC{Format, D3DRTYPE_INDEXBUFFER, Usage, Pool, Length};
@@ -248,8 +251,8 @@ HRESULT IDirect3DDevice8::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT 
   } else if (ppIndexBuffer != nullptr) {
     *ppIndexBuffer = nullptr;
   }
-  D3D8_LOG("CreateIndexBuffer(%u, %s, %s, %s) -> %s", Length, d3d8::UsageText(Usage).c_str(),
-           d3d8::FormatName(Format).c_str(), d3d8::PoolName(Pool).c_str(),
+  D3D8_LOG("CreateIndexBuffer(%u, %s, %s, %s) -> %s", Length, zelk4::d3d8::UsageText(Usage).c_str(),
+           zelk4::d3d8::FormatName(Format).c_str(), zelk4::d3d8::PoolName(Pool).c_str(),
            hr == D3D_OK ? ObjectName(*ppIndexBuffer).c_str() : "failed");
   return hr;
 }
@@ -259,10 +262,10 @@ HRESULT IDirect3DDevice8::CreateImageSurface(UINT Width, UINT Height, D3DFORMAT 
   if (ppSurface == nullptr) return D3DERR_INVALIDCALL;
   *ppSurface = nullptr;
   if (Width == 0 || Height == 0 || Width > 4096 || Height > 4096 ||
-      d3d8::BytesPerPixel(Format) == 0) {
+      zelk4::d3d8::BytesPerPixel(Format) == 0) {
     return D3DERR_INVALIDCALL;
   }
-  *ppSurface = d3d8::NewSurface(this, Width, Height, Format, 0, D3DPOOL_SYSTEMMEM);
+  *ppSurface = zelk4::d3d8::NewSurface(this, Width, Height, Format, 0, D3DPOOL_SYSTEMMEM);
   return D3D_OK;
 }
 
@@ -272,7 +275,7 @@ HRESULT IDirect3DDevice8::SetRenderTarget(IDirect3DSurface8* pRenderTarget,
                                           IDirect3DSurface8* pNewZStencil) {
   D3D8_LOG("SetRenderTarget(%s, %s)", ObjectName(pRenderTarget).c_str(),
            ObjectName(pNewZStencil).c_str());
-  d3d8::DeviceCore& c = *core_;
+  zelk4::d3d8::DeviceCore& c = *core_;
   if (pRenderTarget != nullptr) {
     bool renderable = pRenderTarget == c.backBuffer ||
                       (pRenderTarget->usage_ & D3DUSAGE_RENDERTARGET) != 0;
@@ -292,10 +295,10 @@ HRESULT IDirect3DDevice8::SetRenderTarget(IDirect3DSurface8* pRenderTarget,
   // A texture drawn into may be read by the next draw: finish what is queued first.
   c.rasterizer->Finish();
   if (pRenderTarget != nullptr) {
-    d3d8::Rebind(&c.renderTarget, pRenderTarget);
+    zelk4::d3d8::Rebind(&c.renderTarget, pRenderTarget);
     c.state.viewport = D3DVIEWPORT8{0, 0, pRenderTarget->width_, pRenderTarget->height_, 0.0f, 1.0f};
   }
-  d3d8::Rebind(&c.depthStencil, pNewZStencil);
+  zelk4::d3d8::Rebind(&c.depthStencil, pNewZStencil);
   return D3D_OK;
 }
 
@@ -335,8 +338,8 @@ HRESULT IDirect3DDevice8::EndScene() {
 HRESULT IDirect3DDevice8::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color,
                                 float Z, DWORD Stencil) {
   D3D8_LOG("Clear(%u, %s, %s, 0x%08x, %.9g, %u)", Count, pRects ? "rects" : "null",
-           d3d8::ClearText(Flags).c_str(), Color, static_cast<double>(Z), Stencil);
-  d3d8::DeviceCore& c = *core_;
+           zelk4::d3d8::ClearText(Flags).c_str(), Color, static_cast<double>(Z), Stencil);
+  zelk4::d3d8::DeviceCore& c = *core_;
   if ((Flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) != 0 && c.depthStencil == nullptr) {
     return D3DERR_INVALIDCALL;
   }
@@ -348,7 +351,7 @@ HRESULT IDirect3DDevice8::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags,
   LONG vx1 = static_cast<LONG>(vp.X + vp.Width), vy1 = static_cast<LONG>(vp.Y + vp.Height);
   IDirect3DSurface8* target = (Flags & D3DCLEAR_TARGET) ? c.renderTarget : nullptr;
   IDirect3DSurface8* depth = (Flags & D3DCLEAR_ZBUFFER) ? c.depthStencil : nullptr;
-  if ((target == nullptr && depth == nullptr) || d3d8::DrawingSuspended()) return D3D_OK;
+  if ((target == nullptr && depth == nullptr) || zelk4::d3d8::DrawingSuspended()) return D3D_OK;
   auto clearRect = [&](LONG x0, LONG y0, LONG x1, LONG y1) {
     x0 = x0 > vx0 ? x0 : vx0;
     y0 = y0 > vy0 ? y0 : vy0;
@@ -373,17 +376,17 @@ HRESULT IDirect3DDevice8::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags,
 // --- transforms, viewport, material, lights ---
 
 HRESULT IDirect3DDevice8::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
-  D3D8_LOG("SetTransform(%s, %s)", d3d8::TransformName(State).c_str(),
-           d3d8::MatrixText(pMatrix).c_str());
-  D3DMATRIX* slot = d3d8::TransformSlot(core_->state, State);
+  D3D8_LOG("SetTransform(%s, %s)", zelk4::d3d8::TransformName(State).c_str(),
+           zelk4::d3d8::MatrixText(pMatrix).c_str());
+  D3DMATRIX* slot = zelk4::d3d8::TransformSlot(core_->state, State);
   if (slot == nullptr || pMatrix == nullptr) return D3DERR_INVALIDCALL;
   *slot = *pMatrix;
   return D3D_OK;
 }
 
 HRESULT IDirect3DDevice8::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
-  D3D8_LOG("GetTransform(%s)", d3d8::TransformName(State).c_str());
-  D3DMATRIX* slot = d3d8::TransformSlot(core_->state, State);
+  D3D8_LOG("GetTransform(%s)", zelk4::d3d8::TransformName(State).c_str());
+  D3DMATRIX* slot = zelk4::d3d8::TransformSlot(core_->state, State);
   if (slot == nullptr || pMatrix == nullptr) return D3DERR_INVALIDCALL;
   *pMatrix = *slot;
   return D3D_OK;
@@ -391,9 +394,9 @@ HRESULT IDirect3DDevice8::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* p
 
 HRESULT IDirect3DDevice8::MultiplyTransform(D3DTRANSFORMSTATETYPE State,
                                             const D3DMATRIX* pMatrix) {
-  D3D8_LOG("MultiplyTransform(%s, %s)", d3d8::TransformName(State).c_str(),
-           d3d8::MatrixText(pMatrix).c_str());
-  D3DMATRIX* slot = d3d8::TransformSlot(core_->state, State);
+  D3D8_LOG("MultiplyTransform(%s, %s)", zelk4::d3d8::TransformName(State).c_str(),
+           zelk4::d3d8::MatrixText(pMatrix).c_str());
+  D3DMATRIX* slot = zelk4::d3d8::TransformSlot(core_->state, State);
   if (slot == nullptr || pMatrix == nullptr) return D3DERR_INVALIDCALL;
   D3DMATRIX out{};
   for (int i = 0; i < 4; ++i) {
@@ -454,7 +457,7 @@ HRESULT IDirect3DDevice8::SetLight(DWORD Index, const D3DLIGHT8* pLight) {
   const D3DLIGHT8& l = *pLight;
   D3D8_LOG("SetLight(%u, %s, pos(%.9g %.9g %.9g) dir(%.9g %.9g %.9g) d(%.9g %.9g %.9g) "
            "s(%.9g %.9g %.9g) a(%.9g %.9g %.9g) range %.9g att(%.9g %.9g %.9g))",
-           Index, d3d8::LightTypeName(l.Type).c_str(), double(l.Position.x), double(l.Position.y),
+           Index, zelk4::d3d8::LightTypeName(l.Type).c_str(), double(l.Position.x), double(l.Position.y),
            double(l.Position.z), double(l.Direction.x), double(l.Direction.y),
            double(l.Direction.z), double(l.Diffuse.r), double(l.Diffuse.g), double(l.Diffuse.b),
            double(l.Specular.r), double(l.Specular.g), double(l.Specular.b), double(l.Ambient.r),
@@ -465,14 +468,14 @@ HRESULT IDirect3DDevice8::SetLight(DWORD Index, const D3DLIGHT8* pLight) {
       (l.Attenuation0 < 0.0f || l.Attenuation1 < 0.0f || l.Attenuation2 < 0.0f)) {
     return D3DERR_INVALIDCALL;
   }
-  d3d8::LightSlot* slot = d3d8::Light(core_->state, Index, true);
+  zelk4::d3d8::LightSlot* slot = zelk4::d3d8::Light(core_->state, Index, true);
   if (slot == nullptr) return D3DERR_INVALIDCALL;
   slot->light = l;
   return D3D_OK;
 }
 
 HRESULT IDirect3DDevice8::GetLight(DWORD Index, D3DLIGHT8* pLight) {
-  d3d8::LightSlot* slot = d3d8::Light(core_->state, Index, false);
+  zelk4::d3d8::LightSlot* slot = zelk4::d3d8::Light(core_->state, Index, false);
   if (pLight == nullptr || slot == nullptr) return D3DERR_INVALIDCALL;
   *pLight = slot->light;
   return D3D_OK;
@@ -480,14 +483,14 @@ HRESULT IDirect3DDevice8::GetLight(DWORD Index, D3DLIGHT8* pLight) {
 
 HRESULT IDirect3DDevice8::LightEnable(DWORD Index, BOOL Enable) {
   D3D8_LOG("LightEnable(%u, %d)", Index, Enable);
-  d3d8::LightSlot* slot = d3d8::Light(core_->state, Index, true);
+  zelk4::d3d8::LightSlot* slot = zelk4::d3d8::Light(core_->state, Index, true);
   if (slot == nullptr) return D3DERR_INVALIDCALL;
   slot->enabled = Enable != FALSE;
   return D3D_OK;
 }
 
 HRESULT IDirect3DDevice8::GetLightEnable(DWORD Index, BOOL* pEnable) {
-  d3d8::LightSlot* slot = d3d8::Light(core_->state, Index, false);
+  zelk4::d3d8::LightSlot* slot = zelk4::d3d8::Light(core_->state, Index, false);
   if (pEnable == nullptr || slot == nullptr) return D3DERR_INVALIDCALL;
   *pEnable = slot->enabled ? TRUE : FALSE;
   return D3D_OK;
@@ -496,14 +499,14 @@ HRESULT IDirect3DDevice8::GetLightEnable(DWORD Index, BOOL* pEnable) {
 // --- render and texture-stage states ---
 
 HRESULT IDirect3DDevice8::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
-  D3D8_LOG("SetRenderState(%s)", d3d8::RenderStateText(State, Value).c_str());
-  if (State <= 0 || State >= d3d8::kRenderStateCount) return D3DERR_INVALIDCALL;
+  D3D8_LOG("SetRenderState(%s)", zelk4::d3d8::RenderStateText(State, Value).c_str());
+  if (State <= 0 || State >= zelk4::d3d8::kRenderStateCount) return D3DERR_INVALIDCALL;
   core_->state.renderStates[State] = Value;
   return D3D_OK;
 }
 
 HRESULT IDirect3DDevice8::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
-  if (pValue == nullptr || State <= 0 || State >= d3d8::kRenderStateCount) {
+  if (pValue == nullptr || State <= 0 || State >= zelk4::d3d8::kRenderStateCount) {
     return D3DERR_INVALIDCALL;
   }
   *pValue = core_->state.renderStates[State];
@@ -511,7 +514,7 @@ HRESULT IDirect3DDevice8::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue
 }
 
 HRESULT IDirect3DDevice8::GetTexture(DWORD Stage, IDirect3DBaseTexture8** ppTexture) {
-  if (ppTexture == nullptr || Stage >= d3d8::kStageCount) return D3DERR_INVALIDCALL;
+  if (ppTexture == nullptr || Stage >= zelk4::d3d8::kStageCount) return D3DERR_INVALIDCALL;
   *ppTexture = core_->state.textures[Stage];
   if (*ppTexture != nullptr) (*ppTexture)->AddRef();
   return D3D_OK;
@@ -519,15 +522,15 @@ HRESULT IDirect3DDevice8::GetTexture(DWORD Stage, IDirect3DBaseTexture8** ppText
 
 HRESULT IDirect3DDevice8::SetTexture(DWORD Stage, IDirect3DBaseTexture8* pTexture) {
   D3D8_LOG("SetTexture(%u, %s)", Stage, ObjectName(pTexture).c_str());
-  if (Stage >= d3d8::kStageCount) return D3DERR_INVALIDCALL;
-  d3d8::Rebind(&core_->state.textures[Stage], pTexture);
+  if (Stage >= zelk4::d3d8::kStageCount) return D3DERR_INVALIDCALL;
+  zelk4::d3d8::Rebind(&core_->state.textures[Stage], pTexture);
   return D3D_OK;
 }
 
 HRESULT IDirect3DDevice8::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
                                                DWORD* pValue) {
-  if (pValue == nullptr || Stage >= d3d8::kStageCount || Type <= 0 ||
-      Type >= d3d8::kStageStateCount) {
+  if (pValue == nullptr || Stage >= zelk4::d3d8::kStageCount || Type <= 0 ||
+      Type >= zelk4::d3d8::kStageStateCount) {
     return D3DERR_INVALIDCALL;
   }
   *pValue = core_->state.stageStates[Stage][Type];
@@ -536,8 +539,8 @@ HRESULT IDirect3DDevice8::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATE
 
 HRESULT IDirect3DDevice8::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
                                                DWORD Value) {
-  D3D8_LOG("SetTextureStageState(%u, %s)", Stage, d3d8::StageStateText(Type, Value).c_str());
-  if (Stage >= d3d8::kStageCount || Type <= 0 || Type >= d3d8::kStageStateCount) {
+  D3D8_LOG("SetTextureStageState(%u, %s)", Stage, zelk4::d3d8::StageStateText(Type, Value).c_str());
+  if (Stage >= zelk4::d3d8::kStageCount || Type <= 0 || Type >= zelk4::d3d8::kStageStateCount) {
     return D3DERR_INVALIDCALL;
   }
   core_->state.stageStates[Stage][Type] = Value;
@@ -547,7 +550,7 @@ HRESULT IDirect3DDevice8::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATE
 // --- vertex sources ---
 
 HRESULT IDirect3DDevice8::SetVertexShader(DWORD Handle) {
-  D3D8_LOG("SetVertexShader(%s)", d3d8::FvfText(Handle).c_str());
+  D3D8_LOG("SetVertexShader(%s)", zelk4::d3d8::FvfText(Handle).c_str());
   core_->state.vertexShader = Handle;
   return D3D_OK;
 }
@@ -562,7 +565,7 @@ HRESULT IDirect3DDevice8::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuff
                                           UINT Stride) {
   D3D8_LOG("SetStreamSource(%u, %s, %u)", StreamNumber, ObjectName(pStreamData).c_str(), Stride);
   if (StreamNumber != 0) return D3DERR_INVALIDCALL;  // the fixed-function path reads stream 0
-  d3d8::Rebind(&core_->state.stream, pStreamData);
+  zelk4::d3d8::Rebind(&core_->state.stream, pStreamData);
   core_->state.streamStride = Stride;
   return D3D_OK;
 }
@@ -580,7 +583,7 @@ HRESULT IDirect3DDevice8::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuff
 
 HRESULT IDirect3DDevice8::SetIndices(IDirect3DIndexBuffer8* pIndexData, UINT BaseVertexIndex) {
   D3D8_LOG("SetIndices(%s, %u)", ObjectName(pIndexData).c_str(), BaseVertexIndex);
-  d3d8::Rebind(&core_->state.indices, pIndexData);
+  zelk4::d3d8::Rebind(&core_->state.indices, pIndexData);
   core_->state.baseVertexIndex = BaseVertexIndex;
   return D3D_OK;
 }

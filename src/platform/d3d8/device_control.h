@@ -13,7 +13,7 @@
 
 struct SDL_Window;
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 // Where Present hands each finished back buffer. The choice applies to devices created after
 // it and to the current device from its next Present on.
@@ -98,4 +98,8 @@ unsigned WorkerThreads();
 // empty, drawing not suspended, automatic thread count.
 void ResetControls();
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8
+
+// Callers outside the device that still write d3d8:: reach the same names (to be respelled
+// zelk4::d3d8:: where they are next touched, then this alias goes).
+namespace d3d8 = zelk4::d3d8;

@@ -10,7 +10,7 @@
 
 #include "platform/d3d8/d3d8.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 class Rasterizer;
 class Presenter;
@@ -70,6 +70,9 @@ struct DeviceCore {
 // Makes queued drawing land in memory before a surface's pixels are read or changed.
 void FinishDrawing(IDirect3DDevice8* device);
 
+// Adds a new device to those alive, which FinishDrawing will reach.
+void RegisterDevice(IDirect3DDevice8* device);
+
 // A new surface with zeroed memory; row pitch is width times the format's bytes per pixel.
 IDirect3DSurface8* NewSurface(IDirect3DDevice8* device, UINT width, UINT height,
                               D3DFORMAT format, DWORD usage, D3DPOOL pool);
@@ -80,4 +83,4 @@ uint32_t NextObjectId();
 // The creation result hook's answer for one call (D3D_OK without a hook).
 HRESULT CreationResult(const CreationRequest& request);
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -6,10 +6,7 @@
 #include "platform/d3d8/presenter.h"
 #include "platform/d3d8/rasterizer.h"
 
-namespace d3d8 {
-
-void RegisterDevice(IDirect3DDevice8* device);
-
+namespace zelk4::d3d8 {
 namespace {
 
 CreationResultHook g_creationHook;
@@ -45,14 +42,14 @@ void SetWorkerThreads(unsigned count) { g_workerThreads = count; }
 
 unsigned WorkerThreads() { return g_workerThreads; }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8
 
 IDirect3D8* Direct3DCreate8(UINT SDKVersion) {
   D3D8_LOG("Direct3DCreate8(%u)", SDKVersion);
   if (SDKVersion != D3D_SDK_VERSION) return nullptr;
-  if (FAILED(d3d8::CreationResult({d3d8::CreationCall::kDirect3DCreate8}))) return nullptr;
+  if (FAILED(zelk4::d3d8::CreationResult({zelk4::d3d8::CreationCall::kDirect3DCreate8}))) return nullptr;
   auto* direct3d = new IDirect3D8;
-  direct3d->objectId_ = d3d8::NextObjectId();
+  direct3d->objectId_ = zelk4::d3d8::NextObjectId();
   return direct3d;
 }
 
@@ -61,16 +58,16 @@ UINT IDirect3D8::GetAdapterModeCount(UINT Adapter) { return Adapter == D3DADAPTE
 HRESULT IDirect3D8::GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) {
   D3D8_LOG("GetAdapterDisplayMode(%u)", Adapter);
   if (Adapter != D3DADAPTER_DEFAULT || pMode == nullptr) return D3DERR_INVALIDCALL;
-  const HRESULT result = d3d8::CreationResult({d3d8::CreationCall::kGetAdapterDisplayMode});
+  const HRESULT result = zelk4::d3d8::CreationResult({zelk4::d3d8::CreationCall::kGetAdapterDisplayMode});
   if (FAILED(result)) return result;
-  *pMode = d3d8::kDesktopMode;
+  *pMode = zelk4::d3d8::kDesktopMode;
   return result;
 }
 
 HRESULT IDirect3D8::CheckDeviceType(UINT Adapter, D3DDEVTYPE CheckType, D3DFORMAT,
                                     D3DFORMAT BackBufferFormat, BOOL) {
   if (Adapter != D3DADAPTER_DEFAULT || CheckType != D3DDEVTYPE_HAL) return D3DERR_INVALIDCALL;
-  return d3d8::IsBackBufferFormat(BackBufferFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
+  return zelk4::d3d8::IsBackBufferFormat(BackBufferFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
 }
 
 HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
@@ -81,11 +78,11 @@ HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocu
   D3D8_LOG("CreateDevice(%u, %d, %s, 0x%x, {%u, %u, %s, %u, %d, %d, %s, %d, %d, %s, 0x%x, %u, %u})",
            Adapter, static_cast<int>(DeviceType), hFocusWindow ? "window" : "null", BehaviorFlags,
            pp ? pp->BackBufferWidth : 0, pp ? pp->BackBufferHeight : 0,
-           d3d8::FormatName(pp ? pp->BackBufferFormat : D3DFMT_UNKNOWN).c_str(), pp ? pp->BackBufferCount : 0,
+           zelk4::d3d8::FormatName(pp ? pp->BackBufferFormat : D3DFMT_UNKNOWN).c_str(), pp ? pp->BackBufferCount : 0,
            pp ? static_cast<int>(pp->MultiSampleType) : 0, pp ? static_cast<int>(pp->SwapEffect) : 0,
            pp && pp->hDeviceWindow ? "window" : "null", pp ? pp->Windowed : 0,
            pp ? pp->EnableAutoDepthStencil : 0,
-           d3d8::FormatName(pp ? pp->AutoDepthStencilFormat : D3DFMT_UNKNOWN).c_str(),
+           zelk4::d3d8::FormatName(pp ? pp->AutoDepthStencilFormat : D3DFMT_UNKNOWN).c_str(),
            pp ? pp->Flags : 0, pp ? pp->FullScreen_RefreshRateInHz : 0,
            pp ? pp->FullScreen_PresentationInterval : 0);
   if (ppReturnedDeviceInterface == nullptr || pp == nullptr) return D3DERR_INVALIDCALL;
@@ -104,8 +101,8 @@ HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocu
   D3DPRESENT_PARAMETERS params = *pp;
   const D3DFORMAT requestedDepth = params.EnableAutoDepthStencil ? params.AutoDepthStencilFormat
                                                                  : D3DFMT_UNKNOWN;
-  const HRESULT hooked = d3d8::CreationResult(
-      {d3d8::CreationCall::kCreateDevice, params.BackBufferFormat, requestedDepth, BehaviorFlags});
+  const HRESULT hooked = zelk4::d3d8::CreationResult(
+      {zelk4::d3d8::CreationCall::kCreateDevice, params.BackBufferFormat, requestedDepth, BehaviorFlags});
   if (FAILED(hooked)) return hooked;
   if (params.Windowed) {
     // A width or height of 0 takes the device window's client area (the focus window's when no
@@ -121,7 +118,7 @@ HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocu
   }
   if (params.BackBufferWidth == 0 || params.BackBufferHeight == 0 ||
       params.BackBufferWidth > 4096 || params.BackBufferHeight > 4096 ||
-      !d3d8::IsBackBufferFormat(params.BackBufferFormat) || params.BackBufferCount > 1 ||
+      !zelk4::d3d8::IsBackBufferFormat(params.BackBufferFormat) || params.BackBufferCount > 1 ||
       params.SwapEffect < D3DSWAPEFFECT_DISCARD || params.SwapEffect > D3DSWAPEFFECT_COPY_VSYNC) {
     return D3DERR_INVALIDCALL;
   }
@@ -133,30 +130,30 @@ HRESULT IDirect3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocu
   *pp = params;  // Direct3D writes the values it filled in back to the caller
 
   auto* device = new IDirect3DDevice8;
-  device->objectId_ = d3d8::NextObjectId();
-  device->core_ = std::make_unique<d3d8::DeviceCore>();
-  d3d8::DeviceCore& c = *device->core_;
+  device->objectId_ = zelk4::d3d8::NextObjectId();
+  device->core_ = std::make_unique<zelk4::d3d8::DeviceCore>();
+  zelk4::d3d8::DeviceCore& c = *device->core_;
   c.direct3d = this;
   AddRef();
   c.params = params;
   c.behaviorFlags = BehaviorFlags;
   c.focusWindow = hFocusWindow;
-  c.backBuffer = d3d8::NewSurface(device, params.BackBufferWidth, params.BackBufferHeight,
+  c.backBuffer = zelk4::d3d8::NewSurface(device, params.BackBufferWidth, params.BackBufferHeight,
                                   params.BackBufferFormat, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT);
   c.renderTarget = c.backBuffer;
   c.backBuffer->AddRef();
   if (params.EnableAutoDepthStencil) {
-    c.autoDepth = d3d8::NewSurface(device, params.BackBufferWidth, params.BackBufferHeight,
+    c.autoDepth = zelk4::d3d8::NewSurface(device, params.BackBufferWidth, params.BackBufferHeight,
                                    depthFormat, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT);
     c.depthStencil = c.autoDepth;
     c.autoDepth->AddRef();
   }
-  d3d8::SetDefaultStates(&c.state, params.EnableAutoDepthStencil != FALSE,
+  zelk4::d3d8::SetDefaultStates(&c.state, params.EnableAutoDepthStencil != FALSE,
                          params.BackBufferWidth, params.BackBufferHeight);
-  c.rasterizer = std::make_unique<d3d8::Rasterizer>(d3d8::g_workerThreads);
-  c.presenter = std::make_unique<d3d8::Presenter>(hFocusWindow, params.Windowed == FALSE,
-                                                  params.FullScreen_PresentationInterval);
-  d3d8::RegisterDevice(device);
+  c.rasterizer = std::make_unique<zelk4::d3d8::Rasterizer>(zelk4::d3d8::g_workerThreads);
+  c.presenter = std::make_unique<zelk4::d3d8::Presenter>(hFocusWindow, params.Windowed == FALSE,
+                                                         params.FullScreen_PresentationInterval);
+  zelk4::d3d8::RegisterDevice(device);
   *ppReturnedDeviceInterface = device;
   return hooked;
 }

@@ -7,6 +7,7 @@
 // inside the guard band the rasterizer's viewport scissor does the rest. A new vertex on a
 // clipped edge is always computed from the edge's inside end, so two triangles sharing an
 // edge get the same point.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -18,7 +19,7 @@
 #include "platform/d3d8/rasterizer.h"
 #include "platform/d3d8/vertex_stage.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 
 constexpr int kPlaneCount = 7;
@@ -123,7 +124,8 @@ CullRule CullFor(DWORD cullMode) {
 }
 
 struct DrawContext {
-  Rasterizer* rasterizer;
+  const Rasterizer* rasterizer;
+  SetUpTriangles* out;  // where the draw's triangles are set up, in order
   Viewport vp;
   int varyings;
   CullRule cull;
@@ -144,7 +146,12 @@ struct Scratch {
   std::vector<ClipVertex> processed;
   std::vector<unsigned> codes;
   std::vector<ScreenVertex> screen;
+  std::vector<SetUpTriangles> parts;  // the triangles of each part of the draw, in order
 };
+
+// A draw of at least this many primitives (or vertices) is split into parts that the
+// rasterizer's threads set up at once; a smaller one is not worth the hand-over.
+constexpr UINT kPrimitivesPerPart = 256;
 
 Scratch& DrawScratch() {
   static Scratch scratch;
@@ -165,12 +172,12 @@ void DrawTriangle(const DrawContext& dc, const ClipVertex* vertices, uint32_t ia
   if ((ca | cb | cc) == 0) {
     // Wholly inside: the vertices' screen positions as they are.
     if (!dc.flat) {
-      dc.rasterizer->AddTriangle(dc.screen[ia], dc.screen[ib], dc.screen[ic], dc.cull);
+      dc.rasterizer->SetUpTriangle(dc.screen[ia], dc.screen[ib], dc.screen[ic], dc.cull, dc.out);
       return;
     }
     ScreenVertex b = dc.screen[ib], c = dc.screen[ic];
     for (int i = 0; i < kFirstTexSlot; ++i) b.var[i] = c.var[i] = dc.screen[ia].var[i];
-    dc.rasterizer->AddTriangle(dc.screen[ia], b, c, dc.cull);
+    dc.rasterizer->SetUpTriangle(dc.screen[ia], b, c, dc.cull, dc.out);
     return;
   }
   const ClipVertex& a = vertices[ia];
@@ -203,7 +210,7 @@ void DrawTriangle(const DrawContext& dc, const ClipVertex* vertices, uint32_t ia
     if (!Project(polygon[i], dc.vp, dc.varyings, &s[i])) return;
   }
   for (int i = 1; i + 1 < count; ++i) {
-    dc.rasterizer->AddTriangle(s[0], s[i], s[i + 1], CullRule::kKeepAll);
+    dc.rasterizer->SetUpTriangle(s[0], s[i], s[i + 1], CullRule::kKeepAll, dc.out);
   }
 }
 
@@ -255,8 +262,8 @@ void DrawPoint(const DrawContext& dc, const ClipVertex& v, float vertexSize) {
       }
     }
   }
-  dc.rasterizer->AddTriangle(corner[0], corner[1], corner[2], CullRule::kKeepAll);
-  dc.rasterizer->AddTriangle(corner[1], corner[3], corner[2], CullRule::kKeepAll);
+  dc.rasterizer->SetUpTriangle(corner[0], corner[1], corner[2], CullRule::kKeepAll, dc.out);
+  dc.rasterizer->SetUpTriangle(corner[1], corner[3], corner[2], CullRule::kKeepAll, dc.out);
 }
 
 // Moves a projected line end by t times the line's own length (t < 0: back past the start),
@@ -308,8 +315,8 @@ void DrawLine(const DrawContext& dc, ClipVertex a, ClipVertex b) {
   ScreenVertex to = AlongLine(s0, s1, 1.0f - half + last / length, dc.varyings);
   ScreenVertex c[4] = {from, to, to, from};
   for (int i = 0; i < 4; ++i) (xMajor ? c[i].y : c[i].x) += i < 2 ? -0.5f : 0.5f;
-  dc.rasterizer->AddTriangle(c[0], c[1], c[2], CullRule::kKeepAll);
-  dc.rasterizer->AddTriangle(c[0], c[2], c[3], CullRule::kKeepAll);
+  dc.rasterizer->SetUpTriangle(c[0], c[1], c[2], CullRule::kKeepAll, dc.out);
+  dc.rasterizer->SetUpTriangle(c[0], c[2], c[3], CullRule::kKeepAll, dc.out);
 }
 
 UINT VerticesFor(D3DPRIMITIVETYPE type, UINT primitives) {
@@ -388,95 +395,123 @@ HRESULT Draw(DeviceCore& core, D3DPRIMITIVETYPE type, UINT primitives, const Sou
   const size_t count = static_cast<size_t>(hi - lo + 1);
   std::vector<ClipVertex>& processed = scratch.processed;
   processed.resize(count);
-  ProcessVertices(s, layout, pixels, src.vertices + lo * src.stride, src.stride, count,
-                  processed.data());
   for (uint32_t& corner : corners) corner -= static_cast<uint32_t>(lo);
-
   // Clip codes and screen positions once per vertex, not once per triangle corner.
   const Viewport vp = MakeViewport(s.viewport);
   scratch.codes.resize(count);
   scratch.screen.resize(count);
-  for (size_t i = 0; i < count; ++i) {
-    unsigned codes = OutCodes(processed[i], vp);
-    if (codes == 0 && !Project(processed[i], vp, pixels.varyingCount, &scratch.screen[i])) {
-      codes = kNotProjectable;
+  Rasterizer& rasterizer = *core.rasterizer;
+  auto vertices = [&](size_t first, size_t n) {
+    ProcessVertices(s, layout, pixels, src.vertices + (lo + first) * src.stride, src.stride, n,
+                    processed.data() + first);
+    for (size_t i = first; i < first + n; ++i) {
+      unsigned codes = OutCodes(processed[i], vp);
+      if (codes == 0 && !Project(processed[i], vp, pixels.varyingCount, &scratch.screen[i])) {
+        codes = kNotProjectable;
+      }
+      scratch.codes[i] = codes;
     }
-    scratch.codes[i] = codes;
-  }
+  };
+  const int vertexParts = static_cast<int>(std::min<size_t>(64, count / kPrimitivesPerPart + 1));
+  rasterizer.ParallelFor(vertexParts, [&](int part) {
+    const size_t first = count * static_cast<size_t>(part) / static_cast<size_t>(vertexParts);
+    const size_t end = count * static_cast<size_t>(part + 1) / static_cast<size_t>(vertexParts);
+    vertices(first, end - first);
+  });
 
-  core.rasterizer->BeginDraw(pixels);
-  DrawContext dc{core.rasterizer.get(), vp, pixels.varyingCount,
-                 CullFor(s.rs(D3DRS_CULLMODE)), pixels.flatShade, &pixels, &s,
-                 scratch.codes.data(), scratch.screen.data()};
-  const ClipVertex* v = processed.data();
-  auto at = [&](UINT k) -> const ClipVertex& { return processed[corners[k]]; };
-  const uint32_t* k = corners.data();
-  switch (type) {
-    case D3DPT_TRIANGLELIST:
-      for (UINT t = 0; t < primitives; ++t) DrawTriangle(dc, v, k[3 * t], k[3 * t + 1], k[3 * t + 2]);
-      break;
-    case D3DPT_TRIANGLESTRIP:
-      // Every other triangle is reversed so a consistently wound strip keeps one facing.
-      for (UINT t = 0; t < primitives; ++t) {
-        if (t % 2 == 0) {
-          DrawTriangle(dc, v, k[t], k[t + 1], k[t + 2]);
-        } else {
-          DrawTriangle(dc, v, k[t], k[t + 2], k[t + 1]);
+  rasterizer.BeginDraw(pixels);
+  // Primitives [first, end) of the draw, set up into `out`.
+  auto assemble = [&](SetUpTriangles* out, UINT first, UINT end) {
+    DrawContext dc{&rasterizer, out, vp, pixels.varyingCount, CullFor(s.rs(D3DRS_CULLMODE)), pixels.flatShade,
+                   &pixels, &s, scratch.codes.data(), scratch.screen.data()};
+    const ClipVertex* v = processed.data();
+    auto at = [&](UINT k) -> const ClipVertex& { return processed[corners[k]]; };
+    const uint32_t* k = corners.data();
+    switch (type) {
+      case D3DPT_TRIANGLELIST:
+        for (UINT t = first; t < end; ++t) DrawTriangle(dc, v, k[3 * t], k[3 * t + 1], k[3 * t + 2]);
+        break;
+      case D3DPT_TRIANGLESTRIP:
+        // Every other triangle is reversed so a consistently wound strip keeps one facing.
+        for (UINT t = first; t < end; ++t) {
+          if (t % 2 == 0) {
+            DrawTriangle(dc, v, k[t], k[t + 1], k[t + 2]);
+          } else {
+            DrawTriangle(dc, v, k[t], k[t + 2], k[t + 1]);
+          }
         }
-      }
-      break;
-    case D3DPT_TRIANGLEFAN:
-      for (UINT t = 0; t < primitives; ++t) DrawTriangle(dc, v, k[t + 1], k[t + 2], k[0]);
-      break;
-    case D3DPT_POINTLIST: {
-      float stateSize = FloatState(s, D3DRS_POINTSIZE);
-      for (UINT p = 0; p < primitives; ++p) {
-        float size = stateSize;
-        if (layout.pointSizeOffset >= 0) {
-          std::memcpy(&size, src.vertices + static_cast<size_t>(corners[p] + lo) * src.stride +
-                                 layout.pointSizeOffset, 4);
+        break;
+      case D3DPT_TRIANGLEFAN:
+        for (UINT t = first; t < end; ++t) DrawTriangle(dc, v, k[t + 1], k[t + 2], k[0]);
+        break;
+      case D3DPT_POINTLIST: {
+        float stateSize = FloatState(s, D3DRS_POINTSIZE);
+        for (UINT p = first; p < end; ++p) {
+          float size = stateSize;
+          if (layout.pointSizeOffset >= 0) {
+            std::memcpy(&size, src.vertices + static_cast<size_t>(corners[p] + lo) * src.stride +
+                                   layout.pointSizeOffset, 4);
+          }
+          DrawPoint(dc, at(p), size);
         }
-        DrawPoint(dc, at(p), size);
+        break;
       }
-      break;
+      case D3DPT_LINELIST:
+        for (UINT l = first; l < end; ++l) DrawLine(dc, at(2 * l), at(2 * l + 1));
+        break;
+      case D3DPT_LINESTRIP:
+        for (UINT l = first; l < end; ++l) DrawLine(dc, at(l), at(l + 1));
+        break;
+      default:
+        break;
     }
-    case D3DPT_LINELIST:
-      for (UINT l = 0; l < primitives; ++l) DrawLine(dc, at(2 * l), at(2 * l + 1));
-      break;
-    case D3DPT_LINESTRIP:
-      for (UINT l = 0; l < primitives; ++l) DrawLine(dc, at(l), at(l + 1));
-      break;
-    default:
-      break;
+  };
+  const int parts = rasterizer.ThreadCount() == 1 ? 1 : static_cast<int>(std::min<UINT>(64, primitives / kPrimitivesPerPart + 1));
+  if (parts == 1) {
+    // Straight into the queue.
+    const size_t first = rasterizer.Queued()->triangles.size();
+    assemble(rasterizer.Queued(), 0, primitives);
+    rasterizer.BinQueued(first);
+  } else {
+    if (scratch.parts.size() < static_cast<size_t>(parts)) scratch.parts.resize(static_cast<size_t>(parts));
+    rasterizer.ParallelFor(parts, [&](int part) {
+      SetUpTriangles& out = scratch.parts[static_cast<size_t>(part)];
+      out.triangles.clear();
+      out.planes.clear();
+      const uint64_t n = primitives;
+      assemble(&out, static_cast<UINT>(n * static_cast<uint64_t>(part) / static_cast<uint64_t>(parts)),
+               static_cast<UINT>(n * static_cast<uint64_t>(part + 1) / static_cast<uint64_t>(parts)));
+    });
+    rasterizer.AddTriangles(scratch.parts.data(), parts);
   }
   return D3D_OK;
 }
 
 }  // namespace
-}  // namespace d3d8
+}  // namespace zelk4::d3d8
 
-using d3d8::Sources;
+using zelk4::d3d8::Sources;
 
 HRESULT IDirect3DDevice8::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
                                         UINT PrimitiveCount) {
-  D3D8_LOG("DrawPrimitive(%s, %u, %u)", d3d8::PrimitiveName(PrimitiveType).c_str(), StartVertex,
+  D3D8_LOG("DrawPrimitive(%s, %u, %u)", zelk4::d3d8::PrimitiveName(PrimitiveType).c_str(), StartVertex,
            PrimitiveCount);
-  const d3d8::DeviceState& s = core_->state;
+  const zelk4::d3d8::DeviceState& s = core_->state;
   if (s.stream == nullptr) return D3DERR_INVALIDCALL;
   Sources src;
   src.vertices = s.stream->data_.data();
   src.vertexBytes = s.stream->data_.size();
   src.stride = s.streamStride;
   src.first = StartVertex;
-  return d3d8::Draw(*core_, PrimitiveType, PrimitiveCount, src);
+  return zelk4::d3d8::Draw(*core_, PrimitiveType, PrimitiveCount, src);
 }
 
 HRESULT IDirect3DDevice8::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT minIndex,
                                                UINT NumVertices, UINT startIndex,
                                                UINT primCount) {
-  D3D8_LOG("DrawIndexedPrimitive(%s, %u, %u, %u, %u)", d3d8::PrimitiveName(PrimitiveType).c_str(), minIndex,
+  D3D8_LOG("DrawIndexedPrimitive(%s, %u, %u, %u, %u)", zelk4::d3d8::PrimitiveName(PrimitiveType).c_str(), minIndex,
            NumVertices, startIndex, primCount);
-  const d3d8::DeviceState& s = core_->state;
+  const zelk4::d3d8::DeviceState& s = core_->state;
   if (s.stream == nullptr || s.indices == nullptr) return D3DERR_INVALIDCALL;
   Sources src;
   src.vertices = s.stream->data_.data();
@@ -487,21 +522,21 @@ HRESULT IDirect3DDevice8::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, U
   src.index32 = s.indices->desc_.Format == D3DFMT_INDEX32;
   src.first = startIndex;
   src.baseVertex = s.baseVertexIndex;
-  return d3d8::Draw(*core_, PrimitiveType, primCount, src);
+  return zelk4::d3d8::Draw(*core_, PrimitiveType, primCount, src);
 }
 
 HRESULT IDirect3DDevice8::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
                                           const void* pVertexStreamZeroData,
                                           UINT VertexStreamZeroStride) {
-  D3D8_LOG("DrawPrimitiveUP(%s, %u, %u)", d3d8::PrimitiveName(PrimitiveType).c_str(), PrimitiveCount,
+  D3D8_LOG("DrawPrimitiveUP(%s, %u, %u)", zelk4::d3d8::PrimitiveName(PrimitiveType).c_str(), PrimitiveCount,
            VertexStreamZeroStride);
   if (pVertexStreamZeroData == nullptr || VertexStreamZeroStride == 0) return D3DERR_INVALIDCALL;
   Sources src;
   src.vertices = static_cast<const uint8_t*>(pVertexStreamZeroData);
-  src.vertexBytes = static_cast<size_t>(d3d8::VerticesFor(PrimitiveType, PrimitiveCount)) *
+  src.vertexBytes = static_cast<size_t>(zelk4::d3d8::VerticesFor(PrimitiveType, PrimitiveCount)) *
                     VertexStreamZeroStride;
   src.stride = VertexStreamZeroStride;
-  HRESULT hr = d3d8::Draw(*core_, PrimitiveType, PrimitiveCount, src);
+  HRESULT hr = zelk4::d3d8::Draw(*core_, PrimitiveType, PrimitiveCount, src);
   // Direct3D unbinds stream 0 after a user-pointer draw.
   SetStreamSource(0, nullptr, 0);
   return hr;
@@ -513,8 +548,8 @@ HRESULT IDirect3DDevice8::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType,
                                                  D3DFORMAT IndexDataFormat,
                                                  const void* pVertexStreamZeroData,
                                                  UINT VertexStreamZeroStride) {
-  D3D8_LOG("DrawIndexedPrimitiveUP(%s, %u, %u, %u, %s, %u)", d3d8::PrimitiveName(PrimitiveType).c_str(),
-           MinVertexIndex, NumVertexIndices, PrimitiveCount, d3d8::FormatName(IndexDataFormat).c_str(),
+  D3D8_LOG("DrawIndexedPrimitiveUP(%s, %u, %u, %u, %s, %u)", zelk4::d3d8::PrimitiveName(PrimitiveType).c_str(),
+           MinVertexIndex, NumVertexIndices, PrimitiveCount, zelk4::d3d8::FormatName(IndexDataFormat).c_str(),
            VertexStreamZeroStride);
   if (pIndexData == nullptr || pVertexStreamZeroData == nullptr || VertexStreamZeroStride == 0 ||
       (IndexDataFormat != D3DFMT_INDEX16 && IndexDataFormat != D3DFMT_INDEX32)) {
@@ -526,9 +561,9 @@ HRESULT IDirect3DDevice8::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType,
   src.stride = VertexStreamZeroStride;
   src.indices = static_cast<const uint8_t*>(pIndexData);
   src.index32 = IndexDataFormat == D3DFMT_INDEX32;
-  src.indexBytes = static_cast<size_t>(d3d8::VerticesFor(PrimitiveType, PrimitiveCount)) *
+  src.indexBytes = static_cast<size_t>(zelk4::d3d8::VerticesFor(PrimitiveType, PrimitiveCount)) *
                    (src.index32 ? 4 : 2);
-  HRESULT hr = d3d8::Draw(*core_, PrimitiveType, PrimitiveCount, src);
+  HRESULT hr = zelk4::d3d8::Draw(*core_, PrimitiveType, PrimitiveCount, src);
   SetStreamSource(0, nullptr, 0);
   SetIndices(nullptr, 0);
   return hr;

@@ -3,18 +3,34 @@
 // 32-bit colour and depth, no specular, no colour mask), without its general dispatch.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/d3d8/pipeline.h"
 #include "platform/d3d8/triangle.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 // Fills state->fast: whether the fast code applies, and what it needs.
 void PrepareFastSetup(PixelState* state);
 
-void ShadeSpanFast(const PixelState& state, const Triangle& triangle, const float* planes, int y,
-                   int x0, int x1);
+struct TileBatch;
+struct QueueView;
 
-// Tests turn the fast code off to check that both give the same pixels.
+// Shades rows of one triangle, all inside one tile.
+void ShadeRowsFast(const PixelState& state, const Triangle& triangle, const float* planes,
+                   const SpanRow* rows, int count);
+
+// For a state.fast.deferred draw: tests and writes the depth of rows of one triangle (the
+// queue's triangle `index`) and notes the winners in the tile's batch; ShadeBatchFast then
+// shades them (before anything else is drawn in the tile).
+void DepthRowsFast(const PixelState& state, const Triangle& triangle, uint32_t index, const float* planes,
+                   const SpanRow* rows, int count, TileBatch* batch);
+void ShadeBatchFast(const QueueView& queue, TileBatch* batch);
+
+// Tests turn the fast code off, its eight-lane kernel (AVX2), or its deferred shading, to
+// check that every way gives the same pixels.
 void SetFastShadingEnabled(bool enabled);
+void SetWideLanesEnabled(bool enabled);
+void SetDeferredShadingEnabled(bool enabled);
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -2,7 +2,7 @@
 // blend weights, normal, point size, diffuse, specular, texture coordinate sets).
 #include "platform/d3d8/pipeline.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 FvfLayout DecodeFvf(DWORD fvf) {
   FvfLayout layout;
@@ -36,4 +36,4 @@ FvfLayout DecodeFvf(DWORD fvf) {
   return layout;
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -6,7 +6,7 @@
 #include "platform/d3d8/call_log.h"
 #include "platform/d3d8/device_core.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 uint32_t NextObjectId() {
   static uint32_t next = 0;
@@ -52,9 +52,9 @@ IDirect3DSurface8* NewSurface(IDirect3DDevice8* device, UINT width, UINT height,
   return surface;
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8
 
-using d3d8::FinishDrawing;
+using zelk4::d3d8::FinishDrawing;
 
 // --- reference counts ---
 
@@ -124,8 +124,8 @@ HRESULT IDirect3DSurface8::GetDesc(D3DSURFACE_DESC* pDesc) {
 
 HRESULT IDirect3DSurface8::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
                                     DWORD Flags) {
-  D3D8_LOG("Surface::LockRect(%s, %s, %s)", d3d8::ObjectName(this).c_str(),
-           pRect ? "rect" : "null", d3d8::LockText(Flags).c_str());
+  D3D8_LOG("Surface::LockRect(%s, %s, %s)", zelk4::d3d8::ObjectName(this).c_str(),
+           pRect ? "rect" : "null", zelk4::d3d8::LockText(Flags).c_str());
   if (pLockedRect == nullptr || pRect != nullptr || locked_) return D3DERR_INVALIDCALL;
   // Depth buffers other than D16_LOCKABLE cannot be locked in Direct3D 8.
   if (format_ == D3DFMT_D16 || format_ == D3DFMT_D24X8 || format_ == D3DFMT_D24S8) {
@@ -140,7 +140,7 @@ HRESULT IDirect3DSurface8::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRe
 }
 
 HRESULT IDirect3DSurface8::UnlockRect() {
-  D3D8_LOG("Surface::UnlockRect(%s)", d3d8::ObjectName(this).c_str());
+  D3D8_LOG("Surface::UnlockRect(%s)", zelk4::d3d8::ObjectName(this).c_str());
   if (!locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
   alphaBlocksValid_ = false;
@@ -163,7 +163,7 @@ HRESULT IDirect3DTexture8::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) {
 }
 
 HRESULT IDirect3DTexture8::GetSurfaceLevel(UINT Level, IDirect3DSurface8** ppSurfaceLevel) {
-  D3D8_LOG("Texture::GetSurfaceLevel(%s, %u)", d3d8::ObjectName(this).c_str(), Level);
+  D3D8_LOG("Texture::GetSurfaceLevel(%s, %u)", zelk4::d3d8::ObjectName(this).c_str(), Level);
   if (ppSurfaceLevel == nullptr || Level >= levels_.size()) return D3DERR_INVALIDCALL;
   *ppSurfaceLevel = levels_[Level];
   AddRef();
@@ -172,22 +172,22 @@ HRESULT IDirect3DTexture8::GetSurfaceLevel(UINT Level, IDirect3DSurface8** ppSur
 
 HRESULT IDirect3DTexture8::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect,
                                     const RECT* pRect, DWORD Flags) {
-  D3D8_LOG("Texture::LockRect(%s, %u, %s, %s)", d3d8::ObjectName(this).c_str(), Level,
-           pRect ? "rect" : "null", d3d8::LockText(Flags).c_str());
+  D3D8_LOG("Texture::LockRect(%s, %u, %s, %s)", zelk4::d3d8::ObjectName(this).c_str(), Level,
+           pRect ? "rect" : "null", zelk4::d3d8::LockText(Flags).c_str());
   if (Level >= levels_.size()) return D3DERR_INVALIDCALL;
   // A render target in the default pool cannot be locked in Direct3D 8.
   if ((usage_ & D3DUSAGE_RENDERTARGET) != 0 && pool_ == D3DPOOL_DEFAULT) {
     return D3DERR_INVALIDCALL;
   }
-  bool wasLogging = d3d8::CallLogOn();
-  d3d8::EnableCallLog(false);  // the level's own lock is part of this call
+  bool wasLogging = zelk4::d3d8::CallLogOn();
+  zelk4::d3d8::EnableCallLog(false);  // the level's own lock is part of this call
   HRESULT hr = levels_[Level]->LockRect(pLockedRect, pRect, Flags);
-  d3d8::EnableCallLog(wasLogging);
+  zelk4::d3d8::EnableCallLog(wasLogging);
   return hr;
 }
 
 HRESULT IDirect3DTexture8::UnlockRect(UINT Level) {
-  D3D8_LOG("Texture::UnlockRect(%s, %u)", d3d8::ObjectName(this).c_str(), Level);
+  D3D8_LOG("Texture::UnlockRect(%s, %u)", zelk4::d3d8::ObjectName(this).c_str(), Level);
   if (Level >= levels_.size()) return D3DERR_INVALIDCALL;
   if (!levels_[Level]->locked_) return D3DERR_INVALIDCALL;
   levels_[Level]->locked_ = false;
@@ -211,7 +211,7 @@ HRESULT IDirect3DCubeTexture8::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) 
 
 HRESULT IDirect3DCubeTexture8::GetCubeMapSurface(D3DCUBEMAP_FACES FaceType, UINT Level,
                                                  IDirect3DSurface8** ppCubeMapSurface) {
-  D3D8_LOG("CubeTexture::GetCubeMapSurface(%s, %d, %u)", d3d8::ObjectName(this).c_str(),
+  D3D8_LOG("CubeTexture::GetCubeMapSurface(%s, %d, %u)", zelk4::d3d8::ObjectName(this).c_str(),
            static_cast<int>(FaceType), Level);
   if (ppCubeMapSurface == nullptr || static_cast<unsigned>(FaceType) > 5 ||
       Level >= faces_[FaceType].size()) {
@@ -225,20 +225,20 @@ HRESULT IDirect3DCubeTexture8::GetCubeMapSurface(D3DCUBEMAP_FACES FaceType, UINT
 HRESULT IDirect3DCubeTexture8::LockRect(D3DCUBEMAP_FACES FaceType, UINT Level,
                                         D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
                                         DWORD Flags) {
-  D3D8_LOG("CubeTexture::LockRect(%s, %d, %u, %s, %s)", d3d8::ObjectName(this).c_str(),
-           static_cast<int>(FaceType), Level, pRect ? "rect" : "null", d3d8::LockText(Flags).c_str());
+  D3D8_LOG("CubeTexture::LockRect(%s, %d, %u, %s, %s)", zelk4::d3d8::ObjectName(this).c_str(),
+           static_cast<int>(FaceType), Level, pRect ? "rect" : "null", zelk4::d3d8::LockText(Flags).c_str());
   if (static_cast<unsigned>(FaceType) > 5 || Level >= faces_[FaceType].size()) {
     return D3DERR_INVALIDCALL;
   }
-  bool wasLogging = d3d8::CallLogOn();
-  d3d8::EnableCallLog(false);
+  bool wasLogging = zelk4::d3d8::CallLogOn();
+  zelk4::d3d8::EnableCallLog(false);
   HRESULT hr = faces_[FaceType][Level]->LockRect(pLockedRect, pRect, Flags);
-  d3d8::EnableCallLog(wasLogging);
+  zelk4::d3d8::EnableCallLog(wasLogging);
   return hr;
 }
 
 HRESULT IDirect3DCubeTexture8::UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level) {
-  D3D8_LOG("CubeTexture::UnlockRect(%s, %d, %u)", d3d8::ObjectName(this).c_str(),
+  D3D8_LOG("CubeTexture::UnlockRect(%s, %d, %u)", zelk4::d3d8::ObjectName(this).c_str(),
            static_cast<int>(FaceType), Level);
   if (static_cast<unsigned>(FaceType) > 5 || Level >= faces_[FaceType].size()) {
     return D3DERR_INVALIDCALL;
@@ -269,13 +269,13 @@ HRESULT LockRange(std::vector<uint8_t>& data, bool* locked, UINT offset, UINT si
 
 HRESULT IDirect3DVertexBuffer8::Lock(UINT OffsetToLock, UINT SizeToLock, BYTE** ppbData,
                                      DWORD Flags) {
-  D3D8_LOG("VertexBuffer::Lock(%s, %u, %u, %s)", d3d8::ObjectName(this).c_str(),
-           OffsetToLock, SizeToLock, d3d8::LockText(Flags).c_str());
+  D3D8_LOG("VertexBuffer::Lock(%s, %u, %u, %s)", zelk4::d3d8::ObjectName(this).c_str(),
+           OffsetToLock, SizeToLock, zelk4::d3d8::LockText(Flags).c_str());
   return LockRange(data_, &locked_, OffsetToLock, SizeToLock, ppbData);
 }
 
 HRESULT IDirect3DVertexBuffer8::Unlock() {
-  D3D8_LOG("VertexBuffer::Unlock(%s)", d3d8::ObjectName(this).c_str());
+  D3D8_LOG("VertexBuffer::Unlock(%s)", zelk4::d3d8::ObjectName(this).c_str());
   if (!locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
   return D3D_OK;
@@ -289,13 +289,13 @@ HRESULT IDirect3DVertexBuffer8::GetDesc(D3DVERTEXBUFFER_DESC* pDesc) {
 
 HRESULT IDirect3DIndexBuffer8::Lock(UINT OffsetToLock, UINT SizeToLock, BYTE** ppbData,
                                     DWORD Flags) {
-  D3D8_LOG("IndexBuffer::Lock(%s, %u, %u, %s)", d3d8::ObjectName(this).c_str(), OffsetToLock,
-           SizeToLock, d3d8::LockText(Flags).c_str());
+  D3D8_LOG("IndexBuffer::Lock(%s, %u, %u, %s)", zelk4::d3d8::ObjectName(this).c_str(), OffsetToLock,
+           SizeToLock, zelk4::d3d8::LockText(Flags).c_str());
   return LockRange(data_, &locked_, OffsetToLock, SizeToLock, ppbData);
 }
 
 HRESULT IDirect3DIndexBuffer8::Unlock() {
-  D3D8_LOG("IndexBuffer::Unlock(%s)", d3d8::ObjectName(this).c_str());
+  D3D8_LOG("IndexBuffer::Unlock(%s)", zelk4::d3d8::ObjectName(this).c_str());
   if (!locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
   return D3D_OK;

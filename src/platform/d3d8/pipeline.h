@@ -10,7 +10,7 @@
 
 #include "platform/d3d8/d3d8.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 constexpr int kMaxStages = 8;
 constexpr int kMaxMipLevels = 16;
@@ -75,14 +75,35 @@ struct FastLevel {
   bool powerOfTwo = false;  // both sizes: wrapping is a mask
 };
 
+// Where the fast code takes a colour or alpha result from (on stage 0, CURRENT is the diffuse
+// colour).
+enum class ColourSource : uint8_t { kTexture, kDiffuse, kProduct };
+
+enum class BlendKind : uint8_t { kNone, kAlpha, kAny };
+
+// How the fast code reads the stage's texture.
+enum class Sampling : uint8_t {
+  kBilinear,   // minification and magnification both bilinear
+  kPoint,      // both point
+  kEachPixel,  // mixed filters: the general level choice per pixel
+};
+
 struct FastSetup {
   bool applies = false;
   bool textured = false;
   bool opaqueTexels = false;  // X8R8G8B8: alpha reads 255
   bool wrapU = true, wrapV = true;
-  // Each op's result: 0 the texture, 1 the diffuse colour, 2 their product.
-  int colourFrom = 1;
-  int alphaFrom = 1;
+  ColourSource colourFrom = ColourSource::kDiffuse;
+  ColourSource alphaFrom = ColourSource::kDiffuse;
+  BlendKind blend = BlendKind::kNone;
+  // Pixels that pass the depth test simply take the triangle's colour (no blend, no alpha
+  // test): the rasterizer may test depth first and shade only the last winner of each pixel.
+  bool deferred = false;
+  uint32_t destAlpha = 0;  // X8R8G8B8 targets read alpha 255
+  Sampling sampling = Sampling::kBilinear;
+  bool lodPerPixel = false;  // the level of detail is worked out per pixel (else 0)
+  bool twoLevels = false;    // the linear mip filter may blend two levels
+  float topWidth = 0, topHeight = 0;  // the top level's size: texels per unit of u and v
   std::array<FastLevel, kMaxMipLevels> levels{};
   // The top level's alpha blocks (IDirect3DSurface8::alphaBlocks_) under an alpha test that
   // needs more than some alpha, else null.
@@ -116,4 +137,4 @@ struct PixelState {
   FastSetup fast;
 };
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

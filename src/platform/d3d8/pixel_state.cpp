@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 
 bool ReadsArg(DWORD op, DWORD arg1, DWORD arg2, DWORD which) {
@@ -148,4 +148,4 @@ void BuildPixelState(const DeviceCore& core, PixelState* out) {
   *out = p;
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

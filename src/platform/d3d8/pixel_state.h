@@ -4,8 +4,8 @@
 #include "platform/d3d8/device_core.h"
 #include "platform/d3d8/pipeline.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 void BuildPixelState(const DeviceCore& core, PixelState* out);
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 PacerClock SystemPacerClock() {
   return PacerClock{
@@ -63,4 +63,4 @@ void PresentPacer::Presented() {
   }
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

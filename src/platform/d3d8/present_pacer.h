@@ -13,7 +13,7 @@
 #include <functional>
 #include <vector>
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 // Where the pacer reads the time and how it waits: microseconds from any origin, and a sleep.
 struct PacerClock {
@@ -53,4 +53,4 @@ class PresentPacer {
   std::vector<uint64_t> probeIntervals_;
 };
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

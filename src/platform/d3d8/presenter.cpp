@@ -10,7 +10,7 @@
 #include "platform/d3d8/device_control.h"
 #include "platform/d3d8/present_pacer.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 
 struct Controls {
@@ -264,4 +264,4 @@ bool Presenter::Present(const IDirect3DSurface8& backBuffer) {
   return true;
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

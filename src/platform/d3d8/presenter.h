@@ -5,7 +5,7 @@
 
 #include "platform/d3d8/d3d8.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 
 class Presenter {
@@ -28,4 +28,4 @@ class Presenter {
   std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -1,97 +1,39 @@
 // The draw queue, triangle setup and the row walk. See rasterizer.h for the fixed rules.
 //
-// Row walk: for each edge the pixel centres X with E(X, Y) >= t lie on one side of
-// X = floor((b(Y) - t) / d) (d = 256 |dy|, b the edge function's part that does not depend on
-// X, t = 0 for top and left edges and 1 otherwise, so a centre exactly on a right or bottom
-// edge is left out). floor((b - t) / d) is stepped row to row exactly with a quotient and a
-// remainder, so no division is made per row.
+// Row walk: the triangle's edge steppers (triangle.h) are set up once at its first row; a
+// tile further down moves them on to its own first row at once.
 #include "platform/d3d8/rasterizer.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
 #include "platform/d3d8/fast_span.h"
+#include "platform/d3d8/fast_triangle.h"
+#include "platform/d3d8/pixel_math.h"
 #include "platform/d3d8/shade_span.h"
 #include "platform/d3d8/triangle.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 
-constexpr int kBandShift = 4;  // rows are dealt to threads in bands of 16
+constexpr int kTileShift = 6;  // the screen is drawn in tiles of 64 x 64 pixels
+constexpr int kTileSize = 1 << kTileShift;
+static_assert(kTileSize == kTilePixels);
 constexpr size_t kQueueLimit = 1 << 16;  // triangles queued before the queue is run
 constexpr float kMaxScreen = 1 << 20;   // snapped positions stay well inside 32-bit 24.8
-
-// floor(n / d) for d > 0 and |n|, d below 2^50. The quotient in double is within one of the
-// true one; the integer checks make it exact (cheaper than a 64-bit division).
-int64_t FloorDiv(int64_t n, int64_t d) {
-  int64_t q = static_cast<int64_t>(std::floor(static_cast<double>(n) / static_cast<double>(d)));
-  if (q * d > n) --q;
-  if ((q + 1) * d <= n) ++q;
-  return q;
-}
-
-// floor((b(Y) - t) / d) for consecutive rows.
-struct EdgeStepper {
-  int64_t q, r, d, qStep, rStep;
-  bool left;      // bounds X from below (X >= -q) rather than from above (X <= q)
-  bool flat;      // horizontal: a whole row is in or out, by the sign of n = b - t
-
-  void Init(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int row) {
-    int64_t dx = static_cast<int64_t>(x1) - x0, dy = static_cast<int64_t>(y1) - y0;
-    bool topLeft = dy < 0 || (dy == 0 && dx > 0);
-    int64_t t = topLeft ? 0 : 1;
-    int64_t b = dx * (static_cast<int64_t>(row) * kSubPixel - y0) + dy * x0;
-    flat = dy == 0;
-    int64_t n = b - t;
-    if (flat) {
-      q = n;
-      qStep = dx * kSubPixel;
-      return;
-    }
-    left = dy < 0;
-    d = (dy < 0 ? -dy : dy) * kSubPixel;
-    q = FloorDiv(n, d);
-    r = n - q * d;
-    int64_t inc = dx * kSubPixel;
-    qStep = FloorDiv(inc, d);
-    rStep = inc - qStep * d;
-  }
-
-  bool RowInside() const { return !flat || q >= 0; }
-
-  // k rows on at once: the same q and r as k calls of NextRow.
-  void SkipRows(int64_t k) {
-    q += k * qStep;
-    if (flat) return;
-    const int64_t carried = r + k * rStep;  // below (k + 1) d
-    const int64_t whole = carried / d;
-    q += whole;
-    r = carried - whole * d;
-  }
-
-  void NextRow() {
-    q += qStep;
-    if (flat) return;
-    r += rStep;
-    if (r >= d) {
-      ++q;
-      r -= d;
-    }
-  }
-};
 
 }  // namespace
 
 struct Rasterizer::Impl {
-  enum class Kind { kClear, kTriangles };
-  struct Command {
-    Kind kind;
-    uint32_t state = 0;
-    size_t first = 0, count = 0;  // triangles
+  // A bin entry: a triangle's index, or a clear's index with kClearBit set.
+  static constexpr uint32_t kClearBit = 1u << 31;
+  struct ClearCommand {
     IDirect3DSurface8* target = nullptr;
     IDirect3DSurface8* depth = nullptr;
     int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
@@ -101,17 +43,29 @@ struct Rasterizer::Impl {
 
   unsigned threadCount = 1;
   std::vector<PixelState> states;
-  std::vector<Triangle> triangles;
-  std::vector<float> planes;
-  std::vector<Command> commands;
+  SetUpTriangles queued;  // the queue's triangles and their planes
+  std::vector<Triangle>& triangles = queued.triangles;
+  std::vector<float>& planes = queued.planes;
+  std::vector<ClearCommand> clears;
   std::vector<IDirect3DUnknown8*> held;  // references kept until the queue has run
+  bool drawing = false;                   // a BeginDraw has come since the last clear
+
+  // The tile grid over the surfaces of the queue (one colour target and one depth surface:
+  // switching either runs the queue first).
+  IDirect3DSurface8* gridTarget = nullptr;
+  IDirect3DSurface8* gridDepth = nullptr;
+  int tileColumns = 0, tileRows = 0;
+  std::vector<std::vector<uint32_t>> bins;  // per tile, entries in queue order
+  std::vector<std::unique_ptr<TileBatch>> batches;  // per thread: its tile's deferred draws
 
   std::vector<std::thread> workers;
   std::mutex mutex;
   std::condition_variable wake, done;
   uint64_t generation = 0;
   unsigned pending = 0;
+  const std::function<void(unsigned)>* job = nullptr;  // what the workers run this generation
   bool stopping = false;
+  std::atomic<int> nextTile{0};
 
   ~Impl() {
     {
@@ -128,79 +82,187 @@ struct Rasterizer::Impl {
     held.push_back(object);
   }
 
-  bool OwnsRow(unsigned share, int y) const {
-    return threadCount == 1 || static_cast<unsigned>(y >> kBandShift) % threadCount == share;
-  }
+  bool Empty() const { return triangles.empty() && clears.empty(); }
 
-  void RunClear(const Command& c, unsigned share) {
-    for (int y = c.y0; y < c.y1; ++y) {
-      if (!OwnsRow(share, y)) continue;
-      if (c.target != nullptr) ClearColourRow(c.target, y, c.x0, c.x1, c.colour);
-      if (c.depth != nullptr) ClearDepthRow(c.depth, y, c.x0, c.x1, c.z);
+  // Makes the grid cover the surfaces an entry draws on; a queue for other surfaces is run
+  // first.
+  void UseSurfaces(IDirect3DSurface8* target, IDirect3DSurface8* depth) {
+    IDirect3DSurface8* surface = target != nullptr ? target : depth;
+    if (surface == nullptr) return;
+    const bool sameTarget = target == nullptr || gridTarget == nullptr || target == gridTarget;
+    const bool sameDepth = depth == nullptr || gridDepth == nullptr || depth == gridDepth;
+    if (!Empty() && (!sameTarget || !sameDepth)) Run();
+    if (target != nullptr) gridTarget = target;
+    if (depth != nullptr) gridDepth = depth;
+    const int columns = static_cast<int>((surface->width_ + kTileSize - 1) >> kTileShift);
+    const int rows = static_cast<int>((surface->height_ + kTileSize - 1) >> kTileShift);
+    if (columns > tileColumns || rows > tileRows) {
+      if (!Empty()) Run();
+      tileColumns = std::max(tileColumns, columns);
+      tileRows = std::max(tileRows, rows);
+      bins.resize(static_cast<size_t>(tileColumns) * tileRows);
     }
   }
 
-  // Whether any of rows y0..y1 is this share's.
-  bool OwnsAnyRow(unsigned share, int y0, int y1) const {
-    if (threadCount == 1) return true;
-    const int firstBand = y0 >> kBandShift, lastBand = y1 >> kBandShift;
-    if (lastBand - firstBand + 1 >= static_cast<int>(threadCount)) return true;
-    for (int band = firstBand; band <= lastBand; ++band) {
-      if (static_cast<unsigned>(band) % threadCount == share) return true;
+  void Bin(uint32_t entry, int x0, int y0, int x1, int y1) {  // inclusive pixel bounds
+    const int tx1 = std::min(x1 >> kTileShift, tileColumns - 1);
+    const int ty1 = std::min(y1 >> kTileShift, tileRows - 1);
+    for (int ty = y0 >> kTileShift; ty <= ty1; ++ty) {
+      for (int tx = x0 >> kTileShift; tx <= tx1; ++tx) {
+        bins[static_cast<size_t>(ty) * tileColumns + tx].push_back(entry);
+      }
     }
-    return false;
   }
 
-  void RunTriangle(const Triangle& t, unsigned share) {
-    if (!OwnsAnyRow(share, t.yMin, t.yMax)) return;  // small triangles in other threads' bands
-    const PixelState& ps = states[t.state];
-    EdgeStepper e[3];
+  // A triangle goes only to the tiles of its bounding box that can hold one of its pixel
+  // centres: a tile is left out when some edge has every centre of the tile outside it.
+  void BinTriangle(uint32_t entry, const Triangle& t, int x0, int y0, int x1, int y1) {
+    if ((x0 >> kTileShift) == (x1 >> kTileShift) && (y0 >> kTileShift) == (y1 >> kTileShift)) {
+      Bin(entry, x0, y0, x1, y1);
+      return;
+    }
+    // Centre (X, Y) is inside edge i when E = dx (256 Y - y0) - dy (256 X - x0) >= t_i, with
+    // t_i = 0 for top and left edges and 1 otherwise (see EdgeStepper).
+    struct Edge {
+      int64_t dx, dy, x0, y0, t;
+      int64_t Most(int64_t xLow, int64_t xHigh, int64_t yLow, int64_t yHigh) const {
+        const int64_t x = dy > 0 ? xLow : xHigh, y = dx > 0 ? yHigh : yLow;
+        return dx * (y * kSubPixel - y0) - dy * (x * kSubPixel - x0) - t;
+      }
+    } edges[3];
     for (int i = 0; i < 3; ++i) {
-      int j = (i + 1) % 3;
-      e[i].Init(t.x[i], t.y[i], t.x[j], t.y[j], t.yMin);
+      const int j = (i + 1) % 3;
+      Edge& e = edges[i];
+      e.dx = static_cast<int64_t>(t.x[j]) - t.x[i];
+      e.dy = static_cast<int64_t>(t.y[j]) - t.y[i];
+      e.x0 = t.x[i];
+      e.y0 = t.y[i];
+      e.t = (e.dy < 0 || (e.dy == 0 && e.dx > 0)) ? 0 : 1;
+    }
+    const int tx1 = std::min(x1 >> kTileShift, tileColumns - 1);
+    const int ty1 = std::min(y1 >> kTileShift, tileRows - 1);
+    for (int ty = y0 >> kTileShift; ty <= ty1; ++ty) {
+      const int64_t yLow = std::max(ty << kTileShift, y0), yHigh = std::min(((ty + 1) << kTileShift) - 1, y1);
+      for (int tx = x0 >> kTileShift; tx <= tx1; ++tx) {
+        const int64_t xLow = std::max(tx << kTileShift, x0), xHigh = std::min(((tx + 1) << kTileShift) - 1, x1);
+        bool reaches = true;
+        for (const Edge& e : edges) reaches = reaches && e.Most(xLow, xHigh, yLow, yHigh) >= 0;
+        if (reaches) bins[static_cast<size_t>(ty) * tileColumns + tx].push_back(entry);
+      }
+    }
+  }
+
+  // Pixels of one tile: [x0, x1) x [y0, y1).
+  struct Tile {
+    int x0, y0, x1, y1;
+  };
+
+  static void RunClear(const ClearCommand& c, const Tile& tile) {
+    const int x0 = std::max(c.x0, tile.x0), x1 = std::min(c.x1, tile.x1);
+    const int y0 = std::max(c.y0, tile.y0), y1 = std::min(c.y1, tile.y1);
+    if (x0 >= x1) return;
+    for (int y = y0; y < y1; ++y) {
+      if (c.target != nullptr) ClearColourRow(c.target, y, x0, x1, c.colour);
+      if (c.depth != nullptr) ClearDepthRow(c.depth, y, x0, x1, c.z);
+    }
+  }
+
+  // The triangle's rows inside the tile. Each row's values are interpolated from the first
+  // pixel the triangle covers in the clip rectangle, whichever tile that pixel is in, so a
+  // pixel gets the same value however the screen is cut into tiles.
+  void RunTriangle(uint32_t index, const Tile& tile, TileBatch* batch) const {
+    const Triangle& t = triangles[index];
+    const int yFirst = std::max(t.yMin, tile.y0), yLast = std::min(t.yMax, tile.y1 - 1);
+    if (yFirst > yLast) return;
+    const PixelState& ps = states[t.state];
+    EdgeStepper e[3] = {t.edges[0], t.edges[1], t.edges[2]};
+    if (yFirst > t.yMin) {
+      for (auto& edge : e) edge.SkipRows(yFirst - t.yMin);
+    }
+    // The walk in locals, without branches: the left edges bound a row from below, the right
+    // ones from above (a flat edge only decides which rows there are, see AddTriangle). Two
+    // slots of each; a slot without an edge never binds.
+    struct Walk {
+      int64_t q, r, d, qStep, rStep;
+      void Next() {
+        q += qStep;
+        r += rStep;
+        const int64_t carry = r >= d ? 1 : 0;
+        q += carry;
+        r -= d & -carry;
+      }
+    };
+    constexpr int64_t kFar = int64_t{1} << 40;  // beyond any pixel
+    Walk left[2] = {{kFar, 0, INT64_MAX, 0, 0}, {kFar, 0, INT64_MAX, 0, 0}};
+    Walk right[2] = {{kFar, 0, INT64_MAX, 0, 0}, {kFar, 0, INT64_MAX, 0, 0}};
+    int lefts = 0, rights = 0;
+    for (const EdgeStepper& edge : e) {
+      if (edge.flat) continue;
+      (edge.left ? left[lefts++] : right[rights++]) = Walk{edge.q, edge.r, edge.d, edge.qStep, edge.rStep};
     }
     const float* p = planes.data() + t.planes;
-    for (int y = t.yMin; y <= t.yMax; ++y) {
-      if (!OwnsRow(share, y)) {
-        // On to the next band, which is another thread's only when there are more than two.
-        const int next = std::min(((y >> kBandShift) + 1) << kBandShift, t.yMax + 1);
-        for (auto& edge : e) edge.SkipRows(next - y);
-        y = next - 1;
-        continue;
+    SpanRow rows[kTileSize];
+    int count = 0;
+    const int64_t clipLo = std::max(ps.clipX0, tile.x0), clipHi = std::min(ps.clipX1, tile.x1) - 1;
+    for (int y = yFirst; y <= yLast; ++y) {
+      const int64_t lo = std::max({static_cast<int64_t>(ps.clipX0), -left[0].q, -left[1].q});
+      const int64_t hi = std::min({clipHi, right[0].q, right[1].q});
+      const int64_t x0 = std::max(lo, clipLo);
+      if (x0 <= hi) {
+        rows[count++] = SpanRow{y, static_cast<int>(lo), static_cast<int>(x0), static_cast<int>(hi + 1)};
       }
-      if (e[0].RowInside() && e[1].RowInside() && e[2].RowInside()) {
-        int64_t lo = ps.clipX0, hi = static_cast<int64_t>(ps.clipX1) - 1;
-        for (int i = 0; i < 3; ++i) {
-          if (e[i].flat) continue;
-          if (e[i].left) {
-            lo = std::max(lo, -e[i].q);
-          } else {
-            hi = std::min(hi, e[i].q);
-          }
-        }
-        if (lo <= hi) {
-          if (ps.fast.applies) {
-            ShadeSpanFast(ps, t, p, y, static_cast<int>(lo), static_cast<int>(hi) + 1);
-          } else {
-            ShadeSpan(ps, t, p, y, static_cast<int>(lo), static_cast<int>(hi) + 1);
-          }
-        }
-      }
-      for (auto& edge : e) edge.NextRow();
+      left[0].Next();
+      left[1].Next();
+      right[0].Next();
+      right[1].Next();
+    }
+    if (count == 0) return;
+    if (ps.fast.deferred) {
+      DepthRowsFast(ps, t, index, p, rows, count, batch);
+      return;
+    }
+    Resolve(batch);
+    if (ps.fast.applies) {
+      ShadeRowsFast(ps, t, p, rows, count);
+    } else {
+      for (int i = 0; i < count; ++i) ShadeSpan(ps, t, p, rows[i]);
     }
   }
 
-  void RunShare(unsigned share) {
-    for (const Command& c : commands) {
-      if (c.kind == Kind::kClear) {
-        RunClear(c, share);
+  // Shades what the tile's deferred draws left.
+  void Resolve(TileBatch* batch) const {
+    if (batch->Empty()) return;
+    ShadeBatchFast(QueueView{states.data(), triangles.data(), planes.data()}, batch);
+  }
+
+  void RunTile(int index, TileBatch* batch) const {
+    const int tx = index % tileColumns, ty = index / tileColumns;
+    const Tile tile{tx << kTileShift, ty << kTileShift, (tx + 1) << kTileShift, (ty + 1) << kTileShift};
+    batch->x0 = tile.x0;
+    batch->y0 = tile.y0;
+    for (uint32_t entry : bins[static_cast<size_t>(index)]) {
+      if (entry & kClearBit) {
+        Resolve(batch);
+        RunClear(clears[entry & ~kClearBit], tile);
       } else {
-        for (size_t i = 0; i < c.count; ++i) RunTriangle(triangles[c.first + i], share);
+        RunTriangle(entry, tile, batch);
       }
+    }
+    Resolve(batch);
+  }
+
+  // Every thread takes the next tile nobody has taken until none is left; a tile is drawn by
+  // one thread from the start of its bin to the end, so the order of writes to each pixel is
+  // the queue's order.
+  void TakeTiles(unsigned thread) {
+    const int count = tileColumns * tileRows;
+    for (int i = nextTile.fetch_add(1, std::memory_order_relaxed); i < count;
+         i = nextTile.fetch_add(1, std::memory_order_relaxed)) {
+      if (!bins[static_cast<size_t>(i)].empty()) RunTile(i, batches[thread].get());
     }
   }
 
-  void WorkerLoop(unsigned share) {
+  void WorkerLoop(unsigned thread) {
     uint64_t seen = 0;
     for (;;) {
       {
@@ -209,7 +271,7 @@ struct Rasterizer::Impl {
         if (stopping) return;
         seen = generation;
       }
-      RunShare(share);
+      (*job)(thread);
       {
         std::lock_guard<std::mutex> lock(mutex);
         --pending;
@@ -218,30 +280,42 @@ struct Rasterizer::Impl {
     }
   }
 
-  void Run() {
-    if (commands.empty()) return;
-    if (threadCount > 1) {
-      if (workers.empty()) {
-        for (unsigned share = 1; share < threadCount; ++share) {
-          workers.emplace_back([this, share] { WorkerLoop(share); });
-        }
-      }
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        ++generation;
-        pending = threadCount - 1;
-      }
-      wake.notify_all();
-      RunShare(0);
-      std::unique_lock<std::mutex> lock(mutex);
-      done.wait(lock, [&] { return pending == 0; });
-    } else {
-      RunShare(0);
+  // Runs work(thread) on every thread, the calling one as thread 0, and returns when all
+  // are done.
+  void OnEveryThread(const std::function<void(unsigned)>& work) {
+    if (threadCount == 1) {
+      work(0);
+      return;
     }
-    commands.clear();
+    if (workers.empty()) {
+      for (unsigned i = 1; i < threadCount; ++i) workers.emplace_back([this, i] { WorkerLoop(i); });
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      job = &work;
+      ++generation;
+      pending = threadCount - 1;
+    }
+    wake.notify_all();
+    work(0);
+    std::unique_lock<std::mutex> lock(mutex);
+    done.wait(lock, [&] { return pending == 0; });
+  }
+
+  // Draws what is queued and lets go of the surfaces and textures held for it (also when
+  // every triangle was culled and nothing is queued).
+  void Run() {
+    if (!Empty()) {
+      nextTile.store(0, std::memory_order_relaxed);
+      OnEveryThread([this](unsigned thread) { TakeTiles(thread); });
+    }
+    for (auto& bin : bins) bin.clear();
+    clears.clear();
     triangles.clear();
     planes.clear();
     states.clear();
+    drawing = false;
+    gridTarget = gridDepth = nullptr;
     for (IDirect3DUnknown8* object : held) object->Release();
     held.clear();
   }
@@ -254,20 +328,21 @@ Rasterizer::Rasterizer(unsigned threadCount) : impl_(std::make_unique<Impl>()) {
     if (threadCount > 4) threadCount = 4;
   }
   impl_->threadCount = threadCount;
+  for (unsigned i = 0; i < threadCount; ++i) impl_->batches.push_back(std::make_unique<TileBatch>());
 }
 
 Rasterizer::~Rasterizer() { impl_->Run(); }
 
 unsigned Rasterizer::ThreadCount() const { return impl_->threadCount; }
 
-bool Rasterizer::Idle() const { return impl_->commands.empty(); }
+bool Rasterizer::Idle() const { return impl_->Empty(); }
 
 void Rasterizer::Finish() { impl_->Run(); }
 
 void Rasterizer::Clear(IDirect3DSurface8* target, IDirect3DSurface8* depth, int x0, int y0,
                        int x1, int y1, DWORD flags, D3DCOLOR color, float z) {
-  Impl::Command c{};
-  c.kind = Impl::Kind::kClear;
+  Impl& m = *impl_;
+  Impl::ClearCommand c{};
   c.target = (flags & D3DCLEAR_TARGET) ? target : nullptr;
   c.depth = (flags & D3DCLEAR_ZBUFFER) ? depth : nullptr;
   // Never outside either surface.
@@ -283,14 +358,18 @@ void Rasterizer::Clear(IDirect3DSurface8* target, IDirect3DSurface8* depth, int 
   if (c.x0 >= c.x1 || c.y0 >= c.y1) return;
   c.colour = color;
   c.z = z;
-  impl_->Hold(c.target);
-  impl_->Hold(c.depth);
-  impl_->commands.push_back(c);
+  m.UseSurfaces(c.target, c.depth);
+  m.Hold(c.target);
+  m.Hold(c.depth);
+  m.drawing = false;
+  m.clears.push_back(c);
+  m.Bin(static_cast<uint32_t>(m.clears.size() - 1) | Impl::kClearBit, c.x0, c.y0, c.x1 - 1, c.y1 - 1);
 }
 
 void Rasterizer::BeginDraw(const PixelState& state) {
   Impl& m = *impl_;
   if (m.triangles.size() >= kQueueLimit) m.Run();
+  m.UseSurfaces(state.target, state.depth);
   m.states.push_back(state);
   m.Hold(state.target);
   m.Hold(state.depth);
@@ -303,20 +382,18 @@ void Rasterizer::BeginDraw(const PixelState& state) {
       m.Hold(st.levels[0]);  // a level's count is its texture's
     }
   }
-  Impl::Command c{};
-  c.kind = Impl::Kind::kTriangles;
-  c.state = static_cast<uint32_t>(m.states.size() - 1);
-  c.first = m.triangles.size();
-  m.commands.push_back(c);
+  m.drawing = true;
 }
 
-bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
-                             CullRule cull) {
-  Impl& m = *impl_;
-  if (m.commands.empty() || m.commands.back().kind != Impl::Kind::kTriangles) return false;
-  const PixelState& ps = m.states[m.commands.back().state];
+namespace {
+
+// Sets up a triangle of a draw with pixel state ps: snapped clockwise vertices, rows, edges,
+// planes (3 * (1 + ps.varyingCount) floats at `planes`, with offset 0). False when it is
+// culled or covers no pixel centre. Reads nothing but its arguments, so any thread may call it.
+bool SetUp(const PixelState& ps, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+           CullRule cull, Triangle* triangle, float* planes) {
+  Triangle& t = *triangle;
   const ScreenVertex* v[3] = {&a, &b, &c};
-  Triangle t;
   for (int i = 0; i < 3; ++i) {
     if (!(std::fabs(v[i]->x) < kMaxScreen && std::fabs(v[i]->y) < kMaxScreen)) return false;
     // Round half to even (the default rounding mode; nothing here changes it).
@@ -339,10 +416,16 @@ bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
   // Rows and columns whose centres can be inside, within the clip rectangle.
   t.yMin = std::max(static_cast<int>(FloorDiv(minY + kSubPixel - 1, kSubPixel)), ps.clipY0);
   t.yMax = std::min(static_cast<int>(FloorDiv(maxY, kSubPixel)), ps.clipY1 - 1);
-  int xMin = std::max(static_cast<int>(FloorDiv(minX + kSubPixel - 1, kSubPixel)), ps.clipX0);
-  int xMax = std::min(static_cast<int>(FloorDiv(maxX, kSubPixel)), ps.clipX1 - 1);
-  if (t.yMin > t.yMax || xMin > xMax) return false;
-
+  t.xMin = std::max(static_cast<int>(FloorDiv(minX + kSubPixel - 1, kSubPixel)), ps.clipX0);
+  t.xMax = std::min(static_cast<int>(FloorDiv(maxX, kSubPixel)), ps.clipX1 - 1);
+  for (int i = 0; i < 3; ++i) {
+    const int j = (i + 1) % 3;
+    t.edges[i].Init(t.x[i], t.y[i], t.x[j], t.y[j], t.yMin);
+    // A flat edge lies along the top or the bottom: a top one (left to right, the rule's
+    // "top" edge) keeps its own row, a bottom one leaves it out, and it decides no other row.
+    if (t.edges[i].flat && t.x[j] < t.x[i] && maxY % kSubPixel == 0 && t.yMax == maxY / kSubPixel) --t.yMax;
+  }
+  if (t.yMin > t.yMax || t.xMin > t.xMax) return false;
   // Plane equations from the snapped positions: value(x, y) = at0 + ddx (x - x0) + ddy (y - y0).
   const double x0 = t.x[0] / double(kSubPixel), y0 = t.y[0] / double(kSubPixel);
   const double dx1 = t.x[1] / double(kSubPixel) - x0, dy1 = t.y[1] / double(kSubPixel) - y0;
@@ -356,12 +439,10 @@ bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
   };
   t.z0 = v[0]->z;
   gradients(v[0]->z, v[1]->z, v[2]->z, &t.zdx, &t.zdy);
-  t.state = m.commands.back().state;
-  t.planes = static_cast<uint32_t>(m.planes.size());
   t.affine = v[0]->q == v[1]->q && v[0]->q == v[2]->q;
+  t.wConst = t.affine ? 1.0f / static_cast<float>(v[0]->q) : 0.0f;
   const int n = ps.varyingCount;
-  m.planes.resize(m.planes.size() + 3 * static_cast<size_t>(1 + n));
-  float* out = m.planes.data() + t.planes;
+  float* out = planes;
   auto plane = [&](double a0, double a1, double a2) {
     double ddx, ddy;
     gradients(a0, a1, a2, &ddx, &ddy);
@@ -375,28 +456,101 @@ bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
     t.colour[i] = v[0]->var[i];
     if (v[1]->var[i] != v[0]->var[i] || v[2]->var[i] != v[0]->var[i]) t.flatColour = false;
   }
+  t.flags = (t.affine ? kAffine : 0) | (t.flatColour ? kFlatColour : 0);
+  t.flatDiffuse = (static_cast<uint32_t>(ToByte(t.colour[3])) << 24) |
+                  (static_cast<uint32_t>(ToByte(t.colour[0])) << 16) |
+                  (static_cast<uint32_t>(ToByte(t.colour[1])) << 8) | static_cast<uint32_t>(ToByte(t.colour[2]));
   // Planes that are never read stay zero: the colours of a flat triangle (its colour is kept
   // whole above), a specular colour nothing uses, coordinates past a stage's own.
   plane(v[0]->q, v[1]->q, v[2]->q);
-  for (int i = 0; i < n; ++i) {
-    bool needed;
-    if (i < kSpecularSlot) {
-      needed = !t.flatColour;
-    } else if (i < kFirstTexSlot) {
-      needed = !t.flatColour && ps.usesSpecular;
-    } else {
-      needed = (i - kFirstTexSlot) % 4 < 3;  // up to three coordinates per stage
-    }
-    if (!needed) {
-      out += 3;
-      continue;
-    }
-    plane(double(v[0]->var[i]) * v[0]->q, double(v[1]->var[i]) * v[1]->q,
-          double(v[2]->var[i]) * v[2]->q);
+  auto varying = [&](int i) {
+    out = planes + 3 * (1 + i);
+    plane(double(v[0]->var[i]) * v[0]->q, double(v[1]->var[i]) * v[1]->q, double(v[2]->var[i]) * v[2]->q);
+  };
+  if (!t.flatColour) {
+    const int colours = ps.usesSpecular ? kFirstTexSlot : kSpecularSlot;
+    for (int i = 0; i < colours && i < n; ++i) varying(i);
   }
-  m.triangles.push_back(t);
-  ++m.commands.back().count;
+  for (int slot = kFirstTexSlot; slot < n; slot += 4) {
+    for (int i = slot; i < slot + 3 && i < n; ++i) varying(i);  // up to three coordinates per stage
+  }
   return true;
 }
 
-}  // namespace d3d8
+}  // namespace
+
+bool Rasterizer::SetUpTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                               CullRule cull, SetUpTriangles* out) const {
+  const Impl& m = *impl_;
+  if (!m.drawing) return false;
+  const PixelState& ps = m.states.back();
+  const size_t planeCount = 3 * static_cast<size_t>(1 + ps.varyingCount);
+  const size_t offset = out->planes.size();
+  out->planes.resize(offset + planeCount);
+  out->triangles.emplace_back();
+  Triangle& t = out->triangles.back();
+  if (!SetUp(ps, a, b, c, cull, &t, out->planes.data() + offset)) {
+    out->triangles.pop_back();
+    out->planes.resize(offset);
+    return false;
+  }
+  t.state = static_cast<uint32_t>(m.states.size() - 1);
+  t.planes = static_cast<uint32_t>(offset);
+  return true;
+}
+
+SetUpTriangles* Rasterizer::Queued() { return &impl_->queued; }
+
+void Rasterizer::BinQueued(size_t first) {
+  Impl& m = *impl_;
+  for (size_t i = first; i < m.triangles.size(); ++i) {
+    const Triangle& t = m.triangles[i];
+    m.BinTriangle(static_cast<uint32_t>(i), t, t.xMin, t.yMin, t.xMax, t.yMax);
+  }
+}
+
+void Rasterizer::AddTriangles(const SetUpTriangles* sets, int count) {
+  Impl& m = *impl_;
+  // Where each set goes, then the copies side by side on every thread.
+  std::vector<size_t> triangleAt(static_cast<size_t>(count) + 1), planeAt(static_cast<size_t>(count) + 1);
+  triangleAt[0] = m.triangles.size();
+  planeAt[0] = m.planes.size();
+  for (int i = 0; i < count; ++i) {
+    triangleAt[static_cast<size_t>(i) + 1] = triangleAt[static_cast<size_t>(i)] + sets[i].triangles.size();
+    planeAt[static_cast<size_t>(i) + 1] = planeAt[static_cast<size_t>(i)] + sets[i].planes.size();
+  }
+  m.triangles.resize(triangleAt[static_cast<size_t>(count)]);
+  m.planes.resize(planeAt[static_cast<size_t>(count)]);
+  ParallelFor(count, [&](int i) {
+    const SetUpTriangles& set = sets[i];
+    Triangle* to = m.triangles.data() + triangleAt[static_cast<size_t>(i)];
+    std::copy(set.triangles.begin(), set.triangles.end(), to);
+    std::copy(set.planes.begin(), set.planes.end(), m.planes.data() + planeAt[static_cast<size_t>(i)]);
+    for (size_t k = 0; k < set.triangles.size(); ++k) to[k].planes += static_cast<uint32_t>(planeAt[static_cast<size_t>(i)]);
+  });
+  BinQueued(triangleAt[0]);
+}
+
+bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                             CullRule cull) {
+  const size_t first = impl_->triangles.size();
+  if (!SetUpTriangle(a, b, c, cull, Queued())) return false;
+  BinQueued(first);
+  return true;
+}
+
+void Rasterizer::ParallelFor(int count, const std::function<void(int)>& work) {
+  Impl& m = *impl_;
+  if (count <= 1 || m.threadCount == 1) {
+    for (int i = 0; i < count; ++i) work(i);
+    return;
+  }
+  std::atomic<int> next{0};
+  m.OnEveryThread([&](unsigned) {
+    for (int i = next.fetch_add(1, std::memory_order_relaxed); i < count; i = next.fetch_add(1, std::memory_order_relaxed)) {
+      work(i);
+    }
+  });
+}
+
+}  // namespace zelk4::d3d8

@@ -15,12 +15,14 @@
 //   round-to-nearest divisions by 255.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "platform/d3d8/pipeline.h"
+#include "platform/d3d8/triangle.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 // A vertex after the divide by w and the viewport mapping.
 struct ScreenVertex {
@@ -31,6 +33,12 @@ struct ScreenVertex {
 };
 
 enum class CullRule { kKeepAll, kKeepClockwise, kKeepCounterClockwise };
+
+// Triangles set up but not yet queued; plane offsets count from the start of `planes`.
+struct SetUpTriangles {
+  std::vector<Triangle> triangles;
+  std::vector<float> planes;
+};
 
 class Rasterizer {
  public:
@@ -50,6 +58,21 @@ class Rasterizer {
   bool AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                    CullRule cull);
 
+  // The same in parts, so that a large draw's triangles can be set up on several threads:
+  // SetUpTriangle (safe on any number of threads at once, each with its own `out`) appends a
+  // triangle of the current draw to `out`. AddTriangles then queues sets of them in their
+  // order. Or, from one thread, `out` may be Queued() itself: BinQueued(first) then bins the
+  // triangles set up there since it held `first` of them.
+  bool SetUpTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, CullRule cull,
+                     SetUpTriangles* out) const;
+  void AddTriangles(const SetUpTriangles* sets, int count);
+  SetUpTriangles* Queued();
+  void BinQueued(size_t first);
+
+  // Runs work(0) .. work(count - 1) spread over the rasterizer's threads, which are idle
+  // between runs of the queue, and returns when all are done.
+  void ParallelFor(int count, const std::function<void(int)>& work);
+
   // Runs everything queued; afterwards every surface holds its final pixels.
   void Finish();
   bool Idle() const;
@@ -62,4 +85,4 @@ class Rasterizer {
   std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

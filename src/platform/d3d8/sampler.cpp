@@ -12,7 +12,7 @@
 #include <cmath>
 #include <cstring>
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 
 uint32_t Widen565(uint16_t p) {
@@ -166,4 +166,4 @@ uint32_t SampleStage(const StageSetup& st, const float* coords, float lod) {
   return Lerp8(a, b, f);
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

@@ -5,7 +5,7 @@
 #include "platform/d3d8/pipeline.h"
 #include "platform/d3d8/pixel_math.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 // Samples the stage's texture at (u, v) (or direction (u, v, w) for a cube map). lod is
 // log2 of texels per pixel along the steeper screen axis plus the stage's bias; lod <= 0
@@ -13,4 +13,4 @@ namespace d3d8 {
 uint32_t SampleStage(const StageSetup& stage, const float* coords, float lod);
 
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

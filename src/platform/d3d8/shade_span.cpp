@@ -8,13 +8,15 @@
 // rounded to the nearest integer; depth is round(z * (2^bits - 1)).
 #include "platform/d3d8/shade_span.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstring>
 
 #include "platform/d3d8/pixel_math.h"
 #include "platform/d3d8/sampler.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 
 struct Rgba {
@@ -165,10 +167,18 @@ inline void WriteDepth(uint8_t* p, D3DFORMAT format, uint32_t value) {
   std::memcpy(p, &v, 4);
 }
 
+// n words of one value, four at a time.
+void FillWords(uint32_t* p, int n, uint32_t value) {
+  const __m128i v = _mm_set1_epi32(static_cast<int>(value));
+  int i = 0;
+  for (; i + 4 <= n; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), v);
+  for (; i < n; ++i) p[i] = value;
+}
+
 }  // namespace
 
-void ShadeSpan(const PixelState& ps, const Triangle& t, const float* planes, int y, int x0,
-               int x1) {
+void ShadeSpan(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow& row) {
+  const int y = row.y, xBase = row.xBase, x0 = row.x0, x1 = row.x1;
   IDirect3DSurface8& target = *ps.target;
   const D3DFORMAT targetFormat = target.format_;
   const int targetBytes = targetFormat == D3DFMT_R5G6B5 ? 2 : 4;
@@ -185,7 +195,7 @@ void ShadeSpan(const PixelState& ps, const Triangle& t, const float* planes, int
   }
 
   const float fy = static_cast<float>(y) - t.refY;
-  const float fx0 = static_cast<float>(x0) - t.refX;
+  const float fx0 = static_cast<float>(xBase) - t.refX;
   const int n = ps.varyingCount;
   // Values at the span's first pixel, and their steps per pixel.
   float start[1 + kMaxVaryings], step[1 + kMaxVaryings];
@@ -194,7 +204,7 @@ void ShadeSpan(const PixelState& ps, const Triangle& t, const float* planes, int
     start[i] = p[0] + p[1] * fx0 + p[2] * fy;
     step[i] = p[1];
   }
-  const double zStart = t.z0 + t.zdx * (static_cast<double>(x0) - t.refX) +
+  const double zStart = t.z0 + t.zdx * (static_cast<double>(xBase) - t.refX) +
                         t.zdy * (static_cast<double>(y) - t.refY);
 
   Registers reg{};
@@ -209,10 +219,10 @@ void ShadeSpan(const PixelState& ps, const Triangle& t, const float* planes, int
   const float wConst = t.affine ? 1.0f / qConst : 0.0f;
 
   for (int x = x0; x < x1; ++x) {
-    const float i = static_cast<float>(x - x0);
+    const float i = static_cast<float>(x - xBase);
     uint32_t depthValue = 0;
     if (depthRow != nullptr) {
-      depthValue = QuantizeDepth(zStart + t.zdx * static_cast<double>(x - x0), depthMax);
+      depthValue = QuantizeDepth(zStart + t.zdx * static_cast<double>(x - xBase), depthMax);
       if (ps.zTest &&
           !Compare(ps.zFunc, depthValue, ReadDepth(depthRow + depthBytes * x, depthFormat))) {
         continue;
@@ -306,18 +316,24 @@ void ShadeSpan(const PixelState& ps, const Triangle& t, const float* planes, int
 void ClearColourRow(IDirect3DSurface8* target, int y, int x0, int x1, D3DCOLOR colour) {
   uint8_t* row = target->bits_.data() + static_cast<size_t>(y) * target->pitch_;
   if (target->format_ == D3DFMT_R5G6B5) {
-    for (int x = x0; x < x1; ++x) WriteColour(row + 2 * x, D3DFMT_R5G6B5, Unpack(colour));
+    uint16_t value;
+    WriteColour(reinterpret_cast<uint8_t*>(&value), D3DFMT_R5G6B5, Unpack(colour));
+    std::fill(reinterpret_cast<uint16_t*>(row) + x0, reinterpret_cast<uint16_t*>(row) + x1, value);
     return;
   }
-  for (int x = x0; x < x1; ++x) std::memcpy(row + 4 * x, &colour, 4);
+  FillWords(reinterpret_cast<uint32_t*>(row) + x0, x1 - x0, colour);
 }
 
 void ClearDepthRow(IDirect3DSurface8* depth, int y, int x0, int x1, float z) {
   uint8_t* row = depth->bits_.data() + static_cast<size_t>(y) * depth->pitch_;
   const D3DFORMAT format = depth->format_;
   const uint32_t value = QuantizeDepth(z, (1u << DepthBits(format)) - 1);
-  const int bytes = format == D3DFMT_D16 ? 2 : 4;
-  for (int x = x0; x < x1; ++x) WriteDepth(row + bytes * x, format, value);
+  if (format == D3DFMT_D16) {
+    std::fill(reinterpret_cast<uint16_t*>(row) + x0, reinterpret_cast<uint16_t*>(row) + x1,
+              static_cast<uint16_t>(value));
+    return;
+  }
+  FillWords(reinterpret_cast<uint32_t*>(row) + x0, x1 - x0, (value << 8) | 0xFFu);
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

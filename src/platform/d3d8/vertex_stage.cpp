@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 namespace {
 
 struct Vec3 {
@@ -377,4 +377,4 @@ void ProcessVertices(const DeviceState& s, const FvfLayout& layout, const PixelS
   }
 }
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

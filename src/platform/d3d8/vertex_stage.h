@@ -5,11 +5,11 @@
 #include "platform/d3d8/device_core.h"
 #include "platform/d3d8/pipeline.h"
 
-namespace d3d8 {
+namespace zelk4::d3d8 {
 
 // Transforms count vertices starting at src (stride bytes apart). The caller has checked that
 // every vertex lies inside its buffer.
 void ProcessVertices(const DeviceState& state, const FvfLayout& layout, const PixelState& pixels,
                      const uint8_t* src, UINT stride, size_t count, ClipVertex* out);
 
-}  // namespace d3d8
+}  // namespace zelk4::d3d8

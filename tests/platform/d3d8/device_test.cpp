@@ -13,20 +13,20 @@
 
 namespace {
 
-using d3d8test::TestDevice;
-using d3d8test::WorldVertex;
+using zelk4::d3d8::test::TestDevice;
+using zelk4::d3d8::test::WorldVertex;
 using zelk4::test::Picture;
 
 class D3D8Device : public ::testing::Test {
  protected:
   void SetUp() override {
-    d3d8::ResetControls();
+    zelk4::d3d8::ResetControls();
     direct3d_ = Direct3DCreate8(D3D_SDK_VERSION);
     ASSERT_NE(direct3d_, nullptr);
   }
   void TearDown() override {
     direct3d_->Release();
-    d3d8::ResetControls();
+    zelk4::d3d8::ResetControls();
   }
 
   // The engine's full-screen request with one depth format and behaviour.
@@ -54,7 +54,7 @@ TEST_F(D3D8Device, TheFailureHookDrivesTheEngineFallbackChain) {
   // No 24-bit depth, no hardware vertex processing, no 32-bit back buffer: only the last
   // combination the engine tries is left.
   std::vector<std::string> asked;
-  d3d8::SetCreateDeviceFailureHook([&](D3DFORMAT backBuffer, D3DFORMAT depth, DWORD behaviour) {
+  zelk4::d3d8::SetCreateDeviceFailureHook([&](D3DFORMAT backBuffer, D3DFORMAT depth, DWORD behaviour) {
     asked.push_back(std::to_string(backBuffer) + "/" + std::to_string(depth) + "/" +
                     std::to_string(behaviour));
     return depth == D3DFMT_D24X8 || behaviour == D3DCREATE_HARDWARE_VERTEXPROCESSING ||
@@ -183,6 +183,16 @@ TEST(D3D8Objects, LocksHandOutTheMemoryWithItsPitchAndCountsKeepObjectsAlive) {
                              &target), D3D_OK);
   EXPECT_TRUE(FAILED(target->LockRect(0, &locked, nullptr, 0)));
   target->Release();
+
+  // A draw whose every triangle is culled queues nothing, yet what it held is let go.
+  IDirect3DTexture8* culled = d.MakeTexture(2, 2, {{1, 2, 3, 4}});
+  d->SetTexture(0, culled);
+  d->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+  d.DrawScreen({{1, 1, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {7, 1, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                {1, 7, 0.5f, 1, 0xFFFFFFFF, 0, 0}});
+  d->SetTexture(0, nullptr);
+  d.Frame();
+  EXPECT_EQ(culled->Release(), 0u);
 }
 
 TEST(D3D8Objects, DrawsWithBadSourcesFailWithoutReadingOutside) {
@@ -234,13 +244,13 @@ TEST(D3D8Clear, ClearsOnlyInsideTheViewportAndTheGivenRectangles) {
 TEST(D3D8Clear, SuspendedDrawingAnswersAsUsualAndLeavesThePictureAlone) {
   TestDevice d(8, 8);
   d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0);
-  d3d8::SetDrawingSuspended(true);
+  zelk4::d3d8::SetDrawingSuspended(true);
   EXPECT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
   EXPECT_TRUE(FAILED(d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 2.0f, 0)));
   d.DrawRect(0, 0, 8, 8, 0.5f, 0xFF00FF00);
   EXPECT_TRUE(FAILED(d->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1)));  // no stream: still an error
   EXPECT_EQ(d.Frame().at(4, 4), 0xFF0000FFu);
-  d3d8::SetDrawingSuspended(false);
+  zelk4::d3d8::SetDrawingSuspended(false);
   d.DrawRect(0, 0, 8, 8, 0.5f, 0xFF00FF00);
   EXPECT_EQ(d.Frame().at(4, 4), 0xFF00FF00u);
 }
@@ -295,14 +305,14 @@ TEST(D3D8Lighting, ADirectionalLightFacingTheNormalGivesTheMaterialDiffuse) {
 TEST(D3D8Present, OffscreenFramesAreNumberedAndHandedToTheSink) {
   TestDevice d(4, 2, D3DFMT_R5G6B5, D3DFMT_D16);
   std::vector<uint64_t> numbers;
-  d3d8::PresentOffscreen([&](const d3d8::Frame& frame) { numbers.push_back(frame.number); });
+  zelk4::d3d8::PresentOffscreen([&](const zelk4::d3d8::Frame& frame) { numbers.push_back(frame.number); });
   d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF8000, 1.0f, 0);
   Picture first = d.Frame();
   d.Frame();
   EXPECT_EQ(numbers, (std::vector<uint64_t>{1, 2}));
   // R5G6B5 keeps 5, 6 and 5 bits; presenting widens them back with alpha 255.
   EXPECT_EQ(first.at(3, 1), 0xFFFF8200u);
-  d3d8::PresentToNothing();
+  zelk4::d3d8::PresentToNothing();
   d->EndScene();
   EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 }
@@ -310,8 +320,8 @@ TEST(D3D8Present, OffscreenFramesAreNumberedAndHandedToTheSink) {
 TEST(D3D8CallLog, RecordsTheCallsInOrderByTheirNames) {
   TestDevice d(4, 4);
   d->EndScene();
-  d3d8::EnableCallLog(true);
-  d3d8::ClearCallLog();
+  zelk4::d3d8::EnableCallLog(true);
+  zelk4::d3d8::ClearCallLog();
   d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   d->SetRenderState(D3DRS_ALPHAREF, 200);
   d->SetRenderState(D3DRS_POINTSIZE, 0x3F800000);  // 1.0f
@@ -325,9 +335,9 @@ TEST(D3D8CallLog, RecordsTheCallsInOrderByTheirNames) {
   d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
   d->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
   d->EndScene();
-  d3d8::EnableCallLog(false);
+  zelk4::d3d8::EnableCallLog(false);
   d->SetRenderState(D3DRS_LIGHTING, FALSE);  // not recorded
-  EXPECT_EQ(d3d8::CallLog(),
+  EXPECT_EQ(zelk4::d3d8::CallLog(),
             (std::vector<std::string>{"SetRenderState(CULLMODE, NONE)", "SetRenderState(ALPHAREF, 200)",
                                       "SetRenderState(POINTSIZE, 1)", "SetRenderState(ZWRITEENABLE, FALSE)",
                                       "SetTextureStageState(0, MAGFILTER, LINEAR)",
@@ -358,7 +368,7 @@ TEST(D3D8Scene, DrawsOutsideAScenePresentsInsideOneAndUnpairedBracketsFail) {
   d->SetStreamSource(0, vb, 12);
   EXPECT_EQ(d->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
   EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-  EXPECT_EQ(d3d8::LastPresentedFrame().pixels.at(0), 0xFF000000u);  // nothing was drawn
+  EXPECT_EQ(zelk4::d3d8::LastPresentedFrame().pixels.at(0), 0xFF000000u);  // nothing was drawn
 
   ASSERT_EQ(d->BeginScene(), D3D_OK);
   EXPECT_EQ(d->BeginScene(), D3DERR_INVALIDCALL);
@@ -440,9 +450,9 @@ TEST(D3D8Determinism, PicturesDoNotDependOnThreadsOrOnTheFastSpanCode) {
     Picture reference = Scene(1, target);
     EXPECT_TRUE(zelk4::test::PicturesMatch("threads2", reference, Scene(2, target)));
     EXPECT_TRUE(zelk4::test::PicturesMatch("threads4", reference, Scene(4, target)));
-    d3d8::SetFastShadingEnabled(false);
+    zelk4::d3d8::SetFastShadingEnabled(false);
     Picture general = Scene(1, target);
-    d3d8::SetFastShadingEnabled(true);
+    zelk4::d3d8::SetFastShadingEnabled(true);
     EXPECT_TRUE(zelk4::test::PicturesMatch("general_vs_fast", general, reference));
   }
 }
@@ -450,9 +460,9 @@ TEST(D3D8Determinism, PicturesDoNotDependOnThreadsOrOnTheFastSpanCode) {
 TEST(D3D8Points, PlainPointsCoverThePixelUnderThem) {
   TestDevice d(8, 8);
   d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-  const d3d8test::ScreenVertex points[2] = {{2, 3, 0.5f, 1, 0xFFFF0000, 0, 0},
+  const zelk4::d3d8::test::ScreenVertex points[2] = {{2, 3, 0.5f, 1, 0xFFFF0000, 0, 0},
                                             {6.25f, 5.75f, 0.5f, 1, 0xFF00FF00, 0, 0}};
-  d->SetVertexShader(d3d8test::kScreenFvf);
+  d->SetVertexShader(zelk4::d3d8::test::kScreenFvf);
   ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_POINTLIST, 2, points, sizeof points[0]), D3D_OK);
   Picture frame = d.Frame();
   int lit = 0;
@@ -468,7 +478,7 @@ namespace {
 
 TEST(D3D8Present, TheWindowPictureKeepsItsShapeCentredOnAnyDisplay) {
   auto rect = [](int w, int h) {
-    d3d8::ScreenRect r = d3d8::LetterboxRect(w, h, 640, 480);
+    zelk4::d3d8::ScreenRect r = zelk4::d3d8::LetterboxRect(w, h, 640, 480);
     return std::vector<int>{r.x, r.y, r.width, r.height};
   };
   EXPECT_EQ(rect(1920, 1080), (std::vector<int>{240, 0, 1440, 1080}));  // bars left and right
@@ -484,15 +494,15 @@ TEST(D3D8Present, TheWindowTargetShowsFramesInAnSdlWindow) {
   ASSERT_NE(window, nullptr) << SDL_GetError();
   {
     TestDevice d(64, 48);
-    d3d8::PresentToWindow(window);
+    zelk4::d3d8::PresentToWindow(window);
     d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0);
     d->EndScene();
     EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     // No window given: the resolver finds one for the focus window, or frames are dropped.
-    d3d8::PresentToWindow(nullptr);
+    zelk4::d3d8::PresentToWindow(nullptr);
     EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-    d3d8::SetWindowResolver([window](HWND) { return window; });
+    zelk4::d3d8::SetWindowResolver([window](HWND) { return window; });
     EXPECT_EQ(d->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
   }
   SDL_DestroyWindow(window);

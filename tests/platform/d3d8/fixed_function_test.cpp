@@ -15,7 +15,7 @@
 
 namespace {
 
-using d3d8test::TestDevice;
+using zelk4::d3d8::test::TestDevice;
 
 constexpr UINT kSize = 64;  // test frames are 64 x 64; (0, 0) in clip space is pixel (32, 32)
 

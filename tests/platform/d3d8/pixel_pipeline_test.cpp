@@ -6,8 +6,8 @@
 
 namespace {
 
-using d3d8test::ScreenVertex;
-using d3d8test::TestDevice;
+using zelk4::d3d8::test::ScreenVertex;
+using zelk4::d3d8::test::TestDevice;
 
 constexpr D3DCOLOR kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
 

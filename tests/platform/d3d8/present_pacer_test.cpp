@@ -9,7 +9,7 @@
 
 namespace {
 
-using d3d8::PresentPacer;
+using zelk4::d3d8::PresentPacer;
 
 // A program that draws for `workMicros` and then presents, over a fake clock. A display that
 // waits holds each present until the next tick of its own 60 Hz retrace.
@@ -18,7 +18,7 @@ struct FakeProgram {
   std::vector<uint64_t> sleeps;
   std::vector<uint64_t> presentedAt;  // when each present returned, after any sleep
 
-  d3d8::PacerClock Clock() {
+  zelk4::d3d8::PacerClock Clock() {
     return {[this] { return now; }, [this](uint64_t micros) {
               sleeps.push_back(micros);
               now += micros;

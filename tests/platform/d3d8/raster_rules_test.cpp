@@ -9,9 +9,9 @@
 
 namespace {
 
-using d3d8test::ScreenVertex;
-using d3d8test::TestDevice;
-using d3d8test::WorldVertex;
+using zelk4::d3d8::test::ScreenVertex;
+using zelk4::d3d8::test::TestDevice;
+using zelk4::d3d8::test::WorldVertex;
 using zelk4::test::Picture;
 using zelk4::test::PicturesMatch;
 

@@ -11,7 +11,7 @@
 
 namespace {
 
-using d3d8test::TestDevice;
+using zelk4::d3d8::test::TestDevice;
 
 float WildFloat(std::mt19937& rng) {
   static const float kSpecial[] = {NAN, INFINITY, -INFINITY, 0.0f, -0.0f, 1e30f, -1e30f,

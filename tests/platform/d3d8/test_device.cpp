@@ -6,13 +6,13 @@
 
 #include "platform/d3d8/device_control.h"
 
-namespace d3d8test {
+namespace zelk4::d3d8::test {
 
 TestDevice::TestDevice(UINT width, UINT height, D3DFORMAT backBuffer, D3DFORMAT depth,
                        unsigned threads) {
-  d3d8::ResetControls();
-  d3d8::PresentOffscreen();
-  d3d8::SetWorkerThreads(threads);
+  zelk4::d3d8::ResetControls();
+  zelk4::d3d8::PresentOffscreen();
+  zelk4::d3d8::SetWorkerThreads(threads);
   direct3d_ = Direct3DCreate8(D3D_SDK_VERSION);
   D3DPRESENT_PARAMETERS pp{};
   pp.BackBufferWidth = width;
@@ -33,14 +33,14 @@ TestDevice::~TestDevice() {
     EXPECT_EQ(device_->Release(), 0u);
   }
   if (direct3d_ != nullptr) direct3d_->Release();
-  d3d8::ResetControls();
+  zelk4::d3d8::ResetControls();
 }
 
 zelk4::test::Picture TestDevice::Frame() {
   device_->EndScene();
   EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
   device_->BeginScene();
-  const d3d8::Frame& frame = d3d8::LastPresentedFrame();
+  const zelk4::d3d8::Frame& frame = zelk4::d3d8::LastPresentedFrame();
   zelk4::test::Picture picture(frame.width, frame.height);
   picture.pixels = frame.pixels;
   return picture;
@@ -88,4 +88,4 @@ IDirect3DTexture8* TestDevice::MakeTexture(UINT width, UINT height,
   return texture;
 }
 
-}  // namespace d3d8test
+}  // namespace zelk4::d3d8::test

@@ -8,7 +8,7 @@
 #include "platform/d3d8/d3d8.h"
 #include "support/picture.h"
 
-namespace d3d8test {
+namespace zelk4::d3d8::test {
 
 // XYZRHW | DIFFUSE | TEX1: x, y in pixels (centres at integers), z, 1/w.
 struct ScreenVertex {
@@ -58,4 +58,4 @@ class TestDevice {
   IDirect3DDevice8* device_ = nullptr;
 };
 
-}  // namespace d3d8test
+}  // namespace zelk4::d3d8::test
