@@ -31,7 +31,7 @@ BENCHMARK(BM_TextureCacheMissOnAFullCache);
 
 void BM_DrawSpritesFullBuffer(benchmark::State& state) {
   zelk4::win::SetMessageBoxesEnabled(false);
-  d3d8::PresentToNothing();
+  zelk4::d3d8::PresentToNothing();
   RenderDevice rd{};
   rd.Init(nullptr, 640, 480, 0);
   rd.SetView(0.0f, 0.0f, -4.8f, 0.0f, 0.0f, 0.0f, 0.0f);

@@ -44,7 +44,7 @@ struct Stage {
         .write(reinterpret_cast<const char*>(rar.data()), static_cast<std::streamsize>(rar.size()));
     std::filesystem::current_path(folder);
     zelk4::win::SetMessageBoxesEnabled(false);
-    d3d8::PresentToNothing();
+    zelk4::d3d8::PresentToNothing();
     device.Init(nullptr, 640, 480, 0);
     return true;
   }

@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool ready = [] {
     zelk4::win::SetMessageBoxesEnabled(false);
     SetFatalErrorHook(ThrowFatal);
-    d3d8::PresentToNothing();
+    zelk4::d3d8::PresentToNothing();
     return true;
   }();
   (void)ready;

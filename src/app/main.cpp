@@ -74,8 +74,8 @@ int main(int argc, char** argv) {
     if (const int status = ApplyOptions(argc, argv, &options); status >= 0) return status;
   }
   // The device presents into the SDL window behind the window handle it is created with.
-  d3d8::SetWindowResolver(zelk4::win::SdlWindowOf);
-  d3d8::PresentToWindow(nullptr);
+  zelk4::d3d8::SetWindowResolver(zelk4::win::SdlWindowOf);
+  zelk4::d3d8::PresentToWindow(nullptr);
   const int status = WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWNORMAL);
   if (options.stats) PrintFrameStats(stdout, CountedFrames());
   return status;

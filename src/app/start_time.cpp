@@ -21,9 +21,9 @@ void (*partFrame)(float) = nullptr;
 void SyncFromSong(uint8_t param) { OnSyncEvent(song, param); }
 
 void CatchUpPart(const std::vector<zelk4::sound::PassedSyncEvent>& rows) {
-  d3d8::SetDrawingSuspended(true);
+  zelk4::d3d8::SetDrawingSuspended(true);
   CatchUp(startMs, rows, partFrame, SyncFromSong);
-  d3d8::SetDrawingSuspended(false);
+  zelk4::d3d8::SetDrawingSuspended(false);
 }
 }  // namespace
 

@@ -74,8 +74,8 @@ std::vector<std::string> Renumbered(const std::vector<std::string>& log) {
 }
 
 TEST(DemoPartFrameCalls, OneFrameMakesTheGoldenCalls) {
-  d3d8::ResetControls();
-  d3d8::PresentOffscreen();
+  zelk4::d3d8::ResetControls();
+  zelk4::d3d8::PresentOffscreen();
   zelk4::win::SetMessageBoxesEnabled(false);
   renderDevice.Init(nullptr, 640, 480, 0);
   SeedRuntimeRand(1);
@@ -103,11 +103,11 @@ TEST(DemoPartFrameCalls, OneFrameMakesTheGoldenCalls) {
     madeOverlays[i].CreateFromPixels(&renderDevice, 4, 4, pixels.data());
   }
 
-  d3d8::ClearCallLog();
-  d3d8::EnableCallLog(true);
+  zelk4::d3d8::ClearCallLog();
+  zelk4::d3d8::EnableCallLog(true);
   PartFrame(20.0f);
-  d3d8::EnableCallLog(false);
-  const std::vector<std::string> actual = Renumbered(d3d8::CallLog());
+  zelk4::d3d8::EnableCallLog(false);
+  const std::vector<std::string> actual = Renumbered(zelk4::d3d8::CallLog());
 
   std::vector<std::string> golden;
   std::ifstream in(ZELK4_PART_FRAME_GOLDEN);
@@ -131,7 +131,7 @@ TEST(DemoPartFrameCalls, OneFrameMakesTheGoldenCalls) {
   scene = loaded;
   small.meshes[0]->ReleaseBuffers();
   renderDevice.Release();
-  d3d8::ResetControls();
+  zelk4::d3d8::ResetControls();
 }
 
 }  // namespace

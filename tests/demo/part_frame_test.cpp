@@ -47,8 +47,8 @@ constexpr uint32_t kOverlayColours[4] = {0xFFFF0000u, 0xFF00FF00u, 0x960000FFu, 
 class DemoPartFrame : public ::testing::Test {
  protected:
   void SetUp() override {
-    d3d8::ResetControls();
-    d3d8::PresentOffscreen();
+    zelk4::d3d8::ResetControls();
+    zelk4::d3d8::PresentOffscreen();
     zelk4::win::SetMessageBoxesEnabled(false);
     renderDevice.Init(nullptr, 640, 480, 0);
     record = SceneRecord{};
@@ -81,7 +81,7 @@ class DemoPartFrame : public ::testing::Test {
     scene->keyframer = loadedKeyframer_;
     sceneCalls = DefaultSceneCalls();
     renderDevice.Release();
-    d3d8::ResetControls();
+    zelk4::d3d8::ResetControls();
   }
 
   static void Run(int frames, float dt) {
@@ -90,7 +90,7 @@ class DemoPartFrame : public ::testing::Test {
   // The centre of the frame just drawn.
   static uint32_t CentrePixel() {
     renderDevice.Present();
-    return d3d8::LastPresentedFrame().pixels[240 * 640 + 320];
+    return zelk4::d3d8::LastPresentedFrame().pixels[240 * 640 + 320];
   }
 
  private:
@@ -226,11 +226,11 @@ TEST_F(DemoPartFrame, OverlayFollowsTheLowTwoBitsUnderTheVeilAndTheAlphaTestDrop
 }
 
 TEST_F(DemoPartFrame, FirstFrameIsWhiteAndTheParticleFieldIsNeverDrawn) {
-  d3d8::EnableCallLog(true);
-  d3d8::ClearCallLog();
+  zelk4::d3d8::EnableCallLog(true);
+  zelk4::d3d8::ClearCallLog();
   PartFrame(0.0f);
   int draws = 0;
-  for (const std::string& call : d3d8::CallLog()) draws += call.rfind("Draw", 0) == 0;
+  for (const std::string& call : zelk4::d3d8::CallLog()) draws += call.rfind("Draw", 0) == 0;
   EXPECT_EQ(draws, 3);  // overlay, flash, veil: the recording scene draws nothing itself
   EXPECT_EQ(Rgb(CentrePixel()), (std::vector<int>{255, 255, 255}));
 }

@@ -42,11 +42,11 @@ class MeshBuffers : public RenderDeviceTest {
   }
 
   std::vector<std::string> Logged(void (*call)(MeshObj&, RenderDevice*), MeshObj& m) {
-    d3d8::ClearCallLog();
-    d3d8::EnableCallLog(true);
+    zelk4::d3d8::ClearCallLog();
+    zelk4::d3d8::EnableCallLog(true);
     call(m, &rd);
-    d3d8::EnableCallLog(false);
-    return d3d8::CallLog();
+    zelk4::d3d8::EnableCallLog(false);
+    return zelk4::d3d8::CallLog();
   }
 
   MeshObj mesh;
@@ -252,7 +252,7 @@ TEST(MeshBuffersFatal, VertexBufferFailureEndsTheProgram) {
   EXPECT_EXIT(
       {
         zelk4::win::SetMessageBoxesEnabled(false);
-        d3d8::PresentOffscreen();
+        zelk4::d3d8::PresentOffscreen();
         RenderDevice rd{};
         rd.Init(nullptr, 640, 480, 0);
         MeshObj m;

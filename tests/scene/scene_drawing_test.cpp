@@ -65,11 +65,11 @@ class SceneDrawing : public RenderDeviceTest {
   }
 
   std::vector<std::string> LogOf(void (*draw)(D3DDemoEngineScene&, RenderDevice*)) {
-    d3d8::ClearCallLog();
-    d3d8::EnableCallLog(true);
+    zelk4::d3d8::ClearCallLog();
+    zelk4::d3d8::EnableCallLog(true);
     draw(scene, &rd);
-    d3d8::EnableCallLog(false);
-    return d3d8::CallLog();
+    zelk4::d3d8::EnableCallLog(false);
+    return zelk4::d3d8::CallLog();
   }
 
   D3DDemoEngineScene scene;

@@ -250,7 +250,7 @@ int main(int argc, char** argv) {
   };
 
   UseDevicePicture(size, /*windowed=*/false);
-  d3d8::SetWorkerThreads(o.threads);
+  zelk4::d3d8::SetWorkerThreads(o.threads);
   capture::RunSettings settings;
   settings.firstFrame = first;
   settings.frames = total;

@@ -53,7 +53,7 @@ bool WriteRgba(const std::string& path, const std::vector<uint8_t>& bytes) {
 // message) when the call fails.
 bool DecodeAsTexture(const std::vector<uint8_t>& file, const std::string& name, uint32_t* width,
                      uint32_t* height, std::vector<uint32_t>* pixels) {
-  d3d8::PresentToNothing();
+  zelk4::d3d8::PresentToNothing();
   IDirect3D8* direct3d = Direct3DCreate8(D3D_SDK_VERSION);
   D3DPRESENT_PARAMETERS pp{};
   pp.BackBufferWidth = 8;

@@ -235,7 +235,7 @@ class TextureArchive {
 // looped over at most 50 frames; lighting off, depth on, no culling, useLights 0) and writes the
 // presented frame. Returns the exit status.
 int RenderScene(const std::vector<uint8_t>& file, const RenderRequest& request) {
-  d3d8::PresentOffscreen();
+  zelk4::d3d8::PresentOffscreen();
   static RenderDevice device{};
   device.Init(nullptr, kWidth, kHeight, 0);
 
@@ -284,7 +284,7 @@ int RenderScene(const std::vector<uint8_t>& file, const RenderRequest& request) 
   device.EnableDepth();
   scene.drawScene(&device, 0);
   device.Present();
-  const d3d8::Frame& frame = d3d8::LastPresentedFrame();
+  const zelk4::d3d8::Frame& frame = zelk4::d3d8::LastPresentedFrame();
   // An opaque picture: the demo clears with alpha 0.
   std::string error;
   if (!zelk4::kit::WritePngFile(request.output, frame.width, frame.height, frame.pixels.data(),

@@ -99,7 +99,3 @@ unsigned WorkerThreads();
 void ResetControls();
 
 }  // namespace zelk4::d3d8
-
-// Callers outside the device that still write d3d8:: reach the same names (to be respelled
-// zelk4::d3d8:: where they are next touched, then this alias goes).
-namespace d3d8 = zelk4::d3d8;
