@@ -34,7 +34,9 @@ std::vector<Outcome> OnePass(const Bytes& archive, int* complete = nullptr) {
 // The test pass over the same bytes (from a file): the same outcomes, without the bytes.
 std::vector<Outcome> TestPass(const Bytes& archive) {
   std::vector<Outcome> out;
-  const std::string path = WriteTempArchive("one_pass_test.rar", archive);
+  // One file per test: CTest runs the tests of this file side by side in separate processes.
+  const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  const std::string path = WriteTempArchive("one_pass_" + name + ".rar", archive);
   ArchiveTestEach(
       path.c_str(), nullptr,
       [](const ArchiveEntryInfo&, const uint8_t* data, uint32_t size, int ok, void* user) {
