@@ -21,7 +21,7 @@ uint32_t TableSpan(uint32_t size) {
 
 MatchFinder::MatchFinder(const uint8_t* data, uint32_t size, uint32_t first, bool shortMatches)
     : data_(data), size_(size), shortMatches_(shortMatches), linkMask_(TableSpan(size) - 1),
-      hashBits_(std::clamp<uint32_t>(std::bit_width(TableSpan(size)), 10, 20)), inserted_(first),
+      hashBits_(std::clamp<uint32_t>(std::bit_width(TableSpan(size)) - (shortMatches ? 0 : 1), 10, 20)), inserted_(first),
       head_(size_t(1) << hashBits_, kNone), links_(new Link[size_t(linkMask_) + 1]),
       lastTriple_(shortMatches ? size_t(1) << kTripleBits : 0, kNone), lastPair_(shortMatches ? 65536 : 0, kNone) {}
 

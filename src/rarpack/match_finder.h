@@ -86,7 +86,8 @@ class MatchFinder {
   uint32_t size_;
   bool shortMatches_;
   // Small streams get small tables: a slot per position up to the window's size, and twice as
-  // many hash values as slots (at most 2^20).
+  // many hash values as slots (at most 2^20); as many as slots for chains only, whose walk turns
+  // other four bytes away at the link and whose head table, half as large, stays in the cache.
   uint32_t linkMask_;
   uint32_t hashBits_;
   uint32_t inserted_ = 0;         // positions below this are entered
