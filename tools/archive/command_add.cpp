@@ -217,6 +217,10 @@ int RunAdd(int argc, char** argv) {
   app.add_flag("-s,--solid", solid, "solid archive: each entry continues the previous one's decoder state");
   app.add_option("-m,--method", level, "compression: 0 store, 1 fastest .. 5 smallest (default 3)")
       ->check(CLI::Range(0, 5));
+  unsigned threads = 0;
+  app.add_option("-j,--threads", threads,
+                 "pack the entries of a non-solid archive on N threads (default: one per processor)")
+      ->check(CLI::Range(1u, 256u));
   app.add_flag("-f,--force", force, "make a new archive even when ARCHIVE exists (its entries are dropped)");
   app.add_flag("-q,--quiet", quiet, "print nothing on success");
   if (const int status = ParseCommandLine(app, argc, argv); status >= 0) return status;
@@ -249,6 +253,7 @@ int RunAdd(int argc, char** argv) {
   rarpack::PackOptions options;
   options.level = level;
   options.solid = solid;
+  options.threads = threads;
   const rarpack::PackResult result = rarpack::PackArchive(pack, options);
   if (!result.ok) {
     std::fprintf(stderr, "zelk4-archive: %s\n", result.error.c_str());
