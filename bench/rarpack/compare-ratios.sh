@@ -11,7 +11,7 @@ set -euo pipefail
 rounds=3
 if [ "${1:-}" = "--rounds" ]; then rounds=$2; shift 2; fi
 if [ $# -lt 2 ] || [ "$1" = "--help" ]; then
-  sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'
   [ "${1:-}" = "--help" ] && exit 0 || exit 2
 fi
 tool=$(realpath "$1")
