@@ -30,7 +30,7 @@ MatchFinder::MatchFinder(const uint8_t* data, uint32_t size, uint32_t first, boo
   } else {
     // A bucket per 32 window slots: hashes with few positions share their lines with others,
     // common ones keep their latest 16, and the table (2 bytes per slot) stays in the cache.
-    hashBits_ = std::clamp<uint32_t>(spanBits - 5, 6, 20);
+    hashBits_ = std::clamp<uint32_t>(std::max(spanBits, 11u) - 5, 6, 20);
     buckets_.assign((size_t(1) << hashBits_) * kBucketSlots, kNone);
   }
 }
