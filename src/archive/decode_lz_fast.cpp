@@ -11,12 +11,12 @@
 //     flush falling due, or the window position reaching the window's end.
 // Matches whose source lies behind the window start go to the byte-wise copy.
 //
+// Matches are copied in whole 16- or 8-byte pieces that may write up to 15 bytes past their end.
 // Until the window first fills, nothing ahead of the window position is ever read: a match
 // reaching before the window start yields zeros without reading, and the exact steps outside this
-// loop write every byte before the window wraps. So in a fresh window a match is copied in whole
-// 16- or 8-byte pieces that may write up to 15 bytes past its end (later steps overwrite them).
-// Once the window has wrapped, the bytes ahead are the oldest history, which far matches read, and
-// copies stay inside [source, target + length).
+// loop write every byte before the window wraps; later steps overwrite those bytes. Once the window
+// has wrapped, the bytes ahead are the oldest history, which far matches read (and, near the flush
+// point, bytes not yet handed out): the bytes past a match are kept and put back after it.
 #include <algorithm>
 #include <cstring>
 
@@ -63,7 +63,7 @@ inline void CopyInside(uint8_t* to, uint32_t distance, uint32_t length) {
   }
 }
 
-// The same copy in a fresh window, where bytes past the match may be written (see above).
+// The same copy in whole pieces, which may write up to 15 bytes past the match (see above).
 inline void CopyOver(uint8_t* to, uint32_t distance, uint32_t length) {
   const uint8_t* from = to - distance;
   uint8_t* const end = to + length;
@@ -164,7 +164,10 @@ uint32_t RunLZ(DecoderState& d) {
         if constexpr (kFreshWindow) {
           CopyOver(out, distance, length);
         } else {
-          CopyInside(out, distance, length);
+          uint8_t after[kOverCopy];
+          std::memcpy(after, out + length, sizeof after);
+          CopyOver(out, distance, length);
+          std::memcpy(out + length, after, sizeof after);
         }
       } else {
         CopyMatchBytes(d, at, distance, length);
