@@ -2,7 +2,8 @@
 # Packs the files of each FOLDER with zelk4-archive (levels 1, 3 and 5, plain and solid) and, as
 # yardsticks, with gzip -9 and xz -6 (each file on its own, and the whole folder as one tar
 # stream, which is what a solid archive compares with). Prints sizes, ratios (packed / input) and
-# the processor time (user + system, best of ROUNDS runs; 3 by default) of each.
+# the processor time (user + system) and wall time of each, best of ROUNDS runs (3 by default).
+# Non-solid archives are packed on one thread per processor, so their wall time is the lower.
 #
 # usage: bench/rarpack/compare-ratios.sh [--rounds N] ZELK4_ARCHIVE FOLDER...
 #   e.g. bench/rarpack/compare-ratios.sh build/tools/archive/zelk4-archive /usr/share/vim/vim90/doc
@@ -18,17 +19,22 @@ shift
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# best_time CMD...: runs CMD (a shell command line) $rounds times; prints the least user+sys time.
+# best_time CMD...: runs CMD (a shell command line) $rounds times; prints the least processor time
+# (user + system, all threads and child processes) and the least wall time, in seconds.
 best_time() {
-  local best=""
+  local cpu="" wall=""
   for _ in $(seq "$rounds"); do
-    local t
-    t=$( { /usr/bin/time -f '%U %S' sh -c "$1" >/dev/null; } 2>&1 | tail -1 | awk '{ print $1 + $2 }')
-    best=$(awk -v a="$t" -v b="${best:-$t}" 'BEGIN { print (a < b) ? a : b }')
+    local c w
+    read -r c w < <( { /usr/bin/time -f '%U %S %e' sh -c "$1" >/dev/null; } 2>&1 | tail -1 | awk '{ print $1 + $2, $3 }')
+    cpu=$(awk -v a="$c" -v b="${cpu:-$c}" 'BEGIN { print (a < b) ? a : b }')
+    wall=$(awk -v a="$w" -v b="${wall:-$w}" 'BEGIN { print (a < b) ? a : b }')
   done
-  echo "$best"
+  echo "$cpu $wall"
 }
-row() { awk -v n="$1" -v p="$2" -v i="$3" -v t="$4" 'BEGIN { printf "  %-28s %12d  %6.3f  %6.2f s\n", n, p, p / i, t }'; }
+row() {
+  awk -v n="$1" -v p="$2" -v i="$3" -v t="$4" 'BEGIN { split(t, x, " ");
+    printf "  %-28s %12d  %6.3f  %6.2f s  %6.2f s\n", n, p, p / i, x[1], x[2] }'
+}
 
 for folder in "$@"; do
   (
@@ -37,7 +43,7 @@ for folder in "$@"; do
     input=$(cat "${files[@]}" | wc -c)
     list=$(printf '%q ' "${files[@]}")
     echo "$folder: ${#files[@]} files, $input bytes"
-    echo "                                     packed   ratio     cpu"
+    echo "                                     packed   ratio      cpu      wall"
     for level in 1 3 5; do
       t=$(best_time "'$tool' a -q -f -m$level '$work/plain.rar' $list")
       row "zelk4-archive -m$level" "$(stat -c %s "$work/plain.rar")" "$input" "$t"

@@ -40,6 +40,10 @@ constexpr uint8_t kMethodStored = 0x30;
 // Codes of up to this many bits are resolved by one lookup in DecodeTable::quick.
 constexpr uint32_t kQuickBits = 10;
 
+// Packed data are read 8 KiB at a time and headers a few bytes at a time with a seek per block;
+// a stream buffer of this size makes that about one system call per 64 KiB of archive.
+constexpr size_t kFileBufferSize = 64 * 1024;
+
 // A canonical Huffman code: limit[L] is the first left-aligned 16-bit code value that is longer
 // than L bits; first[L] the position in `symbols` of the first symbol of length L. quick[p], for
 // the next kQuickBits bits p, holds symbol << 4 | length for every code of at most kQuickBits
@@ -101,6 +105,7 @@ struct LookupState {
   char archivePath[256];  // up to 255 characters and a terminator
   char password[255];     // cleared at the end of every lookup
   FILE* file;
+  char* fileBuffer;         // the stream's buffer while the archive is open (kFileBufferSize bytes)
 
   uint16_t mainFlags;
   uint16_t mainHeaderSize;

@@ -9,8 +9,14 @@
 //     inside the 8 KiB buffer;
 //   - at least 260 bytes (the longest match) may still be written without the entry ending, a
 //     flush falling due, or the window position reaching the window's end.
-// Matches whose source lies behind the window start go to the byte-wise copy; every other copy
-// stays inside [source, target + length), so no byte beyond a match is ever touched.
+// Matches whose source lies behind the window start go to the byte-wise copy.
+//
+// Matches are copied in whole 16- or 8-byte pieces that may write up to 15 bytes past their end.
+// Until the window first fills, nothing ahead of the window position is ever read: a match
+// reaching before the window start yields zeros without reading, and the exact steps outside this
+// loop write every byte before the window wraps; later steps overwrite those bytes. Once the window
+// has wrapped, the bytes ahead are the oldest history, which far matches read (and, near the flush
+// point, bytes not yet handed out): the bytes past a match are kept and put back after it.
 #include <algorithm>
 #include <cstring>
 
@@ -23,6 +29,7 @@ namespace archive {
 namespace {
 
 constexpr uint32_t kMaxMatch = 260;  // length code 27 with all extra bits, plus the distance additions
+constexpr uint32_t kOverCopy = 15;   // the most a piece-wise copy writes past a match's end
 
 inline uint64_t LoadBigEndian64(const uint8_t* p) {
   uint64_t v;
@@ -56,9 +63,29 @@ inline void CopyInside(uint8_t* to, uint32_t distance, uint32_t length) {
   }
 }
 
-}  // namespace
+// The same copy in whole pieces, which may write up to 15 bytes past the match (see above).
+inline void CopyOver(uint8_t* to, uint32_t distance, uint32_t length) {
+  const uint8_t* from = to - distance;
+  uint8_t* const end = to + length;
+  if (distance >= 16) {
+    do {
+      std::memcpy(to, from, 16);
+      to += 16;
+      from += 16;
+    } while (to < end);
+  } else if (distance >= 8) {
+    do {
+      std::memcpy(to, from, 8);
+      to += 8;
+      from += 8;
+    } while (to < end);
+  } else {
+    CopyInside(to, distance, length);
+  }
+}
 
-uint32_t DecodeLZRun(DecoderState& d) {
+template <bool kFreshWindow>
+uint32_t RunLZ(DecoderState& d) {
   LookupState& s = g_archive.lookup;
   uint8_t* const window = s.window;
   const uint32_t start = d.windowPos;
@@ -66,7 +93,7 @@ uint32_t DecodeLZRun(DecoderState& d) {
   // Steps may start while fewer than `writable` bytes have been written in this run.
   int64_t writable = s.bytesToProduce;
   writable = std::min<int64_t>(writable, int64_t(room) - kFlushMargin + 1);
-  writable = std::min<int64_t>(writable, int64_t(kWindowSize) - start - kMaxMatch);
+  writable = std::min<int64_t>(writable, int64_t(kWindowSize) - start - kMaxMatch - kOverCopy);
   const uint32_t posEnd = std::min(kRefillBeforeStep + 1, d.inTop);
   if (writable <= 0 || d.inPos >= posEnd) return 0;
 
@@ -134,7 +161,14 @@ uint32_t DecodeLZRun(DecoderState& d) {
       d.lastDistance = distance;
       const uint32_t at = static_cast<uint32_t>(out - window);
       if (distance <= at) {
-        CopyInside(out, distance, length);
+        if constexpr (kFreshWindow) {
+          CopyOver(out, distance, length);
+        } else {
+          uint8_t after[kOverCopy];
+          std::memcpy(after, out + length, sizeof after);
+          CopyOver(out, distance, length);
+          std::memcpy(out + length, after, sizeof after);
+        }
       } else {
         CopyMatchBytes(d, at, distance, length);
       }
@@ -152,6 +186,13 @@ uint32_t DecodeLZRun(DecoderState& d) {
   s.bytesToProduce -= static_cast<int32_t>(written);
   if (newTables) ReadTables(d);
   return steps;
+}
+
+}  // namespace
+
+uint32_t DecodeLZRun(DecoderState& d) {
+  // The window cannot wrap inside a run (it stops short of the window's end).
+  return d.windowWrapped ? RunLZ<false>(d) : RunLZ<true>(d);
 }
 
 }  // namespace archive

@@ -17,6 +17,8 @@ void CloseArchive() {
   LookupState& s = g_archive.lookup;
   if (s.file != nullptr) std::fclose(s.file);
   s.file = nullptr;
+  std::free(s.fileBuffer);
+  s.fileBuffer = nullptr;
   std::free(s.window);
   s.window = nullptr;
 }

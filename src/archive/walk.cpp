@@ -110,7 +110,9 @@ bool StartWalk() {
   LookupState& s = g_archive.lookup;
   s.file = OpenArchiveFile(s.archivePath);
   if (s.file == nullptr) return false;
-  std::setvbuf(s.file, nullptr, _IOFBF, 64 * 1024);
+  // (glibc ignores the size asked for unless it is given the buffer too.)
+  s.fileBuffer = static_cast<char*>(std::malloc(kFileBufferSize));
+  if (s.fileBuffer != nullptr) std::setvbuf(s.file, s.fileBuffer, _IOFBF, kFileBufferSize);
   fseeko(s.file, 0, SEEK_END);
   s.fileSize = ftello(s.file);
   fseeko(s.file, 0, SEEK_SET);

@@ -1,6 +1,9 @@
 // The archive around the packed streams: marker, main header, file headers and the end block.
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <stdexcept>
+#include <thread>
 
 #include "archive/crc32.h"
 #include "rarpack/format.h"
@@ -10,6 +13,35 @@
 namespace zelk4::rarpack {
 
 namespace {
+
+// Calls work(i) for every i below count, on up to `threads` threads taking the next index as they
+// come free. The first exception thrown is passed on once all threads have stopped.
+template <typename Work>
+void ForEachIndex(size_t count, unsigned threads, Work work) {
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  threads = static_cast<unsigned>(std::min<size_t>(threads, count));
+  if (threads <= 1) {
+    for (size_t i = 0; i < count; ++i) work(i);
+    return;
+  }
+  std::atomic<size_t> next{0};
+  std::exception_ptr failure;
+  std::atomic<bool> failed{false};
+  auto run = [&] {
+    for (size_t i; !failed && (i = next++) < count;) {
+      try {
+        work(i);
+      } catch (...) {
+        if (!failed.exchange(true)) failure = std::current_exception();
+      }
+    }
+  };
+  std::vector<std::thread> pool;
+  for (unsigned t = 1; t < threads; ++t) pool.emplace_back(run);
+  run();
+  for (std::thread& t : pool) t.join();
+  if (failure) std::rethrow_exception(failure);
+}
 
 void Put16(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(static_cast<uint8_t>(v));
@@ -103,11 +135,13 @@ PackResult PackArchive(const std::vector<PackFile>& files, const PackOptions& op
       if (data[i].packed != nullptr) inRun = true;
     }
   } else if (options.level > 0) {
-    for (size_t i = 0; i < files.size(); ++i) {
-      if (files[i].data.empty()) continue;
+    // Each entry is a stream of its own, packed into its own slot. The statistics are one record
+    // for all, so they are gathered on one thread.
+    ForEachIndex(files.size(), stream.stats != nullptr ? 1 : options.threads, [&](size_t i) {
+      if (files[i].data.empty()) return;
       packed[i] = EncodeStream(files[i].data, stream);
       if (packed[i].size() < files[i].data.size()) data[i] = {&packed[i], method, 0};
-    }
+    });
   }
 
   std::vector<uint8_t>& out = result.archive;

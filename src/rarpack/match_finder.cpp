@@ -20,10 +20,20 @@ uint32_t TableSpan(uint32_t size) {
 }  // namespace
 
 MatchFinder::MatchFinder(const uint8_t* data, uint32_t size, uint32_t first, bool shortMatches)
-    : data_(data), size_(size), shortMatches_(shortMatches), linkMask_(TableSpan(size) - 1),
-      hashBits_(std::clamp<uint32_t>(std::bit_width(TableSpan(size)), 10, 20)), inserted_(first),
-      head_(size_t(1) << hashBits_, kNone), links_(new Link[size_t(linkMask_) + 1]),
-      lastTriple_(shortMatches ? size_t(1) << kTripleBits : 0, kNone), lastPair_(shortMatches ? 65536 : 0, kNone) {}
+    : data_(data), size_(size), shortMatches_(shortMatches), linkMask_(TableSpan(size) - 1), inserted_(first),
+      lastTriple_(shortMatches ? size_t(1) << kTripleBits : 0, kNone), lastPair_(shortMatches ? 65536 : 0, kNone) {
+  const uint32_t spanBits = std::bit_width(TableSpan(size));
+  if (shortMatches) {
+    hashBits_ = std::clamp<uint32_t>(spanBits, 10, 20);
+    head_.assign(size_t(1) << hashBits_, kNone);
+    links_.reset(new Link[size_t(linkMask_) + 1]);
+  } else {
+    // A bucket per 32 window slots: hashes with few positions share their lines with others,
+    // common ones keep their latest 16, and the table (2 bytes per slot) stays in the cache.
+    hashBits_ = std::clamp<uint32_t>(std::max(spanBits, 11u) - 5, 6, 20);
+    buckets_.assign((size_t(1) << hashBits_) * kBucketSlots, kNone);
+  }
+}
 
 void MatchFinder::Enter(uint32_t pos) {
   const uint32_t bytes = Bytes4(pos);

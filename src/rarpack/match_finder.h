@@ -31,10 +31,10 @@ class MatchFinder {
       InsertWithShortMatches(end);
       return;
     }
-    // Chains only: every position with four bytes to hash, in one tight loop.
+    // Buckets only: every position with four bytes to hash, in one tight loop.
     const uint32_t last = size_ >= 4 ? size_ - 3 : 0;  // positions below have four bytes
-    const uint32_t chainEnd = end < last ? end : last;
-    for (uint32_t pos = inserted_; pos < chainEnd; ++pos) EnterChain(pos, Load4(pos));
+    const uint32_t bucketEnd = end < last ? end : last;
+    for (uint32_t pos = inserted_; pos < bucketEnd; ++pos) EnterBucket(pos, Load4(pos));
     inserted_ = end;
     enteredAt_ = end - 1;
   }
@@ -55,6 +55,7 @@ class MatchFinder {
  private:
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
   static constexpr uint32_t kTripleBits = 16;
+  static constexpr uint32_t kBucketSlots = 16;  // one cache line of positions
 
   // The four bytes at pos (there must be four), first byte lowest.
   uint32_t Load4(uint32_t pos) const {
@@ -72,6 +73,12 @@ class MatchFinder {
   uint32_t Hash4(uint32_t bytes) const { return (bytes * 2654435761u) >> (32 - hashBits_); }
   static uint32_t Hash3(uint32_t bytes) { return ((bytes & 0xFFFFFF) * 2654435761u) >> (32 - kTripleBits); }
   uint32_t Pair(uint32_t pos) const { return uint32_t(data_[pos]) << 8 | data_[pos + 1]; }
+  // Puts pos, whose four bytes are `bytes`, first in its bucket; the oldest position leaves.
+  void EnterBucket(uint32_t pos, uint32_t bytes) {
+    uint32_t* bucket = &buckets_[size_t(Hash4(bytes)) * kBucketSlots];
+    std::memmove(bucket + 1, bucket, (kBucketSlots - 1) * sizeof *bucket);
+    bucket[0] = pos;
+  }
   // Puts pos, whose four bytes are `bytes`, at the head of its chain.
   void EnterChain(uint32_t pos, uint32_t bytes) {
     uint32_t& head = head_[Hash4(bytes)];
@@ -86,7 +93,7 @@ class MatchFinder {
   uint32_t size_;
   bool shortMatches_;
   // Small streams get small tables: a slot per position up to the window's size, and twice as
-  // many hash values as slots (at most 2^20).
+  // many hash values as slots (at most 2^20); with buckets, a bucket per 32 slots.
   uint32_t linkMask_;
   uint32_t hashBits_;
   uint32_t inserted_ = 0;         // positions below this are entered
@@ -101,6 +108,10 @@ class MatchFinder {
   // there (heads start empty), so what it held before is never seen. Saves a clear of up to
   // 8 MiB per stream, which was a tenth of packing many small files.
   std::unique_ptr<Link[]> links_;
+  // Without short matches: per four-byte hash, the latest kBucketSlots positions entered, newest
+  // first. A search reads one line of positions instead of walking a chain link by link (each a
+  // fetch from far away), and checks the candidates in the data, which stay in the cache.
+  std::vector<uint32_t> buckets_;
   std::vector<uint32_t> lastTriple_;  // latest position per three-byte hash
   std::vector<uint32_t> lastPair_;    // latest position per two-byte value
   uint32_t enteredAt_ = kNone;        // the position entered last, and what the triple and pair

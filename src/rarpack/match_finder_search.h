@@ -13,7 +13,13 @@ void MatchFinder::Search(uint32_t pos, uint32_t maxLength, uint32_t chainLength,
   if (maxLength > size_ - pos) maxLength = size_ - pos;
   if (maxLength < 3) return;
   // The next search is most likely one byte on: start fetching its chain head now.
-  if (pos + 5 <= size_) __builtin_prefetch(&head_[Hash4(Bytes4(pos + 1))], 1);
+  if (pos + 5 <= size_) {
+    if (shortMatches_) {
+      __builtin_prefetch(&head_[Hash4(Bytes4(pos + 1))], 1);
+    } else {
+      __builtin_prefetch(&buckets_[size_t(Hash4(Bytes4(pos + 1))) * kBucketSlots], 1);
+    }
+  }
   const uint32_t lowest = pos > kMaxDistance ? pos - kMaxDistance : 0;
   const uint32_t here4 = Bytes4(pos);
   const uint8_t* here = data_ + pos;
@@ -26,6 +32,25 @@ void MatchFinder::Search(uint32_t pos, uint32_t maxLength, uint32_t chainLength,
     if (best >= niceLength || best >= maxLength) return;
   }
   if (maxLength < 4 || pos + 4 > size_) return;
+
+  if (!shortMatches_) {
+    // The bucket's first position is pos itself; the others are earlier, newest first.
+    const uint32_t* bucket = &buckets_[size_t(Hash4(here4)) * kBucketSlots];
+    const uint32_t slots = chainLength + 1 < kBucketSlots ? chainLength + 1 : kBucketSlots;
+    for (uint32_t i = 1; i < slots; ++i) {
+      const uint32_t cand = bucket[i];
+      if (cand == kNone || cand < lowest) break;
+      if (Load4(cand) == here4 && data_[cand + best] == here[best]) {
+        const uint32_t length = MatchLength(pos, pos - cand, maxLength);
+        if (length > best) {
+          best = length;
+          consider(length, pos - cand);
+          if (length >= niceLength || length >= maxLength) break;
+        }
+      }
+    }
+    return;
+  }
 
   uint32_t cand = links_[pos & linkMask_].prev;
   uint32_t previous = pos;

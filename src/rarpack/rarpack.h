@@ -70,7 +70,10 @@ struct PackOptions {
   AudioChoice audio = AudioChoice::kAuto;
   uint32_t forceAudioChannels = 0;  // as in StreamOptions
   uint32_t blockSymbols = 0;        // as in StreamOptions
-  StreamStats* stats = nullptr;     // as in StreamOptions
+  StreamStats* stats = nullptr;     // as in StreamOptions (entries are then packed one by one)
+  // Entries of a non-solid archive are packed side by side on this many threads (0: one per
+  // processor); the archive's bytes are the same whatever the count.
+  unsigned threads = 0;
 };
 
 // What became of one entry.

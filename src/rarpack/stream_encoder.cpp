@@ -22,7 +22,7 @@ struct LevelParams {
   bool lazy;           // look one byte ahead before taking a match
   uint32_t lazyBelow;  // ... only when the match is shorter than this
   uint32_t good;       // the look ahead past a match this long walks a quarter of the chain
-  bool quick;          // four-byte chains only; the longest match, priced once
+  bool quick;          // four-byte buckets only; the longest match, priced once
 };
 
 // Levels 1..3 take the longest match at each position (quick); 4 and 5 price every candidate
@@ -266,7 +266,7 @@ void StreamEncoder::ParseLZ(uint32_t begin, uint32_t end) {
   FlushBlock();
 }
 
-// The quick levels' search: the longest four-byte-chain match, or a recent distance that reaches
+// The quick levels' search: the longest four-byte-bucket match, or a recent distance that reaches
 // as far (cheaper to send), kept when it costs less than its bytes as literals. Its "gain" is its
 // length, so the parse's look ahead waits for a longer match.
 StreamEncoder::Candidate StreamEncoder::FindLongest(uint32_t pos, uint32_t end) {

@@ -179,6 +179,37 @@ TEST(ArchiveDecoder, WindowWrapPastOneMiB) {
   EXPECT_TRUE(r.data == x.out);
 }
 
+// Short matches of every small distance, before the window first fills (where copies may run
+// past a match's end) and after it has wrapped, each there followed by a match from almost a whole
+// window back: that one reads the bytes just ahead of the position, which must still be history.
+TEST(ArchiveDecoder, ShortCopiesBeforeAndAfterTheWindowWraps) {
+  constexpr uint32_t kWindow = 1u << 20;
+  StreamWriter w;
+  Expected x;
+  w.LZTables();
+  x.Literals(w, Noise(64, 41));
+  auto shortCopies = [&](bool thenFar) {
+    for (uint32_t distance = 1; distance <= 40; ++distance) {
+      for (uint32_t length : {3u, 7u, 8u, 9u, 15u, 16u, 17u, 33u}) {
+        w.Match(length, distance);
+        x.Copy(length, distance);
+        if (thenFar) {
+          const uint32_t far = kWindow - 1 - (distance + length) % 16;
+          w.Match(5, far);
+          x.Copy(5, far);
+        }
+        x.Literals(w, {static_cast<uint8_t>(distance * 7 + length)});
+      }
+    }
+  };
+  shortCopies(false);
+  x.Literals(w, Noise(kWindow + 5000 - x.out.size(), 42));
+  shortCopies(true);
+  const Lookup r = DecodeOne(w.Finish(), x.out);
+  ASSERT_TRUE(r.ok);
+  EXPECT_TRUE(r.data == x.out);
+}
+
 TEST(ArchiveDecoder, SizesThatDoNotFitTheStream) {
   // A zero-size entry: tables are read, nothing is decoded.
   StreamWriter empty;

@@ -2,6 +2,7 @@
 // packer's choices: stored or packed, audio or LZ, new tables or the old ones, solid or not.
 #include <cstdlib>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -210,6 +211,37 @@ TEST(RarpackChoices, HigherLevelsPackSmallerAndSolidRunsShareTheirWindow) {
   const PackResult twice = PackArchive({{"a", data}, {"b", data}}, plain);
   const PackResult shared = PackArchive({{"a", data}, {"b", data}}, solid);
   EXPECT_LT(shared.entries[1].packedSize, twice.entries[1].packedSize / 50);
+}
+
+// Entries packed side by side land in their own places: the same archive whatever the thread
+// count, with more entries than threads, of uneven sizes, empty and stored ones among them.
+TEST(RarpackChoices, ThreadCountDoesNotChangeTheArchive) {
+  std::vector<Bytes> contents;
+  std::vector<std::string> names;
+  for (uint32_t i = 0; i < 9; ++i) {
+    contents.push_back(Text(3000 + 7000 * (i % 4), 20 + i));
+    names.push_back("text" + std::to_string(i));
+    if (i % 3 == 0) {
+      contents.push_back(Noise(500, 30 + i));
+      names.push_back("noise" + std::to_string(i));
+    }
+  }
+  contents.push_back({});
+  names.push_back("empty");
+  std::vector<PackFile> files;
+  for (size_t i = 0; i < contents.size(); ++i) files.push_back({names[i], contents[i]});
+  PackOptions one;
+  one.threads = 1;
+  const PackResult serial = PackArchive(files, one);
+  ASSERT_TRUE(serial.ok);
+  for (unsigned threads : {2u, 3u, 16u}) {
+    PackOptions many;
+    many.threads = threads;
+    const PackResult r = PackArchive(files, many);
+    ASSERT_TRUE(r.ok);
+    EXPECT_TRUE(r.archive == serial.archive) << threads << " threads";
+  }
+  EXPECT_EQ(List(serial.archive).size(), files.size());
 }
 
 }  // namespace
