@@ -537,13 +537,21 @@ void Rasterizer::AddTriangles(const SetUpTriangles* sets, int count) {
   }
   m.triangles.resize(triangleAt[static_cast<size_t>(count)]);
   m.planes.resize(planeAt[static_cast<size_t>(count)]);
-  ParallelFor(count, [&](int i) {
+  // Copying a few thousand triangles takes less time than handing the copies over.
+  constexpr size_t kFewestToCopyOnEveryThread = 16384;
+  const bool parallel = triangleAt[static_cast<size_t>(count)] - triangleAt[0] >= kFewestToCopyOnEveryThread;
+  const std::function<void(int)> copy = [&](int i) {
     const SetUpTriangles& set = sets[i];
     Triangle* to = m.triangles.data() + triangleAt[static_cast<size_t>(i)];
     std::copy(set.triangles.begin(), set.triangles.end(), to);
     std::copy(set.planes.begin(), set.planes.end(), m.planes.data() + planeAt[static_cast<size_t>(i)]);
     for (size_t k = 0; k < set.triangles.size(); ++k) to[k].planes += static_cast<uint32_t>(planeAt[static_cast<size_t>(i)]);
-  });
+  };
+  if (parallel) {
+    ParallelFor(count, copy);
+  } else {
+    for (int i = 0; i < count; ++i) copy(i);
+  }
   BinQueued(triangleAt[0]);
 }
 
