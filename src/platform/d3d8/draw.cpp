@@ -398,12 +398,17 @@ HRESULT Draw(DeviceCore& core, D3DPRIMITIVETYPE type, UINT primitives, const Sou
 
   const size_t count = static_cast<size_t>(hi - lo + 1);
   std::vector<ClipVertex>& processed = scratch.processed;
-  processed.resize(count);
+  // The work buffers only grow: growing value-initializes every new element, and draws of
+  // different sizes follow each other.
+  auto atLeast = [count](auto& buffer) {
+    if (buffer.size() < count) buffer.resize(count);
+  };
+  atLeast(processed);
   for (uint32_t& corner : corners) corner -= static_cast<uint32_t>(lo);
   // Clip codes and screen positions once per vertex, not once per triangle corner.
   const Viewport vp = MakeViewport(s.viewport);
-  scratch.codes.resize(count);
-  scratch.screen.resize(count);
+  atLeast(scratch.codes);
+  atLeast(scratch.screen);
   Rasterizer& rasterizer = *core.rasterizer;
   auto vertices = [&](size_t first, size_t n) {
     ProcessVertices(s, layout, pixels, src.vertices + (lo + first) * src.stride, src.stride, n,

@@ -13,6 +13,8 @@
 #include <mutex>
 #include <thread>
 
+#include <immintrin.h>
+
 #include "platform/d3d8/fast_span.h"
 #include "platform/d3d8/fast_triangle.h"
 #include "platform/d3d8/pixel_math.h"
@@ -412,12 +414,17 @@ bool SetUp(const PixelState& ps, const ScreenVertex& a, const ScreenVertex& b, c
   const ScreenVertex* v[3] = {&a, &b, &c};
   for (int i = 0; i < 3; ++i) {
     if (!(std::fabs(v[i]->x) < kMaxScreen && std::fabs(v[i]->y) < kMaxScreen)) return false;
-    // Round half to even (the default rounding mode; nothing here changes it).
-    t.x[i] = static_cast<int32_t>(std::nearbyint(v[i]->x * kSubPixel));
-    t.y[i] = static_cast<int32_t>(std::nearbyint(v[i]->y * kSubPixel));
   }
-  int64_t area = (static_cast<int64_t>(t.x[1]) - t.x[0]) * (static_cast<int64_t>(t.y[2]) - t.y[0]) -
-                 (static_cast<int64_t>(t.x[2]) - t.x[0]) * (static_cast<int64_t>(t.y[1]) - t.y[0]);
+  // Round half to even: the conversion rounds as the default rounding mode says, and nothing
+  // here changes it. Snapped into locals first: the area below reads them back at once.
+  auto snap = [](float f) { return static_cast<int32_t>(_mm_cvtss_si32(_mm_set_ss(f * kSubPixel))); };
+  const int32_t sx[3] = {snap(a.x), snap(b.x), snap(c.x)}, sy[3] = {snap(a.y), snap(b.y), snap(c.y)};
+  for (int i = 0; i < 3; ++i) {
+    t.x[i] = sx[i];
+    t.y[i] = sy[i];
+  }
+  int64_t area = (static_cast<int64_t>(sx[1]) - sx[0]) * (static_cast<int64_t>(sy[2]) - sy[0]) -
+                 (static_cast<int64_t>(sx[2]) - sx[0]) * (static_cast<int64_t>(sy[1]) - sy[0]);
   if (area == 0) return false;
   if (cull == CullRule::kKeepClockwise && area < 0) return false;
   if (cull == CullRule::kKeepCounterClockwise && area > 0) return false;
