@@ -387,13 +387,7 @@ Picture Scene(unsigned threads, D3DFORMAT target) {
   d->SetRenderState(D3DRS_LIGHTING, FALSE);
   d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF102030, 1.0f, 0);
-  D3DMATRIX projection{};
-  projection._11 = 1;
-  projection._22 = 1.5f;
-  projection._33 = 1.01f;
-  projection._34 = 1;
-  projection._43 = -0.101f;
-  d->SetTransform(D3DTS_PROJECTION, &projection);
+  d.SetPerspective(1.0f, 1.5f);
   std::vector<std::vector<uint32_t>> levels;
   for (int level = 0, size = 32; size >= 1; ++level, size /= 2) {
     std::vector<uint32_t> texels(size * size);
@@ -466,13 +460,7 @@ Picture LargeDraws(unsigned threads) {
   d->SetRenderState(D3DRS_LIGHTING, FALSE);
   d->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
   d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF204060, 1.0f, 0);
-  D3DMATRIX projection{};
-  projection._11 = 1;
-  projection._22 = 1.3f;
-  projection._33 = 1.01f;
-  projection._34 = 1;
-  projection._43 = -0.101f;
-  d->SetTransform(D3DTS_PROJECTION, &projection);
+  d.SetPerspective(1.0f, 1.3f);
   auto sheet = [](int count, float spread, uint32_t seed) {
     std::vector<WorldVertex> v;
     uint32_t r = seed;

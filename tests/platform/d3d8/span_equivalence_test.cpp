@@ -62,13 +62,7 @@ Picture StateMatrix(D3DFORMAT target, unsigned threads) {
   d->SetRenderState(D3DRS_LIGHTING, FALSE);
   d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x80406080, 1.0f, 0);
-  D3DMATRIX projection{};
-  projection._11 = 1;
-  projection._22 = 1.6f;
-  projection._33 = 1.01f;
-  projection._34 = 1;
-  projection._43 = -0.101f;
-  d->SetTransform(D3DTS_PROJECTION, &projection);
+  d.SetPerspective(1.0f, 1.6f);
   IDirect3DTexture8* textures[3] = {d.MakeTexture(32, 32, Levels(32, 32, 6, 1)),
                                     d.MakeTexture(24, 20, Levels(24, 20, 1, 2)), nullptr};
   d->CreateTexture(16, 16, 5, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &textures[2]);
@@ -203,13 +197,7 @@ Picture OpaqueLayers(unsigned threads) {
   d->SetRenderState(D3DRS_LIGHTING, FALSE);
   d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF203040, 1.0f, 0);
-  D3DMATRIX projection{};
-  projection._11 = 1.2f;
-  projection._22 = 1.6f;
-  projection._33 = 1.01f;
-  projection._34 = 1;
-  projection._43 = -0.101f;
-  d->SetTransform(D3DTS_PROJECTION, &projection);
+  d.SetPerspective(1.2f, 1.6f);
   IDirect3DTexture8* textures[2] = {d.MakeTexture(32, 32, Levels(32, 32, 6, 4)),
                                     d.MakeTexture(16, 16, Levels(16, 16, 5, 5))};
   d->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
