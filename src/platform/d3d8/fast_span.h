@@ -31,6 +31,7 @@ void ShadeBatchFast(const QueueView& queue, TileBatch* batch);
 // check that every way gives the same pixels.
 void SetFastShadingEnabled(bool enabled);
 void SetWideLanesEnabled(bool enabled);
+void SetWidestLanesEnabled(bool enabled);  // the sixteen-lane kernel (AVX-512), with wide lanes on
 void SetDeferredShadingEnabled(bool enabled);
 
 }  // namespace zelk4::d3d8

@@ -85,11 +85,15 @@ uint32_t BlendAny(const PixelState& ps, uint32_t colour, uint32_t dest);
 // rows of one triangle (`index` in the queue), and the shading of a tile's batch.
 void ShadeRowsSse2(const FastTriangle& ft, const SpanRow* rows, int count);
 void ShadeRowsAvx2(const FastTriangle& ft, const SpanRow* rows, int count);
+void ShadeRowsAvx512(const FastTriangle& ft, const SpanRow* rows, int count);
 void DepthRowsSse2(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
                    int count, TileBatch* batch);
 void DepthRowsAvx2(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
                    int count, TileBatch* batch);
+void DepthRowsAvx512(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes,
+                     const SpanRow* rows, int count, TileBatch* batch);
 void ShadeBatchSse2(const QueueView& queue, TileBatch* batch);
 void ShadeBatchAvx2(const QueueView& queue, TileBatch* batch);
+void ShadeBatchAvx512(const QueueView& queue, TileBatch* batch);
 
 }  // namespace zelk4::d3d8

@@ -217,6 +217,57 @@ using F8 = Lanes<8>::F;
 }
 #endif
 
+#ifdef __AVX512F__
+using I16 = Lanes<16>::I;
+using F16 = Lanes<16>::F;
+
+[[gnu::always_inline]] inline I16 TruncToInt(F16 f) { return (I16)_mm512_cvttps_epi32((__m512)f); }
+
+[[gnu::always_inline]] inline I16 DepthLanes(double start, double step, I16 index, uint32_t maxValue) {
+  const __m512i i = (__m512i)index;
+  const __m512d lo = _mm512_cvtepi32_pd(_mm512_castsi512_si256(i));
+  const __m512d hi = _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(i, 1));
+  const __m512d s = _mm512_set1_pd(start), d = _mm512_set1_pd(step);
+  const __m512d zLo = _mm512_add_pd(s, _mm512_mul_pd(d, lo)), zHi = _mm512_add_pd(s, _mm512_mul_pd(d, hi));
+  const __m512d scale = _mm512_set1_pd(static_cast<double>(maxValue)), half = _mm512_set1_pd(0.5);
+  const __m512i q = _mm512_inserti64x4(
+      _mm512_castsi256_si512(_mm512_cvttpd_epi32(_mm512_add_pd(_mm512_mul_pd(zLo, scale), half))),
+      _mm512_cvttpd_epi32(_mm512_add_pd(_mm512_mul_pd(zHi, scale), half)), 1);
+  auto both = [](__mmask8 low, __mmask8 high) { return static_cast<__mmask16>(low | (high << 8)); };
+  const __mmask16 positive = both(_mm512_cmp_pd_mask(zLo, _mm512_setzero_pd(), _CMP_GT_OQ),
+                                  _mm512_cmp_pd_mask(zHi, _mm512_setzero_pd(), _CMP_GT_OQ));
+  const __mmask16 full = both(_mm512_cmp_pd_mask(zLo, _mm512_set1_pd(1.0), _CMP_GE_OQ),
+                              _mm512_cmp_pd_mask(zHi, _mm512_set1_pd(1.0), _CMP_GE_OQ));
+  return (I16)_mm512_mask_mov_epi32(_mm512_maskz_mov_epi32(positive, q), full,
+                                    _mm512_set1_epi32(static_cast<int>(maxValue)));
+}
+
+[[gnu::always_inline]] inline int Bits(I16 mask) { return _mm512_movepi32_mask((__m512i)mask); }
+
+[[gnu::always_inline]] inline I16 Gather(const uint32_t* base, I16 index) {
+  return (I16)_mm512_i32gather_epi32((__m512i)index, reinterpret_cast<const int*>(base), 4);
+}
+
+// As the narrower ones: the lanes in `bits` only, nothing outside them read or written.
+[[gnu::always_inline]] inline I16 LoadLanes(const uint32_t* p, int bits, I16) {
+  return (I16)_mm512_maskz_loadu_epi32(static_cast<__mmask16>(bits), p);
+}
+
+[[gnu::always_inline]] inline void StoreLanes(uint32_t* p, I16 v, int bits, I16) {
+  _mm512_mask_storeu_epi32(p, static_cast<__mmask16>(bits), (__m512i)v);
+}
+
+[[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I16 xa, I16 xb, I16 ya, I16 yb, I16* t00,
+                                              I16* t10, I16* t01, I16* t11) {
+  const int32_t pitch = static_cast<int32_t>(level.pitchWords);
+  const I16 rowA = ya * pitch, rowB = yb * pitch;
+  *t00 = Gather(level.texels, rowA + xa);
+  *t10 = Gather(level.texels, rowA + xb);
+  *t01 = Gather(level.texels, rowB + xa);
+  *t11 = Gather(level.texels, rowB + xb);
+}
+#endif
+
 // --- The same on every instruction set.
 
 template <class V>

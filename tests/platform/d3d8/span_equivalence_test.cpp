@@ -1,5 +1,5 @@
-// The fast span code gives the general code's pixels, in both of its kernels (four lanes of
-// SSE2, eight of AVX2) and whatever the thread count: every way it reads a texture and writes
+// The fast span code gives the general code's pixels, in each of its kernels (four lanes of
+// SSE2, eight of AVX2, sixteen of AVX-512) and whatever the thread count: every way it reads a texture and writes
 // a pixel, constant-colour blends over a varied destination (alpha 0 leaving it as it was,
 // alpha 255 replacing it, runs of every length modulo four) and alpha-tested textured spans,
 // whose texels may be passed over unfiltered when none of them can pass the test.
@@ -22,7 +22,7 @@ using zelk4::test::Picture;
 
 // The same drawing by the general code, by each kernel of the fast code on one thread (with
 // opaque draws shaded as their rows are walked, and deferred to the tile's end), and by the
-// eight-lane kernel on three threads.
+// widest kernel on three threads.
 template <class Draw>
 void ExpectEveryWayAlike(const std::string& name, Draw draw) {
   zelk4::d3d8::SetFastShadingEnabled(false);
@@ -34,11 +34,15 @@ void ExpectEveryWayAlike(const std::string& name, Draw draw) {
   zelk4::d3d8::SetWideLanesEnabled(false);
   const Picture fourLanes = draw(1u);
   zelk4::d3d8::SetWideLanesEnabled(true);
+  zelk4::d3d8::SetWidestLanesEnabled(false);
   const Picture eightLanes = draw(1u);
+  zelk4::d3d8::SetWidestLanesEnabled(true);
+  const Picture widest = draw(1u);  // sixteen lanes where the processor has AVX-512
   EXPECT_TRUE(zelk4::test::PicturesMatch(name + "_forward", general, forward));
   EXPECT_TRUE(zelk4::test::PicturesMatch(name + "_four_lanes", general, fourLanes));
   EXPECT_TRUE(zelk4::test::PicturesMatch(name + "_eight_lanes", general, eightLanes));
-  EXPECT_TRUE(zelk4::test::PicturesMatch(name + "_threads", eightLanes, draw(3u)));
+  EXPECT_TRUE(zelk4::test::PicturesMatch(name + "_widest_lanes", general, widest));
+  EXPECT_TRUE(zelk4::test::PicturesMatch(name + "_threads", widest, draw(3u)));
 }
 
 // Levels of a width x height texture whose texels (alpha included) all differ.
