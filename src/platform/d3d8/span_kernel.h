@@ -257,14 +257,49 @@ using F16 = Lanes<16>::F;
   _mm512_mask_storeu_epi32(p, static_cast<__mmask16>(bits), (__m512i)v);
 }
 
+// Pixels 0-7 in p0 and 8-15 in p1 as pairs (a, b): the a's and the b's in lane order.
+[[gnu::always_inline]] inline void Unpair(__m512i p0, __m512i p1, I16* a, I16* b) {
+  const __m512i even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
+  *a = (I16)_mm512_permutex2var_epi32(p0, even, p1);
+  *b = (I16)_mm512_permutex2var_epi32(p0, _mm512_add_epi32(even, _mm512_set1_epi32(1)), p1);
+}
+
+// As the eight-lane one, with a window of 32 texels.
 [[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I16 xa, I16 xb, I16 ya, I16 yb, I16* t00,
                                               I16* t10, I16* t01, I16* t11) {
   const int32_t pitch = static_cast<int32_t>(level.pitchWords);
   const I16 rowA = ya * pitch, rowB = yb * pitch;
-  *t00 = Gather(level.texels, rowA + xa);
-  *t10 = Gather(level.texels, rowA + xb);
-  *t01 = Gather(level.texels, rowB + xa);
-  *t11 = Gather(level.texels, rowB + xb);
+  if (Bits(xb == xa + 1) != 0xFFFF) {
+    *t00 = Gather(level.texels, rowA + xa);
+    *t10 = Gather(level.texels, rowA + xb);
+    *t01 = Gather(level.texels, rowB + xa);
+    *t11 = Gather(level.texels, rowB + xb);
+    return;
+  }
+  const int width = static_cast<int>(level.width);
+  if (width >= 32 && Bits(ya == ya[0]) == 0xFFFF && Bits(yb == yb[0]) == 0xFFFF) {
+    const int xMin = _mm512_reduce_min_epi32((__m512i)xa), xMax = _mm512_reduce_max_epi32((__m512i)xa);
+    const int start = xMin < width - 32 ? xMin : width - 32;  // the window stays inside the row
+    if (xMax + 1 - start <= 31) {
+      const uint32_t* a = level.texels + rowA[0] + start;
+      const uint32_t* b = level.texels + rowB[0] + start;
+      const I16 left = xa - start, right = left + 1;
+      auto pick = [](const uint32_t* window, I16 k) {  // texel k of the 32
+        return (I16)_mm512_permutex2var_epi32(_mm512_loadu_si512(window), (__m512i)k, _mm512_loadu_si512(window + 16));
+      };
+      *t00 = pick(a, left);
+      *t10 = pick(a, right);
+      *t01 = pick(b, left);
+      *t11 = pick(b, right);
+      return;
+    }
+  }
+  const long long* base = reinterpret_cast<const long long*>(level.texels);
+  const __m512i a = (__m512i)(rowA + xa), b = (__m512i)(rowB + xa);
+  Unpair(_mm512_i32gather_epi64(_mm512_castsi512_si256(a), base, 4),
+         _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(a, 1), base, 4), t00, t10);
+  Unpair(_mm512_i32gather_epi64(_mm512_castsi512_si256(b), base, 4),
+         _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(b, 1), base, 4), t01, t11);
 }
 #endif
 
