@@ -1,6 +1,7 @@
 // The fast span code's private records and kernels (see fast_span.h for when the fast code
-// applies). The kernels are built twice: for SSE2, which every x86-64 processor has, in four
-// lanes, and for AVX2 in eight, chosen at run time. Both give the same bits.
+// applies). The kernels are built three times: for SSE2, which every x86-64 processor has, in
+// four lanes, for AVX2 in eight and for AVX-512 in sixteen, chosen at run time. All give the
+// same bits.
 //
 // Triangles are drawn in one of two ways:
 // - forward: each row is shaded as it is walked (depth test, texture, alpha test, blend);

@@ -1,12 +1,13 @@
 // The fast span code's kernels, written once for N lanes of GCC vector types and compiled
-// once per instruction set: span_kernel_sse2.cpp (4 lanes) and span_kernel_avx2.cpp (8 lanes,
-// built with AVX2). Everything here is in an unnamed namespace, so the two builds never share
-// a symbol, and it includes only headers whose functions are always inlined.
+// once per instruction set: span_kernel_sse2.cpp (4 lanes), span_kernel_avx2.cpp (8 lanes,
+// built with AVX2) and span_kernel_avx512.cpp (16 lanes, built with AVX-512). Everything here
+// is in an unnamed namespace, so the builds never share a symbol, and it includes only headers
+// whose functions are always inlined.
 //
 // Each lane repeats the general code's scalar expression operation for operation (IEEE single
 // and double precision, no contraction into fused multiply-adds; channels in 16-bit lanes
 // whose sums never pass 65535), so every value has the bits the general code gives it. The
-// tests draw with both, and with both instruction sets, and compare.
+// tests draw with both, and with every instruction set the processor has, and compare.
 //
 // N pixels are shaded at a time in two passes:
 // - the lane pass works out what is pure arithmetic: 1/w, texture coordinates, level of
