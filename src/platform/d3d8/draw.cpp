@@ -149,9 +149,13 @@ struct Scratch {
   std::vector<SetUpTriangles> parts;  // the triangles of each part of the draw, in order
 };
 
-// A draw of at least this many primitives (or vertices) is split into parts that the
-// rasterizer's threads set up at once; a smaller one is not worth the hand-over.
+// A draw's vertices, and its primitives, are split into parts of about these many that the
+// rasterizer's threads work on at once, once there are enough of them: handing work over to
+// the other threads and back costs some 10 to 20 us, as much as the vertex work of about a
+// thousand vertices or the set-up of a few hundred triangles.
 constexpr UINT kPrimitivesPerPart = 256;
+constexpr size_t kFewestVerticesToSplit = 2048;
+constexpr UINT kFewestPrimitivesToSplit = 1024;
 
 Scratch& DrawScratch() {
   static Scratch scratch;
@@ -394,12 +398,17 @@ HRESULT Draw(DeviceCore& core, D3DPRIMITIVETYPE type, UINT primitives, const Sou
 
   const size_t count = static_cast<size_t>(hi - lo + 1);
   std::vector<ClipVertex>& processed = scratch.processed;
-  processed.resize(count);
+  // The work buffers only grow: growing value-initializes every new element, and draws of
+  // different sizes follow each other.
+  auto atLeast = [count](auto& buffer) {
+    if (buffer.size() < count) buffer.resize(count);
+  };
+  atLeast(processed);
   for (uint32_t& corner : corners) corner -= static_cast<uint32_t>(lo);
   // Clip codes and screen positions once per vertex, not once per triangle corner.
   const Viewport vp = MakeViewport(s.viewport);
-  scratch.codes.resize(count);
-  scratch.screen.resize(count);
+  atLeast(scratch.codes);
+  atLeast(scratch.screen);
   Rasterizer& rasterizer = *core.rasterizer;
   auto vertices = [&](size_t first, size_t n) {
     ProcessVertices(s, layout, pixels, src.vertices + (lo + first) * src.stride, src.stride, n,
@@ -412,7 +421,7 @@ HRESULT Draw(DeviceCore& core, D3DPRIMITIVETYPE type, UINT primitives, const Sou
       scratch.codes[i] = codes;
     }
   };
-  const int vertexParts = static_cast<int>(std::min<size_t>(64, count / kPrimitivesPerPart + 1));
+  const int vertexParts = count < kFewestVerticesToSplit ? 1 : static_cast<int>(std::min<size_t>(64, count / kPrimitivesPerPart));
   rasterizer.ParallelFor(vertexParts, [&](int part) {
     const size_t first = count * static_cast<size_t>(part) / static_cast<size_t>(vertexParts);
     const size_t end = count * static_cast<size_t>(part + 1) / static_cast<size_t>(vertexParts);
@@ -466,7 +475,9 @@ HRESULT Draw(DeviceCore& core, D3DPRIMITIVETYPE type, UINT primitives, const Sou
         break;
     }
   };
-  const int parts = rasterizer.ThreadCount() == 1 ? 1 : static_cast<int>(std::min<UINT>(64, primitives / kPrimitivesPerPart + 1));
+  const int parts = rasterizer.ThreadCount() == 1 || primitives < kFewestPrimitivesToSplit
+                        ? 1
+                        : static_cast<int>(std::min<UINT>(64, primitives / kPrimitivesPerPart));
   if (parts == 1) {
     // Straight into the queue.
     const size_t first = rasterizer.Queued()->triangles.size();

@@ -19,6 +19,7 @@ namespace {
 
 bool g_fastEnabled = true;
 bool g_wideLanesEnabled = true;
+bool g_widestLanesEnabled = true;
 bool g_deferEnabled = true;
 
 bool IsPowerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
@@ -168,9 +169,14 @@ BlendKind KindOf(const PixelState& ps) {
   return BlendKind::kAny;
 }
 
-bool UseWideLanes() {
-  static const bool supported = __builtin_cpu_supports("avx2");
-  return supported && g_wideLanesEnabled;
+// How many lanes the kernels run in: 16 where the processor has AVX-512 (with the byte and
+// word, and double word and quad word instructions), else 8 where it has AVX2, else 4.
+int LaneCount() {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  static const bool avx512 = avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                             __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
+  if (avx512 && g_wideLanesEnabled && g_widestLanesEnabled) return 16;
+  return avx2 && g_wideLanesEnabled ? 8 : 4;
 }
 
 }  // namespace
@@ -227,6 +233,7 @@ uint32_t BlendAny(const PixelState& ps, uint32_t colour, uint32_t dest) {
 void SetFastShadingEnabled(bool enabled) { g_fastEnabled = enabled; }
 
 void SetWideLanesEnabled(bool enabled) { g_wideLanesEnabled = enabled; }
+void SetWidestLanesEnabled(bool enabled) { g_widestLanesEnabled = enabled; }
 
 void SetDeferredShadingEnabled(bool enabled) { g_deferEnabled = enabled; }
 
@@ -316,28 +323,28 @@ void ShadeRowsFast(const PixelState& ps, const Triangle& t, const float* planes,
     if (ps.alphaFunc == D3DCMP_GREATEREQUAL) ft.alphaCut = static_cast<uint32_t>(ps.alphaRef);
     if (ps.alphaFunc == D3DCMP_GREATER) ft.alphaCut = static_cast<uint32_t>(ps.alphaRef) + 1;
   }
-  if (UseWideLanes()) {
-    ShadeRowsAvx2(ft, rows, count);
-  } else {
-    ShadeRowsSse2(ft, rows, count);
+  switch (LaneCount()) {
+    case 16: ShadeRowsAvx512(ft, rows, count); break;
+    case 8: ShadeRowsAvx2(ft, rows, count); break;
+    default: ShadeRowsSse2(ft, rows, count); break;
   }
 }
 
 void DepthRowsFast(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
                    int count, TileBatch* batch) {
-  if (UseWideLanes()) {
-    DepthRowsAvx2(ps, t, index, planes, rows, count, batch);
-  } else {
-    DepthRowsSse2(ps, t, index, planes, rows, count, batch);
+  switch (LaneCount()) {
+    case 16: DepthRowsAvx512(ps, t, index, planes, rows, count, batch); break;
+    case 8: DepthRowsAvx2(ps, t, index, planes, rows, count, batch); break;
+    default: DepthRowsSse2(ps, t, index, planes, rows, count, batch); break;
   }
 }
 
 void ShadeBatchFast(const QueueView& queue, TileBatch* batch) {
   if (batch->Empty()) return;
-  if (UseWideLanes()) {
-    ShadeBatchAvx2(queue, batch);
-  } else {
-    ShadeBatchSse2(queue, batch);
+  switch (LaneCount()) {
+    case 16: ShadeBatchAvx512(queue, batch); break;
+    case 8: ShadeBatchAvx2(queue, batch); break;
+    default: ShadeBatchSse2(queue, batch); break;
   }
 }
 

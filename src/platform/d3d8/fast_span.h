@@ -27,10 +27,11 @@ void DepthRowsFast(const PixelState& state, const Triangle& triangle, uint32_t i
                    const SpanRow* rows, int count, TileBatch* batch);
 void ShadeBatchFast(const QueueView& queue, TileBatch* batch);
 
-// Tests turn the fast code off, its eight-lane kernel (AVX2), or its deferred shading, to
-// check that every way gives the same pixels.
+// Tests turn the fast code off, its wider kernels (eight lanes of AVX2 and sixteen of
+// AVX-512), or its deferred shading, to check that every way gives the same pixels.
 void SetFastShadingEnabled(bool enabled);
 void SetWideLanesEnabled(bool enabled);
+void SetWidestLanesEnabled(bool enabled);  // the sixteen-lane kernel (AVX-512), with wide lanes on
 void SetDeferredShadingEnabled(bool enabled);
 
 }  // namespace zelk4::d3d8

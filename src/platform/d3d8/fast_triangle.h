@@ -1,6 +1,7 @@
 // The fast span code's private records and kernels (see fast_span.h for when the fast code
-// applies). The kernels are built twice: for SSE2, which every x86-64 processor has, in four
-// lanes, and for AVX2 in eight, chosen at run time. Both give the same bits.
+// applies). The kernels are built three times: for SSE2, which every x86-64 processor has, in
+// four lanes, for AVX2 in eight and for AVX-512 in sixteen, chosen at run time. All give the
+// same bits.
 //
 // Triangles are drawn in one of two ways:
 // - forward: each row is shaded as it is walked (depth test, texture, alpha test, blend);
@@ -85,11 +86,15 @@ uint32_t BlendAny(const PixelState& ps, uint32_t colour, uint32_t dest);
 // rows of one triangle (`index` in the queue), and the shading of a tile's batch.
 void ShadeRowsSse2(const FastTriangle& ft, const SpanRow* rows, int count);
 void ShadeRowsAvx2(const FastTriangle& ft, const SpanRow* rows, int count);
+void ShadeRowsAvx512(const FastTriangle& ft, const SpanRow* rows, int count);
 void DepthRowsSse2(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
                    int count, TileBatch* batch);
 void DepthRowsAvx2(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
                    int count, TileBatch* batch);
+void DepthRowsAvx512(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes,
+                     const SpanRow* rows, int count, TileBatch* batch);
 void ShadeBatchSse2(const QueueView& queue, TileBatch* batch);
 void ShadeBatchAvx2(const QueueView& queue, TileBatch* batch);
+void ShadeBatchAvx512(const QueueView& queue, TileBatch* batch);
 
 }  // namespace zelk4::d3d8

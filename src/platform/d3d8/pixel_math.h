@@ -1,6 +1,7 @@
 // The per-pixel arithmetic shared by the general and the fast span code (private), so both
-// give the same bits. Channels are integers 0..255. Always inlined: the AVX2 kernel includes
-// this header, and no out-of-line copy built for AVX2 may stand in for the others' calls.
+// give the same bits. Channels are integers 0..255. Always inlined: the AVX2 and AVX-512
+// kernels include this header, and no out-of-line copy built for them may stand in for the
+// others' calls.
 #pragma once
 
 #include <cstdint>

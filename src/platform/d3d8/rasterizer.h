@@ -1,8 +1,9 @@
 // The rasterizer: a queue of clears and triangles, each with the pixel state frozen at its draw
 // call, carried out when someone needs the pixels (Present, a lock, a render-target switch, a
-// full queue). Rows are shared between the calling thread and worker threads in fixed bands,
-// and every thread runs the queue in order over its own rows, so each pixel sees exactly the
-// same sequence of writes whatever the thread count.
+// full queue). The queue is binned into 64 x 64 tiles; the calling thread and the worker
+// threads each take the tiles of their own band of the screen first, then any left, and a tile
+// is drawn whole by one thread in queue order, so each pixel sees exactly the same sequence of
+// writes whatever the thread count.
 //
 // Fixed rules (the same on every machine):
 // - Screen positions are snapped to 1/256 pixel (round half to even). Pixel centres are at

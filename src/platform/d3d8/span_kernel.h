@@ -1,12 +1,13 @@
 // The fast span code's kernels, written once for N lanes of GCC vector types and compiled
-// once per instruction set: span_kernel_sse2.cpp (4 lanes) and span_kernel_avx2.cpp (8 lanes,
-// built with AVX2). Everything here is in an unnamed namespace, so the two builds never share
-// a symbol, and it includes only headers whose functions are always inlined.
+// once per instruction set: span_kernel_sse2.cpp (4 lanes), span_kernel_avx2.cpp (8 lanes,
+// built with AVX2) and span_kernel_avx512.cpp (16 lanes, built with AVX-512). Everything here
+// is in an unnamed namespace, so the builds never share a symbol, and it includes only headers
+// whose functions are always inlined.
 //
 // Each lane repeats the general code's scalar expression operation for operation (IEEE single
 // and double precision, no contraction into fused multiply-adds; channels in 16-bit lanes
 // whose sums never pass 65535), so every value has the bits the general code gives it. The
-// tests draw with both, and with both instruction sets, and compare.
+// tests draw with both, and with every instruction set the processor has, and compare.
 //
 // N pixels are shaded at a time in two passes:
 // - the lane pass works out what is pure arithmetic: 1/w, texture coordinates, level of
@@ -214,6 +215,92 @@ using F8 = Lanes<8>::F;
          _mm256_i32gather_epi64(base, _mm256_extracti128_si256(a, 1), 4), t00, t10);
   Unpair(_mm256_i32gather_epi64(base, _mm256_castsi256_si128(b), 4),
          _mm256_i32gather_epi64(base, _mm256_extracti128_si256(b, 1), 4), t01, t11);
+}
+#endif
+
+#ifdef __AVX512F__
+using I16 = Lanes<16>::I;
+using F16 = Lanes<16>::F;
+
+[[gnu::always_inline]] inline I16 TruncToInt(F16 f) { return (I16)_mm512_cvttps_epi32((__m512)f); }
+
+[[gnu::always_inline]] inline I16 DepthLanes(double start, double step, I16 index, uint32_t maxValue) {
+  const __m512i i = (__m512i)index;
+  const __m512d lo = _mm512_cvtepi32_pd(_mm512_castsi512_si256(i));
+  const __m512d hi = _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(i, 1));
+  const __m512d s = _mm512_set1_pd(start), d = _mm512_set1_pd(step);
+  const __m512d zLo = _mm512_add_pd(s, _mm512_mul_pd(d, lo)), zHi = _mm512_add_pd(s, _mm512_mul_pd(d, hi));
+  const __m512d scale = _mm512_set1_pd(static_cast<double>(maxValue)), half = _mm512_set1_pd(0.5);
+  const __m512i q = _mm512_inserti64x4(
+      _mm512_castsi256_si512(_mm512_cvttpd_epi32(_mm512_add_pd(_mm512_mul_pd(zLo, scale), half))),
+      _mm512_cvttpd_epi32(_mm512_add_pd(_mm512_mul_pd(zHi, scale), half)), 1);
+  auto both = [](__mmask8 low, __mmask8 high) { return static_cast<__mmask16>(low | (high << 8)); };
+  const __mmask16 positive = both(_mm512_cmp_pd_mask(zLo, _mm512_setzero_pd(), _CMP_GT_OQ),
+                                  _mm512_cmp_pd_mask(zHi, _mm512_setzero_pd(), _CMP_GT_OQ));
+  const __mmask16 full = both(_mm512_cmp_pd_mask(zLo, _mm512_set1_pd(1.0), _CMP_GE_OQ),
+                              _mm512_cmp_pd_mask(zHi, _mm512_set1_pd(1.0), _CMP_GE_OQ));
+  return (I16)_mm512_mask_mov_epi32(_mm512_maskz_mov_epi32(positive, q), full,
+                                    _mm512_set1_epi32(static_cast<int>(maxValue)));
+}
+
+[[gnu::always_inline]] inline int Bits(I16 mask) { return _mm512_movepi32_mask((__m512i)mask); }
+
+[[gnu::always_inline]] inline I16 Gather(const uint32_t* base, I16 index) {
+  return (I16)_mm512_i32gather_epi32((__m512i)index, reinterpret_cast<const int*>(base), 4);
+}
+
+// As the narrower ones: the lanes in `bits` only, nothing outside them read or written.
+[[gnu::always_inline]] inline I16 LoadLanes(const uint32_t* p, int bits, I16) {
+  return (I16)_mm512_maskz_loadu_epi32(static_cast<__mmask16>(bits), p);
+}
+
+[[gnu::always_inline]] inline void StoreLanes(uint32_t* p, I16 v, int bits, I16) {
+  _mm512_mask_storeu_epi32(p, static_cast<__mmask16>(bits), (__m512i)v);
+}
+
+// Pixels 0-7 in p0 and 8-15 in p1 as pairs (a, b): the a's and the b's in lane order.
+[[gnu::always_inline]] inline void Unpair(__m512i p0, __m512i p1, I16* a, I16* b) {
+  const __m512i even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
+  *a = (I16)_mm512_permutex2var_epi32(p0, even, p1);
+  *b = (I16)_mm512_permutex2var_epi32(p0, _mm512_add_epi32(even, _mm512_set1_epi32(1)), p1);
+}
+
+// As the eight-lane one, with a window of 32 texels.
+[[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I16 xa, I16 xb, I16 ya, I16 yb, I16* t00,
+                                              I16* t10, I16* t01, I16* t11) {
+  const int32_t pitch = static_cast<int32_t>(level.pitchWords);
+  const I16 rowA = ya * pitch, rowB = yb * pitch;
+  if (Bits(xb == xa + 1) != 0xFFFF) {
+    *t00 = Gather(level.texels, rowA + xa);
+    *t10 = Gather(level.texels, rowA + xb);
+    *t01 = Gather(level.texels, rowB + xa);
+    *t11 = Gather(level.texels, rowB + xb);
+    return;
+  }
+  const int width = static_cast<int>(level.width);
+  if (width >= 32 && Bits(ya == ya[0]) == 0xFFFF && Bits(yb == yb[0]) == 0xFFFF) {
+    const int xMin = _mm512_reduce_min_epi32((__m512i)xa), xMax = _mm512_reduce_max_epi32((__m512i)xa);
+    const int start = xMin < width - 32 ? xMin : width - 32;  // the window stays inside the row
+    if (xMax + 1 - start <= 31) {
+      const uint32_t* a = level.texels + rowA[0] + start;
+      const uint32_t* b = level.texels + rowB[0] + start;
+      const I16 left = xa - start, right = left + 1;
+      auto pick = [](const uint32_t* window, I16 k) {  // texel k of the 32
+        return (I16)_mm512_permutex2var_epi32(_mm512_loadu_si512(window), (__m512i)k, _mm512_loadu_si512(window + 16));
+      };
+      *t00 = pick(a, left);
+      *t10 = pick(a, right);
+      *t01 = pick(b, left);
+      *t11 = pick(b, right);
+      return;
+    }
+  }
+  const long long* base = reinterpret_cast<const long long*>(level.texels);
+  const __m512i a = (__m512i)(rowA + xa), b = (__m512i)(rowB + xa);
+  Unpair(_mm512_i32gather_epi64(_mm512_castsi512_si256(a), base, 4),
+         _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(a, 1), base, 4), t00, t10);
+  Unpair(_mm512_i32gather_epi64(_mm512_castsi512_si256(b), base, 4),
+         _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(b, 1), base, 4), t01, t11);
 }
 #endif
 

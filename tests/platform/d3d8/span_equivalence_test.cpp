@@ -1,5 +1,5 @@
-// The fast span code gives the general code's pixels, in both of its kernels (four lanes of
-// SSE2, eight of AVX2) and whatever the thread count: every way it reads a texture and writes
+// The fast span code gives the general code's pixels, in each of its kernels (four lanes of
+// SSE2, eight of AVX2, sixteen of AVX-512) and whatever the thread count: every way it reads a texture and writes
 // a pixel, constant-colour blends over a varied destination (alpha 0 leaving it as it was,
 // alpha 255 replacing it, runs of every length modulo four) and alpha-tested textured spans,
 // whose texels may be passed over unfiltered when none of them can pass the test.
@@ -22,7 +22,7 @@ using zelk4::test::Picture;
 
 // The same drawing by the general code, by each kernel of the fast code on one thread (with
 // opaque draws shaded as their rows are walked, and deferred to the tile's end), and by the
-// eight-lane kernel on three threads.
+// widest kernel on three threads.
 template <class Draw>
 void ExpectEveryWayAlike(const std::string& name, Draw draw) {
   zelk4::d3d8::SetFastShadingEnabled(false);
@@ -34,11 +34,15 @@ void ExpectEveryWayAlike(const std::string& name, Draw draw) {
   zelk4::d3d8::SetWideLanesEnabled(false);
   const Picture fourLanes = draw(1u);
   zelk4::d3d8::SetWideLanesEnabled(true);
+  zelk4::d3d8::SetWidestLanesEnabled(false);
   const Picture eightLanes = draw(1u);
+  zelk4::d3d8::SetWidestLanesEnabled(true);
+  const Picture widest = draw(1u);  // sixteen lanes where the processor has AVX-512
   EXPECT_TRUE(zelk4::test::PicturesMatch(name + "_forward", general, forward));
   EXPECT_TRUE(zelk4::test::PicturesMatch(name + "_four_lanes", general, fourLanes));
   EXPECT_TRUE(zelk4::test::PicturesMatch(name + "_eight_lanes", general, eightLanes));
-  EXPECT_TRUE(zelk4::test::PicturesMatch(name + "_threads", eightLanes, draw(3u)));
+  EXPECT_TRUE(zelk4::test::PicturesMatch(name + "_widest_lanes", general, widest));
+  EXPECT_TRUE(zelk4::test::PicturesMatch(name + "_threads", widest, draw(3u)));
 }
 
 // Levels of a width x height texture whose texels (alpha included) all differ.
@@ -62,13 +66,7 @@ Picture StateMatrix(D3DFORMAT target, unsigned threads) {
   d->SetRenderState(D3DRS_LIGHTING, FALSE);
   d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x80406080, 1.0f, 0);
-  D3DMATRIX projection{};
-  projection._11 = 1;
-  projection._22 = 1.6f;
-  projection._33 = 1.01f;
-  projection._34 = 1;
-  projection._43 = -0.101f;
-  d->SetTransform(D3DTS_PROJECTION, &projection);
+  d.SetPerspective(1.0f, 1.6f);
   IDirect3DTexture8* textures[3] = {d.MakeTexture(32, 32, Levels(32, 32, 6, 1)),
                                     d.MakeTexture(24, 20, Levels(24, 20, 1, 2)), nullptr};
   d->CreateTexture(16, 16, 5, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &textures[2]);
@@ -203,13 +201,7 @@ Picture OpaqueLayers(unsigned threads) {
   d->SetRenderState(D3DRS_LIGHTING, FALSE);
   d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF203040, 1.0f, 0);
-  D3DMATRIX projection{};
-  projection._11 = 1.2f;
-  projection._22 = 1.6f;
-  projection._33 = 1.01f;
-  projection._34 = 1;
-  projection._43 = -0.101f;
-  d->SetTransform(D3DTS_PROJECTION, &projection);
+  d.SetPerspective(1.2f, 1.6f);
   IDirect3DTexture8* textures[2] = {d.MakeTexture(32, 32, Levels(32, 32, 6, 4)),
                                     d.MakeTexture(16, 16, Levels(16, 16, 5, 5))};
   d->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);

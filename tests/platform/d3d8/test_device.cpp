@@ -60,6 +60,16 @@ void TestDevice::DrawWorld(const std::vector<WorldVertex>& vertices) {
             D3D_OK);
 }
 
+void TestDevice::SetPerspective(float xScale, float yScale) {
+  D3DMATRIX projection{};
+  projection._11 = xScale;
+  projection._22 = yScale;
+  projection._33 = 1.01f;
+  projection._34 = 1;
+  projection._43 = -0.101f;
+  device_->SetTransform(D3DTS_PROJECTION, &projection);
+}
+
 void TestDevice::DrawRect(float x0, float y0, float x1, float y1, float z, D3DCOLOR colour) {
   DrawScreen({{x0, y0, z, 1, colour, 0, 0},
               {x1, y0, z, 1, colour, 1, 0},

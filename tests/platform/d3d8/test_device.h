@@ -45,6 +45,9 @@ class TestDevice {
   void DrawScreen(const std::vector<ScreenVertex>& vertices);
   // Draws a triangle list of untransformed vertices.
   void DrawWorld(const std::vector<WorldVertex>& vertices);
+  // A perspective projection with the near plane at z = 0.1 (depth 0 there, about 1 at z = 10)
+  // and the given scales of x and y.
+  void SetPerspective(float xScale, float yScale);
   // A pre-transformed axis-aligned rectangle [x0, x1) x [y0, y1) (two triangles).
   void DrawRect(float x0, float y0, float x1, float y1, float z, D3DCOLOR colour);
 
