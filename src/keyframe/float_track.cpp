@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "keyframe/keyframe.h"
+#include "keyframe/key_list.h"
 
 float EaseParameter(float t, float easeFrom, float easeTo) {
   float f = easeFrom;
@@ -19,30 +20,13 @@ float EaseParameter(float t, float easeFrom, float easeTo) {
   return 1.0f - (k / e) * (1.0f - t) * (1.0f - t);
 }
 
-FloatTrack::~FloatTrack() {
-  for (FloatKey* key = first; key != nullptr;) {
-    FloatKey* next = key->next;
-    delete key;
-    key = next;
-  }
-}
-
-void FloatTrack::append(FloatKey* key) {
-  key->prev = last;
-  if (last != nullptr) {
-    last->next = key;
-  } else {
-    first = key;
-  }
-  last = key;
-  ++keyCount;
-}
+FloatTrack::~FloatTrack() { DeleteKeys(first); }
 
 void FloatTrack::addKey(float frame, float value) {
   FloatKey* key = new FloatKey;
   key->frame = frame;
   key->value = value;
-  append(key);
+  AppendKey(*this, key);
 }
 
 void FloatTrack::addKeyWithParameters(float frame, float value, float bias, float continuity,
@@ -55,7 +39,7 @@ void FloatTrack::addKeyWithParameters(float frame, float value, float bias, floa
   key->tension = tension;
   key->easeTo = easeTo;
   key->easeFrom = easeFrom;
-  append(key);
+  AppendKey(*this, key);
 }
 
 namespace {

@@ -73,9 +73,6 @@ struct FloatTrack {
   // 0 when empty, the value when one key, the line through two keys (extrapolated), and the
   // cubic through three or more (the last value after the last key). Moves `cursor`.
   float evaluate(float frame);
-
- private:
-  void append(FloatKey* key);
 };
 
 struct RotationKey {

@@ -1,26 +1,14 @@
 // Rotation tracks: relative axis-angle keys chained into absolute quaternions and slerped.
 #include "keyframe/keyframe.h"
+#include "keyframe/key_list.h"
 
-RotationTrack::~RotationTrack() {
-  for (RotationKey* key = first; key != nullptr;) {
-    RotationKey* next = key->next;
-    delete key;
-    key = next;
-  }
-}
+RotationTrack::~RotationTrack() { DeleteKeys(first); }
 
 RotationKey* RotationTrack::addKey(float frame, float angle, float axisX, float axisY, float axisZ) {
   RotationKey* key = new RotationKey;
   key->frame = frame;
   key->orientation.fromAxisAngle(angle, axisX, axisY, axisZ);
-  key->prev = last;
-  if (last != nullptr) {
-    last->next = key;
-  } else {
-    first = key;
-  }
-  last = key;
-  ++keyCount;
+  AppendKey(*this, key);
   return key;
 }
 
