@@ -224,7 +224,7 @@ struct Rasterizer::Impl {
     }
     if (count == 0) return;
     if (ps.fast.deferred) {
-      DepthRowsFast(ps, t, index, p, rows, count, batch);
+      DepthRowsFast(ps, t, p, rows, count, batch);
       return;
     }
     Resolve(batch);
@@ -238,7 +238,7 @@ struct Rasterizer::Impl {
   // Shades what the tile's deferred draws left.
   void Resolve(TileBatch* batch) const {
     if (batch->Empty()) return;
-    ShadeBatchFast(QueueView{states.data(), triangles.data(), planes.data()}, batch);
+    ShadeBatchFast(states.data(), batch);
   }
 
   void RunTile(int index, TileBatch* batch) const {
