@@ -934,22 +934,27 @@ void DepthRowsWith(const PixelState& ps, const Triangle& t, const float* planes,
   const I recordLanes = Splat<I>(static_cast<int32_t>(record));
   int firstWon = kTilePixels, lastWon = -1;
   for (int i = 0; i < count; ++i) {
-    const SpanRow& row = rows[i];
-    const double z = t.z0 + t.zdx * (static_cast<double>(row.xBase) - t.refX) +
-                     t.zdy * (static_cast<double>(row.y) - t.refY);
+    int y = rows[i].y;
+    // Kept in a general register: GCC otherwise moves y through memory into a vector register
+    // for the subtraction below, and the wide load has to wait for the narrow store.
+    asm("" : "+r"(y));
+    const int rowBase = rows[i].xBase, x0 = rows[i].x0, x1 = rows[i].x1;
+    const double z = t.z0 + t.zdx * (static_cast<double>(rowBase) - t.refX) +
+                     t.zdy * (static_cast<double>(y) - t.refY);
     uint32_t* depthRow =
-        kDepth ? reinterpret_cast<uint32_t*>(ps.depth->bits_.data() + static_cast<size_t>(row.y) * ps.depth->pitch_)
+        kDepth ? reinterpret_cast<uint32_t*>(ps.depth->bits_.data() + static_cast<size_t>(y) * ps.depth->pitch_)
                : nullptr;
-    const int r = row.y - batch->y0;
-    uint32_t* winners = batch->winner + r * kTilePixels - batch->x0;
-    uint32_t* xBases = reinterpret_cast<uint32_t*>(batch->xBase + r * kTilePixels - batch->x0);
-    const I xBase = Splat<I>(row.xBase);
+    const int r = y - batch->y0;
+    const ptrdiff_t rowAt = static_cast<ptrdiff_t>(r) * kTilePixels - batch->x0;  // pixel x at rowAt + x
+    uint32_t* winners = batch->winner + rowAt;
+    uint32_t* xBases = reinterpret_cast<uint32_t*>(batch->xBase) + rowAt;
+    const I xBase = Splat<I>(rowBase);
     int won = 0;
-    for (int x = row.x0; x < row.x1; x += N) {
-      const int n = row.x1 - x < N ? row.x1 - x : N;
+    for (int x = x0; x < x1; x += N) {
+      const int n = x1 - x < N ? x1 - x : N;
       int bits = (1 << n) - 1;
       if (kDepth) {
-        const I depth = DepthLanes(z, t.zdx, Splat<I>(x - row.xBase) + iota, kDepthMax);
+        const I depth = DepthLanes(z, t.zdx, Splat<I>(x - rowBase) + iota, kDepthMax);
         const I stored = ShiftRight(LoadLanes(depthRow + x, bits, MaskOf<I>(bits)), 8);
         bits &= Bits(CompareLanes(ps.zFunc, depth, stored));
         if (bits == 0) continue;
