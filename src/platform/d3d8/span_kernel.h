@@ -729,6 +729,14 @@ class LaneShader {
 
   [[gnu::always_inline]] I Filter(int levelIndex, I x, I y, I wu, I wv, int active) const {
     const FastLevel& level = f_.levels[levelIndex];
+    if (active != kAllLanes) {
+      // Lanes outside `active` take the first active lane's position: their pixels are not
+      // drawn, and so they widen no window and need no texel read one by one.
+      const int lead = __builtin_ctz(static_cast<unsigned>(active));
+      const I keep = MaskOf<I>(active);
+      x = keep ? x : Splat<I>(x[lead]);
+      y = keep ? y : Splat<I>(y[lead]);
+    }
     I xa, xb, ya, yb;
     if (!Address(x, level.width, f_.wrapU, &xa, &xb) || !Address(y, level.height, f_.wrapV, &ya, &yb)) {
       I texel{};
