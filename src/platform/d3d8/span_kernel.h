@@ -1105,8 +1105,8 @@ struct RecordValues {
 
   // The interpolants of pixels x, x + 1, ... of row y whose rows start at xBase, with the
   // general code's expressions: a plane's value at the row start, then its step per pixel.
-  Interpolants<N> At(I xBase, int y, int x) const {
-    Interpolants<N> p;
+  void At(I xBase, int y, int x, Interpolants<N>* out) const {
+    Interpolants<N>& p = *out;
     const F fx0 = __builtin_convertvector(xBase, F) - refX;
     const F fy = Splat<F>(static_cast<float>(y)) - refY;
     auto start = [&](const F* plane) { return plane[0] + plane[1] * fx0 + plane[2] * fy; };
@@ -1132,7 +1132,6 @@ struct RecordValues {
         p.diffuseX[c] = diffuse[c][1];
       }
     }
-    return p;
   }
 };
 
@@ -1147,7 +1146,7 @@ void ShadeBatchLanes(const PixelState* states, TileBatch* batch) {
   uint32_t lastRecord = TileBatch::kNone;
   int lastY = 0;
   const PixelState* lastState = nullptr;
-  Interpolants<N> last;
+  Interpolants<N> last, mixed;
   int32_t lastXBase = 0;
   bool lastInterpolated = false;
   for (int r = batch->rowFirst; r <= batch->rowLast; ++r) {
@@ -1178,10 +1177,10 @@ void ShadeBatchLanes(const PixelState* states, TileBatch* batch) {
           const int bits = remaining & Bits(state == leadState);
           const PixelState& ps = states[leadState];
           const RecordValues<N> values(records, ps.fast.textured, bits);
-          const Interpolants<N> p = values.At(xBase, y, x);
+          Interpolants<N>& p = oneRecord ? last : mixed;  // worked out in place: they are large
+          values.At(xBase, y, x, &p);
           ShadeGroupOf<N>(ps, p, values.anyInterpolated, rowOf(ps) + x, bits);
           if (oneRecord) {
-            last = p;
             lastRecord = lead;
             lastY = y;
             lastState = &ps;
