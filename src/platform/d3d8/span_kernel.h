@@ -202,9 +202,20 @@ using F8 = Lanes<8>::F;
   *b = (I8)_mm256_permute4x64_epi64(_mm256_castps_si256(s1), _MM_SHUFFLE(3, 1, 2, 0));
 }
 
+// Texel k of the window at column `start` of each lane's row y, where the rows are row
+// `first` and maybe the next: one window per row, each lane taking its own row's.
+template <class I, I (*kWindow)(const uint32_t*, I)>
+[[gnu::always_inline]] inline I FromRows(const FastLevel& level, I y, int first, bool oneRow, int start, I k) {
+  const uint32_t* window = level.texels + static_cast<size_t>(first) * level.pitchWords + start;
+  const I fromFirst = kWindow(window, k);
+  if (oneRow) return fromFirst;
+  return y == first ? fromFirst : kWindow(window + level.pitchWords, k);
+}
+
 // Where every right texel is its left one's neighbour in memory, each pair is read at once:
-// from one window of sixteen texels per row when all lanes share their rows and lie close
-// together (a magnified texture, or one drawn texel for pixel), else by gathering 64-bit pairs.
+// from one window of sixteen texels per row when the lanes lie close together on at most two
+// neighbouring rows (a magnified texture, or one drawn texel for pixel), else by gathering
+// 64-bit pairs.
 [[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I8 xa, I8 xb, I8 ya, I8 yb, I8* t00,
                                               I8* t10, I8* t01, I8* t11) {
   const int32_t pitch = static_cast<int32_t>(level.pitchWords);
@@ -217,21 +228,17 @@ using F8 = Lanes<8>::F;
     return;
   }
   const int width = static_cast<int>(level.width);
-  if (width >= 16 && Bits(ya == ya[0]) == 0xFF && Bits(yb == yb[0]) == 0xFF) {
+  const int yaFirst = LeastLane(ya), yaLast = MostLane(ya), ybFirst = LeastLane(yb), ybLast = MostLane(yb);
+  if (width >= 16 && yaLast - yaFirst <= 1 && ybLast - ybFirst <= 1) {
     const int xMin = LeastLane(xa), xMax = MostLane(xa);
-    if (width >= 16) {
-      const int start = xMin < width - 16 ? xMin : width - 16;  // the window stays inside the row
-      if (xMax + 1 - start <= 15) {
-        const uint32_t* a = level.texels + rowA[0] + start;
-        const uint32_t* b = level.texels + rowB[0] + start;
-        const I8 left = xa - start, right = left + 1;
-        // Texel k of the 16: the low eight's k & 7 or the high eight's.
-        *t00 = Window16(a, left);
-        *t10 = Window16(a, right);
-        *t01 = Window16(b, left);
-        *t11 = Window16(b, right);
-        return;
-      }
+    const int start = xMin < width - 16 ? xMin : width - 16;  // the window stays inside the row
+    if (xMax + 1 - start <= 15) {
+      const I8 left = xa - start, right = left + 1;
+      *t00 = FromRows<I8, Window16>(level, ya, yaFirst, yaFirst == yaLast, start, left);
+      *t10 = FromRows<I8, Window16>(level, ya, yaFirst, yaFirst == yaLast, start, right);
+      *t01 = FromRows<I8, Window16>(level, yb, ybFirst, ybFirst == ybLast, start, left);
+      *t11 = FromRows<I8, Window16>(level, yb, ybFirst, ybFirst == ybLast, start, right);
+      return;
     }
   }
   const long long* base = reinterpret_cast<const long long*>(level.texels);
@@ -316,17 +323,16 @@ using F16 = Lanes<16>::F;
     return;
   }
   const int width = static_cast<int>(level.width);
-  if (width >= 32 && Bits(ya == ya[0]) == 0xFFFF && Bits(yb == yb[0]) == 0xFFFF) {
+  const int yaFirst = LeastLane(ya), yaLast = MostLane(ya), ybFirst = LeastLane(yb), ybLast = MostLane(yb);
+  if (width >= 32 && yaLast - yaFirst <= 1 && ybLast - ybFirst <= 1) {
     const int xMin = LeastLane(xa), xMax = MostLane(xa);
     const int start = xMin < width - 32 ? xMin : width - 32;  // the window stays inside the row
     if (xMax + 1 - start <= 31) {
-      const uint32_t* a = level.texels + rowA[0] + start;
-      const uint32_t* b = level.texels + rowB[0] + start;
       const I16 left = xa - start, right = left + 1;
-      *t00 = Window32(a, left);
-      *t10 = Window32(a, right);
-      *t01 = Window32(b, left);
-      *t11 = Window32(b, right);
+      *t00 = FromRows<I16, Window32>(level, ya, yaFirst, yaFirst == yaLast, start, left);
+      *t10 = FromRows<I16, Window32>(level, ya, yaFirst, yaFirst == yaLast, start, right);
+      *t01 = FromRows<I16, Window32>(level, yb, ybFirst, ybFirst == ybLast, start, left);
+      *t11 = FromRows<I16, Window32>(level, yb, ybFirst, ybFirst == ybLast, start, right);
       return;
     }
   }
