@@ -105,9 +105,10 @@ using F4 = Lanes<4>::F;
 }
 [[gnu::always_inline]] inline int32_t MostLane(I4 v) { return -LeastLane(-v); }
 
-// base[index] on each lane for indices in [0, span): read from a window at base where the
-// span is short (base + 32 words must then be readable), else gathered.
-[[gnu::always_inline]] inline I4 GatherNear(const uint32_t* base, I4 index, int) { return Gather(base, index); }
+// base[index] on each lane: with reach 0 for indices below N, read from the N words at base;
+// with reach 1, below 2 N, from the 2 N words there; else gathered. (Four lanes always gather.)
+template <int kReach>
+[[gnu::always_inline]] inline I4 GatherNear(const uint32_t* base, I4 index) { return Gather(base, index); }
 
 // The four texels bilinear filtering blends, at columns xa, xb and rows ya, yb of a level.
 [[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I4 xa, I4 xb, I4 ya, I4 yb, I4* t00,
@@ -187,11 +188,15 @@ using F8 = Lanes<8>::F;
   return k > 7 ? fromHigh : fromLow;
 }
 
-[[gnu::always_inline]] inline I8 GatherNear(const uint32_t* base, I8 index, int span) {
-  if (span <= 8) {
+template <int kReach>
+[[gnu::always_inline]] inline I8 GatherNear(const uint32_t* base, I8 index) {
+  if constexpr (kReach == 0) {
     return (I8)_mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(base)), (__m256i)index);
+  } else if constexpr (kReach == 1) {
+    return Window16(base, index);
+  } else {
+    return Gather(base, index);
   }
-  return span <= 16 ? Window16(base, index) : Gather(base, index);
 }
 
 // Pixels 0-3 in p0 and 4-7 in p1 as pairs (a, b): the a's and the b's in lane order.
@@ -298,9 +303,15 @@ using F16 = Lanes<16>::F;
   return (I16)_mm512_permutex2var_epi32(_mm512_loadu_si512(window), (__m512i)k, _mm512_loadu_si512(window + 16));
 }
 
-[[gnu::always_inline]] inline I16 GatherNear(const uint32_t* base, I16 index, int span) {
-  if (span <= 16) return (I16)_mm512_permutexvar_epi32((__m512i)index, _mm512_loadu_si512(base));
-  return span <= 32 ? Window32(base, index) : Gather(base, index);
+template <int kReach>
+[[gnu::always_inline]] inline I16 GatherNear(const uint32_t* base, I16 index) {
+  if constexpr (kReach == 0) {
+    return (I16)_mm512_permutexvar_epi32((__m512i)index, _mm512_loadu_si512(base));
+  } else if constexpr (kReach == 1) {
+    return Window32(base, index);
+  } else {
+    return Gather(base, index);
+  }
 }
 
 // Pixels 0-7 in p0 and 8-15 in p1 as pairs (a, b): the a's and the b's in lane order.
@@ -536,10 +547,11 @@ struct Interpolants {
   I flatDiffuse;  // ... that one
   F diffuse[4], diffuseX[4];
 
-  // Lanes in `mask` take the triangle's values at a row start.
-  void Take(I mask, const Triangle& t, const float* planes, int texSlot, const RowStart& r) {
-    auto set = [&](F* field, float value) { *field = mask ? Splat<F>(value) : *field; };
-    affine = mask ? Splat<I>(t.affine ? -1 : 0) : affine;
+  // Every lane takes the triangle's values at a row start (what the triangle does not use
+  // is left unset).
+  void Take(const Triangle& t, const float* planes, int texSlot, const RowStart& r) {
+    auto set = [&](F* field, float value) { *field = Splat<F>(value); };
+    affine = Splat<I>(t.affine ? -1 : 0);
     set(&wConst, t.wConst);
     set(&q, r.q);
     set(&qx, planes[1]);
@@ -553,8 +565,8 @@ struct Interpolants {
       set(&vx, pu[4]);
       set(&vy, pu[5]);
     }
-    flat = mask ? Splat<I>(t.flatColour ? -1 : 0) : flat;
-    flatDiffuse = mask ? Splat<I>(static_cast<int32_t>(t.flatDiffuse)) : flatDiffuse;
+    flat = Splat<I>(t.flatColour ? -1 : 0);
+    flatDiffuse = Splat<I>(static_cast<int32_t>(t.flatDiffuse));
     if (!t.flatColour) {
       for (int c = 0; c < 4; ++c) {
         set(&diffuse[c], r.diffuse[c]);
@@ -789,8 +801,8 @@ class RowKernel {
 
   void Shade(const SpanRow& row) {
     const RowStart r = StartOfRow(t_, ft_.planes, texSlot_, row.y, row.xBase);
-    Interpolants<N> p{};
-    p.Take(Splat<I>(-1), t_, ft_.planes, texSlot_, r);
+    Interpolants<N> p;  // not zeroed: 1.4 KB in sixteen lanes, and Take sets all the row reads
+    p.Take(t_, ft_.planes, texSlot_, r);
     uint32_t* colourRow = RowOf(ps_.target, row.y);
     uint32_t* depthRow = kDepth ? RowOf(ps_.depth, row.y) : nullptr;
     const I iota = Iota<I>();
@@ -1052,28 +1064,37 @@ void ShadeGroupOf(const PixelState& ps, const Interpolants<N>& p, bool anyInterp
 }
 
 // Where the lanes of a group read their records: from a window of each field's array at
-// the group's lowest record where the records lie close together, else gathered.
+// the group's lowest record where the records lie close together, else gathered. How far
+// the window reaches is chosen once per group, and the reads are made for that reach alone,
+// so the choice costs one branch, not one per field.
 template <int N>
 struct RecordLanes {
   using I = typename Lanes<N>::I;
   using F = typename Lanes<N>::F;
   const TileBatch& batch;
   uint32_t first;  // the lowest record read
-  int span;        // records from the lowest to the highest
+  int reach;       // 0: the records lie within N of `first`, 1: within 2 N, 2: further apart
   I offset;        // each lane's record less `first` (0 on lanes outside the group)
 
   // The lanes in `bits` (records in ids), or all of them reading record `only`.
   RecordLanes(const TileBatch& b, I ids, int bits) : batch(b) {
     const I mask = MaskOf<I>(bits);
     const int32_t least = LeastLane(mask ? ids : Splat<I>(INT32_MAX));
+    const int span = MostLane(mask ? ids : Splat<I>(least)) - least + 1;
     first = static_cast<uint32_t>(least);
-    span = MostLane(mask ? ids : Splat<I>(least)) - least + 1;
+    reach = span <= N ? 0 : (span <= 2 * N ? 1 : 2);
     offset = mask ? ids - least : I{};
   }
-  RecordLanes(const TileBatch& b, uint32_t only) : batch(b), first(only), span(1), offset{} {}
+  RecordLanes(const TileBatch& b, uint32_t only) : batch(b), first(only), reach(0), offset{} {}
 
-  I Field(int field) const { return GatherNear(batch.fields[field] + first, offset, span); }
-  F FloatField(int field) const { return (F)Field(field); }
+  template <int kReach>
+  I Field(int field) const {
+    return GatherNear<kReach>(batch.fields[field] + first, offset);
+  }
+  template <int kReach>
+  F FloatField(int field) const {
+    return (F)Field<kReach>(field);
+  }
 };
 
 // The records of the lanes of a group that share a pixel state, and the values they give
@@ -1087,16 +1108,18 @@ struct RecordValues {
   F q[3], u[3], v[3], diffuse[4][3];
   bool textured = false, anyInterpolated = false;
 
-  RecordValues(const RecordLanes<N>& records, bool withTexture, int bits) : textured(withTexture) {
-    const I flags = records.Field(TileBatch::kFlags);
+  template <int kReach>
+  void Read(const RecordLanes<N>& records, bool withTexture, int bits) {
+    textured = withTexture;
+    const I flags = records.template Field<kReach>(TileBatch::kFlags);
     affine = (flags & static_cast<int32_t>(kAffine)) != 0;
     flat = (flags & static_cast<int32_t>(kFlatColour)) != 0;
-    wConst = records.FloatField(TileBatch::kWConst);
-    flatDiffuse = records.Field(TileBatch::kFlatDiffuse);
-    refX = records.FloatField(TileBatch::kRefX);
-    refY = records.FloatField(TileBatch::kRefY);
+    wConst = records.template FloatField<kReach>(TileBatch::kWConst);
+    flatDiffuse = records.template Field<kReach>(TileBatch::kFlatDiffuse);
+    refX = records.template FloatField<kReach>(TileBatch::kRefX);
+    refY = records.template FloatField<kReach>(TileBatch::kRefY);
     auto plane = [&](int field, F* out) {
-      for (int k = 0; k < 3; ++k) out[k] = records.FloatField(field + k);
+      for (int k = 0; k < 3; ++k) out[k] = records.template FloatField<kReach>(field + k);
     };
     plane(TileBatch::kQ, q);
     if (textured) {
@@ -1177,23 +1200,31 @@ void ShadeBatchLanes(const PixelState* states, TileBatch* batch) {
         const I loaded = Load<I>(reinterpret_cast<const uint32_t*>(xBases + c));
         const I xBase = oneRecord ? Splat<I>(loaded[__builtin_ctz(static_cast<unsigned>(remaining))]) : loaded;
         const RecordLanes<N> records = oneRecord ? RecordLanes<N>(*batch, lead) : RecordLanes<N>(*batch, ids, remaining);
-        const I state = records.Field(TileBatch::kState);
-        while (remaining != 0) {
-          const int32_t leadState = state[__builtin_ctz(static_cast<unsigned>(remaining))];
-          const int bits = remaining & Bits(state == leadState);
-          const PixelState& ps = states[leadState];
-          const RecordValues<N> values(records, ps.fast.textured, bits);
-          Interpolants<N>& p = oneRecord ? last : mixed;  // worked out in place: they are large
-          values.At(xBase, y, x, &p);
-          ShadeGroupOf<N>(ps, p, values.anyInterpolated, rowOf(ps) + x, bits);
-          if (oneRecord) {
-            lastRecord = lead;
-            lastY = y;
-            lastState = &ps;
-            lastXBase = xBase[0];
-            lastInterpolated = values.anyInterpolated;
+        auto shade = [&]<int kReach>() {
+          const I state = records.template Field<kReach>(TileBatch::kState);
+          while (remaining != 0) {
+            const int32_t leadState = state[__builtin_ctz(static_cast<unsigned>(remaining))];
+            const int bits = remaining & Bits(state == leadState);
+            const PixelState& ps = states[leadState];
+            RecordValues<N> values;
+            values.template Read<kReach>(records, ps.fast.textured, bits);
+            Interpolants<N>& p = oneRecord ? last : mixed;  // worked out in place: they are large
+            values.At(xBase, y, x, &p);
+            ShadeGroupOf<N>(ps, p, values.anyInterpolated, rowOf(ps) + x, bits);
+            if (oneRecord) {
+              lastRecord = lead;
+              lastY = y;
+              lastState = &ps;
+              lastXBase = xBase[0];
+              lastInterpolated = values.anyInterpolated;
+            }
+            remaining &= ~bits;
           }
-          remaining &= ~bits;
+        };
+        switch (records.reach) {
+          case 0: shade.template operator()<0>(); break;
+          case 1: shade.template operator()<1>(); break;
+          default: shade.template operator()<2>(); break;
         }
       }
       Store(winners + c, Splat<I>(static_cast<int32_t>(TileBatch::kNone)));
