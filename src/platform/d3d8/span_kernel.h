@@ -66,6 +66,10 @@ using F4 = Lanes<4>::F;
                           _mm_andnot_si128(full, _mm_and_si128(positive, q)));
 }
 
+[[gnu::always_inline]] inline I4 DepthLanesUpTo(int, double start, double step, I4 index, uint32_t maxValue) {
+  return DepthLanes(start, step, index, maxValue);
+}
+
 [[gnu::always_inline]] inline int Bits(I4 mask) { return _mm_movemask_ps((__m128)mask); }
 
 [[gnu::always_inline]] inline I4 Gather(const uint32_t* base, I4 index) {
@@ -147,6 +151,10 @@ using F8 = Lanes<8>::F;
                               _mm256_cmp_pd(zHi, _mm256_set1_pd(1.0), _CMP_GE_OQ));
   return (I8)_mm256_or_si256(_mm256_and_si256(full, _mm256_set1_epi32(static_cast<int>(maxValue))),
                              _mm256_andnot_si256(full, _mm256_and_si256(positive, q)));
+}
+
+[[gnu::always_inline]] inline I8 DepthLanesUpTo(int, double start, double step, I8 index, uint32_t maxValue) {
+  return DepthLanes(start, step, index, maxValue);
 }
 
 [[gnu::always_inline]] inline int Bits(I8 mask) { return _mm256_movemask_ps((__m256)mask); }
@@ -278,6 +286,21 @@ using F16 = Lanes<16>::F;
                               _mm512_cmp_pd_mask(zHi, _mm512_set1_pd(1.0), _CMP_GE_OQ));
   return (I16)_mm512_mask_mov_epi32(_mm512_maskz_mov_epi32(positive, q), full,
                                     _mm512_set1_epi32(static_cast<int>(maxValue)));
+}
+
+// DepthLanes for lanes below `count` (the others may read anything): a row of at most eight
+// pixels needs only the low eight, half the double-precision work.
+[[gnu::always_inline]] inline I16 DepthLanesUpTo(int count, double start, double step, I16 index, uint32_t maxValue) {
+  if (count > 8) return DepthLanes(start, step, index, maxValue);
+  const __m512d z = _mm512_add_pd(_mm512_set1_pd(start),
+                                  _mm512_mul_pd(_mm512_set1_pd(step), _mm512_cvtepi32_pd(_mm512_castsi512_si256((__m512i)index))));
+  const __m256i q = _mm512_cvttpd_epi32(
+      _mm512_add_pd(_mm512_mul_pd(z, _mm512_set1_pd(static_cast<double>(maxValue))), _mm512_set1_pd(0.5)));
+  const __mmask8 positive = _mm512_cmp_pd_mask(z, _mm512_setzero_pd(), _CMP_GT_OQ);
+  const __mmask8 full = _mm512_cmp_pd_mask(z, _mm512_set1_pd(1.0), _CMP_GE_OQ);
+  const __m256i low = _mm256_mask_mov_epi32(_mm256_maskz_mov_epi32(positive, q), full,
+                                            _mm256_set1_epi32(static_cast<int>(maxValue)));
+  return (I16)_mm512_zextsi256_si512(low);
 }
 
 [[gnu::always_inline]] inline int Bits(I16 mask) { return _mm512_movepi32_mask((__m512i)mask); }
@@ -980,7 +1003,7 @@ void DepthRowsWith(const PixelState& ps, const Triangle& t, const float* planes,
       const int n = x1 - x < N ? x1 - x : N;
       int bits = (1 << n) - 1;
       if (kDepth) {
-        const I depth = DepthLanes(z, t.zdx, Splat<I>(x - rowBase) + iota, kDepthMax);
+        const I depth = DepthLanesUpTo(n, z, t.zdx, Splat<I>(x - rowBase) + iota, kDepthMax);
         const I stored = ShiftRight(LoadLanes(depthRow + x, bits, MaskOf<I>(bits)), 8);
         bits &= Bits(CompareLanes(ps.zFunc, depth, stored));
         if (bits == 0) continue;
