@@ -839,7 +839,7 @@ class RowKernel {
         p.i = __builtin_convertvector(index, F);
         I depth{};
         if (kDepth) {
-          depth = DepthLanes(r.z, t_.zdx, index, kDepthMax);
+          depth = DepthLanesUpTo(count, r.z, t_.zdx, index, kDepthMax);
           const I stored = ShiftRight(LoadLanes(depthRow + x, bits, MaskOf<I>(bits)), 8);
           bits &= Bits(CompareLanes(ps_.zFunc, depth, stored));
           if (bits == 0) continue;
