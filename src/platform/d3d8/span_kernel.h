@@ -1189,7 +1189,8 @@ struct RecordValues {
 
 // Shades a tile's batch: every winner, N neighbours at a time, each lane with its own
 // record's values, one pixel state at a time. A group whose winners all come from one
-// triangle row keeps that row's values for the next group, which most often has the same.
+// triangle keeps its values for the next group, which most often has the same triangle, on
+// the same row or the next.
 template <int N>
 void ShadeBatchLanes(const PixelState* states, TileBatch* batch) {
   using I = typename Lanes<N>::I;
@@ -1199,6 +1200,7 @@ void ShadeBatchLanes(const PixelState* states, TileBatch* batch) {
   int lastY = 0;
   const PixelState* lastState = nullptr;
   Interpolants<N> last, mixed;
+  RecordValues<N> lastValues, mixedValues;
   int32_t lastXBase = 0;
   bool lastInterpolated = false;
   for (int r = batch->rowFirst; r <= batch->rowLast; ++r) {
@@ -1215,13 +1217,18 @@ void ShadeBatchLanes(const PixelState* states, TileBatch* batch) {
       const int x = batch->x0 + c;
       const uint32_t lead = static_cast<uint32_t>(ids[__builtin_ctz(static_cast<unsigned>(remaining))]);
       const bool oneRecord = (Bits(ids == static_cast<int32_t>(lead)) & remaining) == remaining;
-      if (oneRecord && lead == lastRecord && y == lastY) {  // one triangle row: one row start
+      // One record's values are kept for later groups, so every lane takes its row start.
+      const I loaded = Load<I>(reinterpret_cast<const uint32_t*>(xBases + c));
+      const I xBase = oneRecord ? Splat<I>(loaded[__builtin_ctz(static_cast<unsigned>(remaining))]) : loaded;
+      if (oneRecord && lead == lastRecord) {
+        if (y != lastY) {  // the same triangle on a new row: only the row start moves
+          lastValues.At(xBase, y, x, &last);
+          lastY = y;
+          lastXBase = xBase[0];
+        }
         last.i = __builtin_convertvector(Splat<I>(x - lastXBase) + iota, F);
         ShadeGroupOf<N>(*lastState, last, lastInterpolated, rowOf(*lastState) + x, remaining);
       } else {
-        // One record's values are kept for later groups, so every lane takes its row start.
-        const I loaded = Load<I>(reinterpret_cast<const uint32_t*>(xBases + c));
-        const I xBase = oneRecord ? Splat<I>(loaded[__builtin_ctz(static_cast<unsigned>(remaining))]) : loaded;
         const RecordLanes<N> records = oneRecord ? RecordLanes<N>(*batch, lead) : RecordLanes<N>(*batch, ids, remaining);
         auto shade = [&]<int kReach>() {
           const I state = records.template Field<kReach>(TileBatch::kState);
@@ -1229,7 +1236,7 @@ void ShadeBatchLanes(const PixelState* states, TileBatch* batch) {
             const int32_t leadState = state[__builtin_ctz(static_cast<unsigned>(remaining))];
             const int bits = remaining & Bits(state == leadState);
             const PixelState& ps = states[leadState];
-            RecordValues<N> values;
+            RecordValues<N>& values = oneRecord ? lastValues : mixedValues;  // large too
             values.template Read<kReach>(records, ps.fast.textured, bits);
             Interpolants<N>& p = oneRecord ? last : mixed;  // worked out in place: they are large
             values.At(xBase, y, x, &p);
