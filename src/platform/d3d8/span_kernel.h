@@ -225,34 +225,34 @@ template <class I, I (*kWindow)(const uint32_t*, I)>
   return y == first ? fromFirst : kWindow(window + level.pitchWords, k);
 }
 
-// Where every right texel is its left one's neighbour in memory, each pair is read at once:
-// from one window of sixteen texels per row when the lanes lie close together on at most two
-// neighbouring rows (a magnified texture, or one drawn texel for pixel), else by gathering
-// 64-bit pairs.
+// The texels are read from one window of sixteen texels per row when the lanes lie close
+// together on at most two neighbouring rows (a magnified texture, or one drawn texel for
+// pixel, clamped at the edge or not); else, where every right texel is its left one's
+// neighbour in memory, by gathering 64-bit pairs; else one by one.
 [[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I8 xa, I8 xb, I8 ya, I8 yb, I8* t00,
                                               I8* t10, I8* t01, I8* t11) {
   const int32_t pitch = static_cast<int32_t>(level.pitchWords);
   const I8 rowA = ya * pitch, rowB = yb * pitch;
-  if (Bits(xb == xa + 1) != 0xFF) {
-    *t00 = Gather(level.texels, rowA + xa);
-    *t10 = Gather(level.texels, rowA + xb);
-    *t01 = Gather(level.texels, rowB + xa);
-    *t11 = Gather(level.texels, rowB + xb);
-    return;
-  }
   const int width = static_cast<int>(level.width);
   const int yaFirst = LeastLane(ya), yaLast = MostLane(ya), ybFirst = LeastLane(yb), ybLast = MostLane(yb);
   if (width >= 16 && yaLast - yaFirst <= 1 && ybLast - ybFirst <= 1) {
-    const int xMin = LeastLane(xa), xMax = MostLane(xa);
+    const int xMin = LeastLane(xa < xb ? xa : xb), xMax = MostLane(xa < xb ? xb : xa);
     const int start = xMin < width - 16 ? xMin : width - 16;  // the window stays inside the row
-    if (xMax + 1 - start <= 15) {
-      const I8 left = xa - start, right = left + 1;
+    if (xMax - start <= 15) {
+      const I8 left = xa - start, right = xb - start;
       *t00 = FromRows<I8, Window16>(level, ya, yaFirst, yaFirst == yaLast, start, left);
       *t10 = FromRows<I8, Window16>(level, ya, yaFirst, yaFirst == yaLast, start, right);
       *t01 = FromRows<I8, Window16>(level, yb, ybFirst, ybFirst == ybLast, start, left);
       *t11 = FromRows<I8, Window16>(level, yb, ybFirst, ybFirst == ybLast, start, right);
       return;
     }
+  }
+  if (Bits(xb == xa + 1) != 0xFF) {
+    *t00 = Gather(level.texels, rowA + xa);
+    *t10 = Gather(level.texels, rowA + xb);
+    *t01 = Gather(level.texels, rowB + xa);
+    *t11 = Gather(level.texels, rowB + xb);
+    return;
   }
   const long long* base = reinterpret_cast<const long long*>(level.texels);
   const __m256i a = (__m256i)(rowA + xa), b = (__m256i)(rowB + xa);
@@ -349,26 +349,26 @@ template <int kReach>
                                               I16* t10, I16* t01, I16* t11) {
   const int32_t pitch = static_cast<int32_t>(level.pitchWords);
   const I16 rowA = ya * pitch, rowB = yb * pitch;
-  if (Bits(xb == xa + 1) != 0xFFFF) {
-    *t00 = Gather(level.texels, rowA + xa);
-    *t10 = Gather(level.texels, rowA + xb);
-    *t01 = Gather(level.texels, rowB + xa);
-    *t11 = Gather(level.texels, rowB + xb);
-    return;
-  }
   const int width = static_cast<int>(level.width);
   const int yaFirst = LeastLane(ya), yaLast = MostLane(ya), ybFirst = LeastLane(yb), ybLast = MostLane(yb);
   if (width >= 32 && yaLast - yaFirst <= 1 && ybLast - ybFirst <= 1) {
-    const int xMin = LeastLane(xa), xMax = MostLane(xa);
+    const int xMin = LeastLane(xa < xb ? xa : xb), xMax = MostLane(xa < xb ? xb : xa);
     const int start = xMin < width - 32 ? xMin : width - 32;  // the window stays inside the row
-    if (xMax + 1 - start <= 31) {
-      const I16 left = xa - start, right = left + 1;
+    if (xMax - start <= 31) {
+      const I16 left = xa - start, right = xb - start;
       *t00 = FromRows<I16, Window32>(level, ya, yaFirst, yaFirst == yaLast, start, left);
       *t10 = FromRows<I16, Window32>(level, ya, yaFirst, yaFirst == yaLast, start, right);
       *t01 = FromRows<I16, Window32>(level, yb, ybFirst, ybFirst == ybLast, start, left);
       *t11 = FromRows<I16, Window32>(level, yb, ybFirst, ybFirst == ybLast, start, right);
       return;
     }
+  }
+  if (Bits(xb == xa + 1) != 0xFFFF) {
+    *t00 = Gather(level.texels, rowA + xa);
+    *t10 = Gather(level.texels, rowA + xb);
+    *t01 = Gather(level.texels, rowB + xa);
+    *t11 = Gather(level.texels, rowB + xb);
+    return;
   }
   const long long* base = reinterpret_cast<const long long*>(level.texels);
   const __m512i a = (__m512i)(rowA + xa), b = (__m512i)(rowB + xa);
