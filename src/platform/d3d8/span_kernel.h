@@ -215,52 +215,15 @@ template <int kReach>
   *b = (I8)_mm256_permute4x64_epi64(_mm256_castps_si256(s1), _MM_SHUFFLE(3, 1, 2, 0));
 }
 
-// Texel k of the window at column `start` of each lane's row y, where the rows are row
-// `first` and maybe the next: one window per row, each lane taking its own row's.
-template <class I, I (*kWindow)(const uint32_t*, I)>
-[[gnu::always_inline]] inline I FromRows(const FastLevel& level, I y, int first, bool oneRow, int start, I k) {
-  const uint32_t* window = level.texels + static_cast<size_t>(first) * level.pitchWords + start;
-  const I fromFirst = kWindow(window, k);
-  if (oneRow) return fromFirst;
-  return y == first ? fromFirst : kWindow(window + level.pitchWords, k);
+// The texels at indices a and b and the ones after them, by gathering 64-bit pairs.
+[[gnu::always_inline]] inline void PairTexels(const FastLevel& level, I8 a, I8 b, I8* t00, I8* t10, I8* t01, I8* t11) {
+  const long long* base = reinterpret_cast<const long long*>(level.texels);
+  Unpair(_mm256_i32gather_epi64(base, _mm256_castsi256_si128((__m256i)a), 4),
+         _mm256_i32gather_epi64(base, _mm256_extracti128_si256((__m256i)a, 1), 4), t00, t10);
+  Unpair(_mm256_i32gather_epi64(base, _mm256_castsi256_si128((__m256i)b), 4),
+         _mm256_i32gather_epi64(base, _mm256_extracti128_si256((__m256i)b, 1), 4), t01, t11);
 }
 
-// The texels are read from one window of sixteen texels per row when the lanes lie close
-// together on at most two neighbouring rows (a magnified texture, or one drawn texel for
-// pixel, clamped at the edge or not); else, where every right texel is its left one's
-// neighbour in memory, by gathering 64-bit pairs; else one by one.
-[[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I8 xa, I8 xb, I8 ya, I8 yb, I8* t00,
-                                              I8* t10, I8* t01, I8* t11) {
-  const int32_t pitch = static_cast<int32_t>(level.pitchWords);
-  const I8 rowA = ya * pitch, rowB = yb * pitch;
-  const int width = static_cast<int>(level.width);
-  const int yaFirst = LeastLane(ya), yaLast = MostLane(ya), ybFirst = LeastLane(yb), ybLast = MostLane(yb);
-  if (width >= 16 && yaLast - yaFirst <= 1 && ybLast - ybFirst <= 1) {
-    const int xMin = LeastLane(xa < xb ? xa : xb), xMax = MostLane(xa < xb ? xb : xa);
-    const int start = xMin < width - 16 ? xMin : width - 16;  // the window stays inside the row
-    if (xMax - start <= 15) {
-      const I8 left = xa - start, right = xb - start;
-      *t00 = FromRows<I8, Window16>(level, ya, yaFirst, yaFirst == yaLast, start, left);
-      *t10 = FromRows<I8, Window16>(level, ya, yaFirst, yaFirst == yaLast, start, right);
-      *t01 = FromRows<I8, Window16>(level, yb, ybFirst, ybFirst == ybLast, start, left);
-      *t11 = FromRows<I8, Window16>(level, yb, ybFirst, ybFirst == ybLast, start, right);
-      return;
-    }
-  }
-  if (Bits(xb == xa + 1) != 0xFF) {
-    *t00 = Gather(level.texels, rowA + xa);
-    *t10 = Gather(level.texels, rowA + xb);
-    *t01 = Gather(level.texels, rowB + xa);
-    *t11 = Gather(level.texels, rowB + xb);
-    return;
-  }
-  const long long* base = reinterpret_cast<const long long*>(level.texels);
-  const __m256i a = (__m256i)(rowA + xa), b = (__m256i)(rowB + xa);
-  Unpair(_mm256_i32gather_epi64(base, _mm256_castsi256_si128(a), 4),
-         _mm256_i32gather_epi64(base, _mm256_extracti128_si256(a, 1), 4), t00, t10);
-  Unpair(_mm256_i32gather_epi64(base, _mm256_castsi256_si128(b), 4),
-         _mm256_i32gather_epi64(base, _mm256_extracti128_si256(b, 1), 4), t01, t11);
-}
 #endif
 
 #ifdef __AVX512F__
@@ -344,38 +307,79 @@ template <int kReach>
   *b = (I16)_mm512_permutex2var_epi32(p0, _mm512_add_epi32(even, _mm512_set1_epi32(1)), p1);
 }
 
-// As the eight-lane one, with a window of 32 texels.
-[[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I16 xa, I16 xb, I16 ya, I16 yb, I16* t00,
-                                              I16* t10, I16* t01, I16* t11) {
-  const int32_t pitch = static_cast<int32_t>(level.pitchWords);
-  const I16 rowA = ya * pitch, rowB = yb * pitch;
+[[gnu::always_inline]] inline void PairTexels(const FastLevel& level, I16 a, I16 b, I16* t00, I16* t10, I16* t01,
+                                              I16* t11) {
+  const long long* base = reinterpret_cast<const long long*>(level.texels);
+  Unpair(_mm512_i32gather_epi64(_mm512_castsi512_si256((__m512i)a), base, 4),
+         _mm512_i32gather_epi64(_mm512_extracti64x4_epi64((__m512i)a, 1), base, 4), t00, t10);
+  Unpair(_mm512_i32gather_epi64(_mm512_castsi512_si256((__m512i)b), base, 4),
+         _mm512_i32gather_epi64(_mm512_extracti64x4_epi64((__m512i)b, 1), base, 4), t01, t11);
+}
+
+#endif
+
+// --- Texel windows, shared by the eight- and sixteen-lane kernels.
+
+#ifdef __AVX2__
+// Texel k of the window at column `start` of each lane's row y, where the rows are row
+// `first` and maybe the next: one window per row, each lane taking its own row's.
+template <class I, I (*kWindow)(const uint32_t*, I)>
+[[gnu::always_inline]] inline I FromRows(const FastLevel& level, I y, int first, bool oneRow, int start, I k) {
+  const uint32_t* window = level.texels + static_cast<size_t>(first) * level.pitchWords + start;
+  const I fromFirst = kWindow(window, k);
+  if (oneRow) return fromFirst;
+  return y == first ? fromFirst : kWindow(window + level.pitchWords, k);
+}
+
+// The four texels bilinear filtering blends, read from one window of kSpan texels per row,
+// when the lanes lie close together on at most two neighbouring rows (a magnified texture,
+// or one drawn texel for pixel, clamped at the edge or not); false where they do not.
+template <class I, I (*kWindow)(const uint32_t*, I), int kSpan>
+[[gnu::always_inline]] inline bool WindowTexels(const FastLevel& level, I xa, I xb, I ya, I yb, I* t00, I* t10, I* t01,
+                                                I* t11) {
   const int width = static_cast<int>(level.width);
+  if (width < kSpan) return false;
   const int yaFirst = LeastLane(ya), yaLast = MostLane(ya), ybFirst = LeastLane(yb), ybLast = MostLane(yb);
-  if (width >= 32 && yaLast - yaFirst <= 1 && ybLast - ybFirst <= 1) {
-    const int xMin = LeastLane(xa < xb ? xa : xb), xMax = MostLane(xa < xb ? xb : xa);
-    const int start = xMin < width - 32 ? xMin : width - 32;  // the window stays inside the row
-    if (xMax - start <= 31) {
-      const I16 left = xa - start, right = xb - start;
-      *t00 = FromRows<I16, Window32>(level, ya, yaFirst, yaFirst == yaLast, start, left);
-      *t10 = FromRows<I16, Window32>(level, ya, yaFirst, yaFirst == yaLast, start, right);
-      *t01 = FromRows<I16, Window32>(level, yb, ybFirst, ybFirst == ybLast, start, left);
-      *t11 = FromRows<I16, Window32>(level, yb, ybFirst, ybFirst == ybLast, start, right);
-      return;
-    }
-  }
-  if (Bits(xb == xa + 1) != 0xFFFF) {
+  if (yaLast - yaFirst > 1 || ybLast - ybFirst > 1) return false;
+  const int xMin = LeastLane(xa < xb ? xa : xb), xMax = MostLane(xa < xb ? xb : xa);
+  const int start = xMin < width - kSpan ? xMin : width - kSpan;  // the window stays inside the row
+  if (xMax - start > kSpan - 1) return false;
+  const I left = xa - start, right = xb - start;
+  *t00 = FromRows<I, kWindow>(level, ya, yaFirst, yaFirst == yaLast, start, left);
+  *t10 = FromRows<I, kWindow>(level, ya, yaFirst, yaFirst == yaLast, start, right);
+  *t01 = FromRows<I, kWindow>(level, yb, ybFirst, ybFirst == ybLast, start, left);
+  *t11 = FromRows<I, kWindow>(level, yb, ybFirst, ybFirst == ybLast, start, right);
+  return true;
+}
+
+// From a window where the lanes lie close together; else, where every right texel is its left
+// one's neighbour in memory, by gathering 64-bit pairs; else one by one.
+template <class I, I (*kWindow)(const uint32_t*, I), int kSpan>
+[[gnu::always_inline]] inline void WideQuadTexels(const FastLevel& level, I xa, I xb, I ya, I yb, I* t00, I* t10,
+                                                  I* t01, I* t11) {
+  if (WindowTexels<I, kWindow, kSpan>(level, xa, xb, ya, yb, t00, t10, t01, t11)) return;
+  const int32_t pitch = static_cast<int32_t>(level.pitchWords);
+  const I rowA = ya * pitch, rowB = yb * pitch;
+  if (Bits(xb == xa + 1) != (1 << (sizeof(I) / 4)) - 1) {
     *t00 = Gather(level.texels, rowA + xa);
     *t10 = Gather(level.texels, rowA + xb);
     *t01 = Gather(level.texels, rowB + xa);
     *t11 = Gather(level.texels, rowB + xb);
     return;
   }
-  const long long* base = reinterpret_cast<const long long*>(level.texels);
-  const __m512i a = (__m512i)(rowA + xa), b = (__m512i)(rowB + xa);
-  Unpair(_mm512_i32gather_epi64(_mm512_castsi512_si256(a), base, 4),
-         _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(a, 1), base, 4), t00, t10);
-  Unpair(_mm512_i32gather_epi64(_mm512_castsi512_si256(b), base, 4),
-         _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(b, 1), base, 4), t01, t11);
+  PairTexels(level, rowA + xa, rowB + xa, t00, t10, t01, t11);
+}
+
+[[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I8 xa, I8 xb, I8 ya, I8 yb, I8* t00,
+                                              I8* t10, I8* t01, I8* t11) {
+  WideQuadTexels<I8, Window16, 16>(level, xa, xb, ya, yb, t00, t10, t01, t11);
+}
+#endif
+
+#ifdef __AVX512F__
+[[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I16 xa, I16 xb, I16 ya, I16 yb, I16* t00,
+                                              I16* t10, I16* t01, I16* t11) {
+  WideQuadTexels<I16, Window32, 32>(level, xa, xb, ya, yb, t00, t10, t01, t11);
 }
 #endif
 
