@@ -46,8 +46,8 @@ struct Rasterizer::Impl {
   unsigned threadCount = 1;
   std::vector<PixelState> states;
   SetUpTriangles queued;  // the queue's triangles and their planes
-  std::vector<Triangle>& triangles = queued.triangles;
-  std::vector<float>& planes = queued.planes;
+  decltype(SetUpTriangles::triangles)& triangles = queued.triangles;
+  decltype(SetUpTriangles::planes)& planes = queued.planes;
   std::vector<ClearCommand> clears;
   std::vector<IDirect3DUnknown8*> held;  // references kept until the queue has run
   bool drawing = false;                   // a BeginDraw has come since the last clear
@@ -509,7 +509,9 @@ bool Rasterizer::SetUpTriangle(const ScreenVertex& a, const ScreenVertex& b, con
   const PixelState& ps = m.states.back();
   const size_t planeCount = 3 * static_cast<size_t>(1 + ps.varyingCount);
   const size_t offset = out->planes.size();
+  // Planes the triangle does not use stay zero (see SetUp).
   out->planes.resize(offset + planeCount);
+  std::fill_n(out->planes.data() + offset, planeCount, 0.0f);
   out->triangles.emplace_back();
   Triangle& t = out->triangles.back();
   if (!SetUp(ps, a, b, c, cull, &t, out->planes.data() + offset)) {

@@ -18,6 +18,8 @@
 
 #include <functional>
 #include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "platform/d3d8/pipeline.h"
@@ -35,10 +37,32 @@ struct ScreenVertex {
 
 enum class CullRule { kKeepAll, kKeepClockwise, kKeepCounterClockwise };
 
+// Makes room without filling it: an element made without arguments is left uninitialised.
+// The queue's triangles and planes are written whole right after room is made for them, and
+// zero-filling megabytes of them first cost as much as the writes.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  UninitialisedAllocator() = default;
+  template <class U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
 // Triangles set up but not yet queued; plane offsets count from the start of `planes`.
 struct SetUpTriangles {
-  std::vector<Triangle> triangles;
-  std::vector<float> planes;
+  std::vector<Triangle, UninitialisedAllocator<Triangle>> triangles;
+  std::vector<float, UninitialisedAllocator<float>> planes;
 };
 
 class Rasterizer {
