@@ -437,10 +437,11 @@ bool SetUp(const PixelState& ps, const ScreenVertex& a, const ScreenVertex& b, c
   int32_t minY = std::min({t.y[0], t.y[1], t.y[2]}), maxY = std::max({t.y[0], t.y[1], t.y[2]});
   int32_t minX = std::min({t.x[0], t.x[1], t.x[2]}), maxX = std::max({t.x[0], t.x[1], t.x[2]});
   // Rows and columns whose centres can be inside, within the clip rectangle.
-  t.yMin = std::max(static_cast<int>(FloorDiv(minY + kSubPixel - 1, kSubPixel)), ps.clipY0);
-  t.yMax = std::min(static_cast<int>(FloorDiv(maxY, kSubPixel)), ps.clipY1 - 1);
-  t.xMin = std::max(static_cast<int>(FloorDiv(minX + kSubPixel - 1, kSubPixel)), ps.clipX0);
-  t.xMax = std::min(static_cast<int>(FloorDiv(maxX, kSubPixel)), ps.clipX1 - 1);
+  // Shifting right divides by kSubPixel rounding down, also below zero.
+  t.yMin = std::max((minY + kSubPixel - 1) >> kSubPixelBits, ps.clipY0);
+  t.yMax = std::min(maxY >> kSubPixelBits, ps.clipY1 - 1);
+  t.xMin = std::max((minX + kSubPixel - 1) >> kSubPixelBits, ps.clipX0);
+  t.xMax = std::min(maxX >> kSubPixelBits, ps.clipX1 - 1);
   for (int i = 0; i < 3; ++i) {
     const int j = (i + 1) % 3;
     t.edges[i].Init(t.x[i], t.y[i], t.x[j], t.y[j], t.yMin);
