@@ -91,11 +91,11 @@ void ShadeRowsSse2(const FastTriangle& ft, const SpanRow* rows, int count);
 void ShadeRowsAvx2(const FastTriangle& ft, const SpanRow* rows, int count);
 void ShadeRowsAvx512(const FastTriangle& ft, const SpanRow* rows, int count);
 void DepthRowsSse2(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows, int count,
-                    TileBatch* batch);
+                   TileBatch* batch);
 void DepthRowsAvx2(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows, int count,
-                    TileBatch* batch);
+                   TileBatch* batch);
 void DepthRowsAvx512(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows, int count,
-                      TileBatch* batch);
+                     TileBatch* batch);
 void ShadeBatchSse2(const PixelState* states, TileBatch* batch);
 void ShadeBatchAvx2(const PixelState* states, TileBatch* batch);
 void ShadeBatchAvx512(const PixelState* states, TileBatch* batch);

@@ -7,7 +7,7 @@ namespace zelk4::d3d8 {
 void ShadeRowsAvx2(const FastTriangle& ft, const SpanRow* rows, int count) { ShadeRowsLanes<8>(ft, rows, count); }
 
 void DepthRowsAvx2(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows, int count,
-                    TileBatch* batch) {
+                   TileBatch* batch) {
   DepthRowsLanes<8>(ps, t, planes, rows, count, batch);
 }
 

@@ -7,7 +7,7 @@ namespace zelk4::d3d8 {
 void ShadeRowsAvx512(const FastTriangle& ft, const SpanRow* rows, int count) { ShadeRowsLanes<16>(ft, rows, count); }
 
 void DepthRowsAvx512(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows, int count,
-                      TileBatch* batch) {
+                     TileBatch* batch) {
   DepthRowsLanes<16>(ps, t, planes, rows, count, batch);
 }
 

@@ -6,7 +6,7 @@ namespace zelk4::d3d8 {
 void ShadeRowsSse2(const FastTriangle& ft, const SpanRow* rows, int count) { ShadeRowsLanes<4>(ft, rows, count); }
 
 void DepthRowsSse2(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows, int count,
-                    TileBatch* batch) {
+                   TileBatch* batch) {
   DepthRowsLanes<4>(ps, t, planes, rows, count, batch);
 }
 

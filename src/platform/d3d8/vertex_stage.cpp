@@ -329,8 +329,8 @@ void ProcessVertices(const DeviceState& s, const FvfLayout& layout, const PixelS
     }
   }
   const bool lit = d.lighting && !layout.pretransformed;
-  const bool eyeDistance = s.rs(D3DRS_POINTSCALEENABLE) != FALSE;
-  const bool needsViewPosition = !layout.pretransformed && (lit || texGenPosition || eyeDistance);
+  const bool scaledPoints = s.rs(D3DRS_POINTSCALEENABLE) != FALSE;
+  const bool needsViewPosition = !layout.pretransformed && (lit || texGenPosition || scaledPoints);
   const bool needsViewNormal = lit || texGenNormal;
 
   for (size_t i = 0; i < count; ++i) {
@@ -363,7 +363,7 @@ void ProcessVertices(const DeviceState& s, const FvfLayout& layout, const PixelS
     o.eyeDistance = 0.0f;
     if (needsViewPosition) {
       viewPosition = TransformPoint3(d.worldView, {p[0], p[1], p[2]});
-      if (eyeDistance) o.eyeDistance = Length(viewPosition);
+      if (scaledPoints) o.eyeDistance = Length(viewPosition);
     }
     if (needsViewNormal) {
       if (hasNormal) {
