@@ -223,7 +223,6 @@ template <int kReach>
   Unpair(_mm256_i32gather_epi64(base, _mm256_castsi256_si128((__m256i)b), 4),
          _mm256_i32gather_epi64(base, _mm256_extracti128_si256((__m256i)b, 1), 4), t01, t11);
 }
-
 #endif
 
 #ifdef __AVX512F__
@@ -315,7 +314,6 @@ template <int kReach>
   Unpair(_mm512_i32gather_epi64(_mm512_castsi512_si256((__m512i)b), base, 4),
          _mm512_i32gather_epi64(_mm512_extracti64x4_epi64((__m512i)b, 1), base, 4), t01, t11);
 }
-
 #endif
 
 // --- Texel windows, shared by the eight- and sixteen-lane kernels.
