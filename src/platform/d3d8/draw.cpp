@@ -147,6 +147,7 @@ struct Scratch {
   std::vector<unsigned> codes;
   std::vector<ScreenVertex> screen;
   std::vector<SetUpTriangles> parts;  // the triangles of each part of the draw, in order
+  std::vector<size_t> room;           // and the room made for each in the queue
 };
 
 // A draw's vertices, and its primitives, are split into parts of about these many that the
@@ -485,13 +486,21 @@ HRESULT Draw(DeviceCore& core, D3DPRIMITIVETYPE type, UINT primitives, const Sou
     rasterizer.BinQueued(first);
   } else {
     if (scratch.parts.size() < static_cast<size_t>(parts)) scratch.parts.resize(static_cast<size_t>(parts));
+    auto partStart = [&](int part) {
+      return static_cast<UINT>(uint64_t{primitives} * static_cast<uint64_t>(part) / static_cast<uint64_t>(parts));
+    };
+    // Room in the queue for the triangles a part most likely makes: one per triangle, two
+    // per point or line (the rest, from clipping, is copied in afterwards).
+    const bool quads = type == D3DPT_POINTLIST || type == D3DPT_LINELIST || type == D3DPT_LINESTRIP;
+    std::vector<size_t>& room = scratch.room;
+    room.resize(static_cast<size_t>(parts));
+    for (int part = 0; part < parts; ++part) room[static_cast<size_t>(part)] = (partStart(part + 1) - partStart(part)) * (quads ? 2u : 1u);
+    rasterizer.OpenWindows(scratch.parts.data(), room.data(), parts);
     rasterizer.ParallelFor(parts, [&](int part) {
       SetUpTriangles& out = scratch.parts[static_cast<size_t>(part)];
       out.triangles.clear();
       out.planes.clear();
-      const uint64_t n = primitives;
-      assemble(&out, static_cast<UINT>(n * static_cast<uint64_t>(part) / static_cast<uint64_t>(parts)),
-               static_cast<UINT>(n * static_cast<uint64_t>(part + 1) / static_cast<uint64_t>(parts)));
+      assemble(&out, partStart(part), partStart(part + 1));
     });
     rasterizer.AddTriangles(scratch.parts.data(), parts);
   }

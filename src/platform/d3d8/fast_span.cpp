@@ -212,7 +212,8 @@ uint32_t PointTexel(const PixelState& ps, int level, int x, int y) {
 void GrowRecords(TileBatch* batch) {
   const uint32_t capacity = batch->recordCapacity == 0 ? 1024 : 2 * batch->recordCapacity;
   for (uint32_t*& field : batch->fields) {
-    auto* grown = new uint32_t[capacity]();  // a flat triangle's record leaves its colours unset
+    // Zeroed: a flat triangle's record leaves its colours unset, and windows read past the end.
+    auto* grown = new uint32_t[capacity + TileBatch::kSlack]();
     if (field != nullptr) std::copy(field, field + batch->recordCount, grown);
     delete[] field;
     field = grown;
@@ -330,21 +331,21 @@ void ShadeRowsFast(const PixelState& ps, const Triangle& t, const float* planes,
   }
 }
 
-void DepthRowsFast(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
-                   int count, TileBatch* batch) {
+void DepthRowsFast(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows, int count,
+                   TileBatch* batch) {
   switch (LaneCount()) {
-    case 16: DepthRowsAvx512(ps, t, index, planes, rows, count, batch); break;
-    case 8: DepthRowsAvx2(ps, t, index, planes, rows, count, batch); break;
-    default: DepthRowsSse2(ps, t, index, planes, rows, count, batch); break;
+    case 16: DepthRowsAvx512(ps, t, planes, rows, count, batch); break;
+    case 8: DepthRowsAvx2(ps, t, planes, rows, count, batch); break;
+    default: DepthRowsSse2(ps, t, planes, rows, count, batch); break;
   }
 }
 
-void ShadeBatchFast(const QueueView& queue, TileBatch* batch) {
+void ShadeBatchFast(const PixelState* states, TileBatch* batch) {
   if (batch->Empty()) return;
   switch (LaneCount()) {
-    case 16: ShadeBatchAvx512(queue, batch); break;
-    case 8: ShadeBatchAvx2(queue, batch); break;
-    default: ShadeBatchSse2(queue, batch); break;
+    case 16: ShadeBatchAvx512(states, batch); break;
+    case 8: ShadeBatchAvx2(states, batch); break;
+    default: ShadeBatchSse2(states, batch); break;
   }
 }
 

@@ -14,18 +14,17 @@ namespace zelk4::d3d8 {
 void PrepareFastSetup(PixelState* state);
 
 struct TileBatch;
-struct QueueView;
 
 // Shades rows of one triangle, all inside one tile.
 void ShadeRowsFast(const PixelState& state, const Triangle& triangle, const float* planes,
                    const SpanRow* rows, int count);
 
-// For a state.fast.deferred draw: tests and writes the depth of rows of one triangle (the
-// queue's triangle `index`) and notes the winners in the tile's batch; ShadeBatchFast then
-// shades them (before anything else is drawn in the tile).
-void DepthRowsFast(const PixelState& state, const Triangle& triangle, uint32_t index, const float* planes,
-                   const SpanRow* rows, int count, TileBatch* batch);
-void ShadeBatchFast(const QueueView& queue, TileBatch* batch);
+// For a state.fast.deferred draw: tests and writes the depth of rows of one triangle and
+// notes the winners in the tile's batch; ShadeBatchFast then shades them (before anything
+// else is drawn in the tile), with `states` the queue's pixel states.
+void DepthRowsFast(const PixelState& state, const Triangle& triangle, const float* planes, const SpanRow* rows,
+                   int count, TileBatch* batch);
+void ShadeBatchFast(const PixelState* states, TileBatch* batch);
 
 // Tests turn the fast code off, its wider kernels (eight lanes of AVX2 and sixteen of
 // AVX-512), or its deferred shading, to check that every way gives the same pixels.

@@ -34,24 +34,27 @@ struct FastTriangle {
   uint32_t alphaCut;  // texels below this alpha fail the alpha test (0: no cut)
 };
 
-// The queue the rasterizer is running.
-struct QueueView {
-  const PixelState* states;
-  const Triangle* triangles;
-  const float* planes;
-};
-
-// The deferred draws of one tile since the last shading: per pixel the row of the triangle
-// that passed the depth test last there.
+// The deferred draws of one tile since the last shading: per pixel the triangle that passed
+// the depth test last there, and the first pixel that triangle covers on the pixel's row.
 struct TileBatch {
   static constexpr uint32_t kNone = ~0u;
-  // One record per triangle row with a winner: the triangle, the first pixel it covers on
-  // that row, and its values there (1/w, texture coordinates, diffuse channels times 1/w).
-  // Kept field by field, so that lanes can gather one field for several records at once.
-  enum Field { kTriangle, kXBase, kQ, kU, kV, kDiffuse, kFieldCount = kDiffuse + 4 };
+  // One record per triangle with a winner, holding all its pixels need: the pixel state, the
+  // triangle's flags, and its planes (value at the reference point, d/dx, d/dy) of 1/w, the
+  // texture coordinates and the diffuse channels times 1/w. Kept field by field, so that lanes
+  // read one field for several records at once; neighbouring pixels' records mostly lie close
+  // together, where the lanes read them from a window of the field's array instead of
+  // gathering them.
+  enum Field {
+    kState, kFlags, kWConst, kFlatDiffuse, kRefX, kRefY,
+    kQ, kU = kQ + 3, kV = kU + 3, kDiffuse = kV + 3,  // three each: at the reference, d/dx, d/dy
+    kFieldCount = kDiffuse + 4 * 3
+  };
+  // Words readable past the last record of each field, for the widest window.
+  static constexpr uint32_t kSlack = 32;
   int x0 = 0, y0 = 0;  // the tile's first pixel
   int rowFirst = kTilePixels, rowLast = -1;  // rows with a winner, relative to y0
-  alignas(32) uint32_t winner[kTilePixels * kTilePixels];  // record index, or kNone
+  alignas(64) uint32_t winner[kTilePixels * kTilePixels];  // record index, or kNone
+  alignas(64) int32_t xBase[kTilePixels * kTilePixels];    // where the winner's row starts
   // The records, kept by hand: the AVX2 kernel uses no library container, whose out-of-line
   // code built for AVX2 could stand in for the other builds' (see span_kernel.h).
   uint32_t* fields[kFieldCount] = {};
@@ -83,18 +86,18 @@ uint32_t BlockMaxAlpha(const FastSetup& f, int x0, int x1, int y0, int y1, int m
 uint32_t BlendAny(const PixelState& ps, uint32_t colour, uint32_t dest);
 
 // The kernels. Forward: rows of one triangle, all in one tile. Deferred: the depth pass of
-// rows of one triangle (`index` in the queue), and the shading of a tile's batch.
+// rows of one triangle, and the shading of a tile's batch.
 void ShadeRowsSse2(const FastTriangle& ft, const SpanRow* rows, int count);
 void ShadeRowsAvx2(const FastTriangle& ft, const SpanRow* rows, int count);
 void ShadeRowsAvx512(const FastTriangle& ft, const SpanRow* rows, int count);
-void DepthRowsSse2(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
-                   int count, TileBatch* batch);
-void DepthRowsAvx2(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
-                   int count, TileBatch* batch);
-void DepthRowsAvx512(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes,
-                     const SpanRow* rows, int count, TileBatch* batch);
-void ShadeBatchSse2(const QueueView& queue, TileBatch* batch);
-void ShadeBatchAvx2(const QueueView& queue, TileBatch* batch);
-void ShadeBatchAvx512(const QueueView& queue, TileBatch* batch);
+void DepthRowsSse2(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows, int count,
+                   TileBatch* batch);
+void DepthRowsAvx2(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows, int count,
+                   TileBatch* batch);
+void DepthRowsAvx512(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows, int count,
+                     TileBatch* batch);
+void ShadeBatchSse2(const PixelState* states, TileBatch* batch);
+void ShadeBatchAvx2(const PixelState* states, TileBatch* batch);
+void ShadeBatchAvx512(const PixelState* states, TileBatch* batch);
 
 }  // namespace zelk4::d3d8

@@ -46,8 +46,8 @@ struct Rasterizer::Impl {
   unsigned threadCount = 1;
   std::vector<PixelState> states;
   SetUpTriangles queued;  // the queue's triangles and their planes
-  std::vector<Triangle>& triangles = queued.triangles;
-  std::vector<float>& planes = queued.planes;
+  decltype(SetUpTriangles::triangles)& triangles = queued.triangles;
+  decltype(SetUpTriangles::planes)& planes = queued.planes;
   std::vector<ClearCommand> clears;
   std::vector<IDirect3DUnknown8*> held;  // references kept until the queue has run
   bool drawing = false;                   // a BeginDraw has come since the last clear
@@ -158,6 +158,13 @@ struct Rasterizer::Impl {
     }
   }
 
+  void BinRange(size_t first, size_t end) {
+    for (size_t i = first; i < end; ++i) {
+      const Triangle& t = triangles[i];
+      BinTriangle(static_cast<uint32_t>(i), t, t.xMin, t.yMin, t.xMax, t.yMax);
+    }
+  }
+
   // Pixels of one tile: [x0, x1) x [y0, y1).
   struct Tile {
     int x0, y0, x1, y1;
@@ -224,7 +231,7 @@ struct Rasterizer::Impl {
     }
     if (count == 0) return;
     if (ps.fast.deferred) {
-      DepthRowsFast(ps, t, index, p, rows, count, batch);
+      DepthRowsFast(ps, t, p, rows, count, batch);
       return;
     }
     Resolve(batch);
@@ -238,7 +245,7 @@ struct Rasterizer::Impl {
   // Shades what the tile's deferred draws left.
   void Resolve(TileBatch* batch) const {
     if (batch->Empty()) return;
-    ShadeBatchFast(QueueView{states.data(), triangles.data(), planes.data()}, batch);
+    ShadeBatchFast(states.data(), batch);
   }
 
   void RunTile(int index, TileBatch* batch) const {
@@ -437,10 +444,11 @@ bool SetUp(const PixelState& ps, const ScreenVertex& a, const ScreenVertex& b, c
   int32_t minY = std::min({t.y[0], t.y[1], t.y[2]}), maxY = std::max({t.y[0], t.y[1], t.y[2]});
   int32_t minX = std::min({t.x[0], t.x[1], t.x[2]}), maxX = std::max({t.x[0], t.x[1], t.x[2]});
   // Rows and columns whose centres can be inside, within the clip rectangle.
-  t.yMin = std::max(static_cast<int>(FloorDiv(minY + kSubPixel - 1, kSubPixel)), ps.clipY0);
-  t.yMax = std::min(static_cast<int>(FloorDiv(maxY, kSubPixel)), ps.clipY1 - 1);
-  t.xMin = std::max(static_cast<int>(FloorDiv(minX + kSubPixel - 1, kSubPixel)), ps.clipX0);
-  t.xMax = std::min(static_cast<int>(FloorDiv(maxX, kSubPixel)), ps.clipX1 - 1);
+  // Shifting right divides by kSubPixel rounding down, also below zero.
+  t.yMin = std::max((minY + kSubPixel - 1) >> kSubPixelBits, ps.clipY0);
+  t.yMax = std::min(maxY >> kSubPixelBits, ps.clipY1 - 1);
+  t.xMin = std::max((minX + kSubPixel - 1) >> kSubPixelBits, ps.clipX0);
+  t.xMax = std::min(maxX >> kSubPixelBits, ps.clipX1 - 1);
   for (int i = 0; i < 3; ++i) {
     const int j = (i + 1) % 3;
     t.edges[i].Init(t.x[i], t.y[i], t.x[j], t.y[j], t.yMin);
@@ -502,23 +510,48 @@ bool SetUp(const PixelState& ps, const ScreenVertex& a, const ScreenVertex& b, c
 
 }  // namespace
 
+namespace {
+
+size_t PlanesPerTriangle(const PixelState& ps) { return 3 * static_cast<size_t>(1 + ps.varyingCount); }
+
+}  // namespace
+
 bool Rasterizer::SetUpTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                                CullRule cull, SetUpTriangles* out) const {
   const Impl& m = *impl_;
   if (!m.drawing) return false;
   const PixelState& ps = m.states.back();
-  const size_t planeCount = 3 * static_cast<size_t>(1 + ps.varyingCount);
-  const size_t offset = out->planes.size();
-  out->planes.resize(offset + planeCount);
-  out->triangles.emplace_back();
-  Triangle& t = out->triangles.back();
-  if (!SetUp(ps, a, b, c, cull, &t, out->planes.data() + offset)) {
-    out->triangles.pop_back();
-    out->planes.resize(offset);
+  const size_t planeCount = PlanesPerTriangle(ps);
+  const uint32_t state = static_cast<uint32_t>(m.states.size() - 1);
+  // Into the window while it has room (the plane offset is then the queue's own), else
+  // appended to the lists.
+  SetUpTriangles::Window& w = out->window;
+  const bool inWindow = w.used < w.capacity;
+  Triangle* t;
+  float* planes;
+  size_t offset;
+  if (inWindow) {
+    t = w.triangles + w.used;
+    planes = w.planes + w.used * planeCount;
+    offset = w.planesAt + w.used * planeCount;
+  } else {
+    offset = out->planes.size();
+    out->planes.resize(offset + planeCount);
+    out->triangles.emplace_back();
+    t = &out->triangles.back();
+    planes = out->planes.data() + offset;
+  }
+  std::fill_n(planes, planeCount, 0.0f);  // planes the triangle does not use stay zero (see SetUp)
+  if (!SetUp(ps, a, b, c, cull, t, planes)) {
+    if (!inWindow) {
+      out->triangles.pop_back();
+      out->planes.resize(offset);
+    }
     return false;
   }
-  t.state = static_cast<uint32_t>(m.states.size() - 1);
-  t.planes = static_cast<uint32_t>(offset);
+  t->state = state;
+  t->planes = static_cast<uint32_t>(offset);
+  if (inWindow) ++w.used;
   return true;
 }
 
@@ -526,40 +559,47 @@ SetUpTriangles* Rasterizer::Queued() { return &impl_->queued; }
 
 void Rasterizer::BinQueued(size_t first) {
   Impl& m = *impl_;
-  for (size_t i = first; i < m.triangles.size(); ++i) {
-    const Triangle& t = m.triangles[i];
-    m.BinTriangle(static_cast<uint32_t>(i), t, t.xMin, t.yMin, t.xMax, t.yMax);
+  m.BinRange(first, m.triangles.size());
+}
+
+void Rasterizer::OpenWindows(SetUpTriangles* sets, const size_t* capacity, int count) {
+  Impl& m = *impl_;
+  const size_t planeCount = m.drawing ? PlanesPerTriangle(m.states.back()) : 0;
+  size_t end = m.triangles.size();
+  for (int i = 0; i < count; ++i) {
+    SetUpTriangles::Window& w = sets[i].window;
+    w.first = end;
+    w.capacity = m.drawing ? capacity[i] : 0;
+    w.used = 0;
+    w.planesAt = m.planes.size() + (w.first - m.triangles.size()) * planeCount;
+    end += w.capacity;
+  }
+  // Room without zero-filling it; what a window leaves unused is never binned or read.
+  m.planes.resize(m.planes.size() + (end - m.triangles.size()) * planeCount);
+  m.triangles.resize(end);
+  for (int i = 0; i < count; ++i) {
+    SetUpTriangles::Window& w = sets[i].window;
+    w.triangles = m.triangles.data() + w.first;
+    w.planes = m.planes.data() + w.planesAt;
   }
 }
 
-void Rasterizer::AddTriangles(const SetUpTriangles* sets, int count) {
+void Rasterizer::AddTriangles(SetUpTriangles* sets, int count) {
   Impl& m = *impl_;
-  // Where each set goes, then the copies side by side on every thread.
-  std::vector<size_t> triangleAt(static_cast<size_t>(count) + 1), planeAt(static_cast<size_t>(count) + 1);
-  triangleAt[0] = m.triangles.size();
-  planeAt[0] = m.planes.size();
+  // Each set's window is already in place; what did not fit is copied after the windows.
+  // The bins take each set's window, then its copied rest, so the queue order is the sets'.
   for (int i = 0; i < count; ++i) {
-    triangleAt[static_cast<size_t>(i) + 1] = triangleAt[static_cast<size_t>(i)] + sets[i].triangles.size();
-    planeAt[static_cast<size_t>(i) + 1] = planeAt[static_cast<size_t>(i)] + sets[i].planes.size();
+    SetUpTriangles& set = sets[i];
+    const SetUpTriangles::Window w = set.window;
+    set.window = {};
+    m.BinRange(w.first, w.first + w.used);
+    if (set.triangles.empty()) continue;
+    const size_t triangleAt = m.triangles.size(), planeAt = m.planes.size();
+    m.triangles.insert(m.triangles.end(), set.triangles.begin(), set.triangles.end());
+    m.planes.insert(m.planes.end(), set.planes.begin(), set.planes.end());
+    for (size_t k = triangleAt; k < m.triangles.size(); ++k) m.triangles[k].planes += static_cast<uint32_t>(planeAt);
+    m.BinRange(triangleAt, m.triangles.size());
   }
-  m.triangles.resize(triangleAt[static_cast<size_t>(count)]);
-  m.planes.resize(planeAt[static_cast<size_t>(count)]);
-  // Copying a few thousand triangles takes less time than handing the copies over.
-  constexpr size_t kFewestToCopyOnEveryThread = 16384;
-  const bool parallel = triangleAt[static_cast<size_t>(count)] - triangleAt[0] >= kFewestToCopyOnEveryThread;
-  const std::function<void(int)> copy = [&](int i) {
-    const SetUpTriangles& set = sets[i];
-    Triangle* to = m.triangles.data() + triangleAt[static_cast<size_t>(i)];
-    std::copy(set.triangles.begin(), set.triangles.end(), to);
-    std::copy(set.planes.begin(), set.planes.end(), m.planes.data() + planeAt[static_cast<size_t>(i)]);
-    for (size_t k = 0; k < set.triangles.size(); ++k) to[k].planes += static_cast<uint32_t>(planeAt[static_cast<size_t>(i)]);
-  };
-  if (parallel) {
-    ParallelFor(count, copy);
-  } else {
-    for (int i = 0; i < count; ++i) copy(i);
-  }
-  BinQueued(triangleAt[0]);
 }
 
 bool Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,

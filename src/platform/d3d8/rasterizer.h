@@ -18,6 +18,8 @@
 
 #include <functional>
 #include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "platform/d3d8/pipeline.h"
@@ -35,10 +37,43 @@ struct ScreenVertex {
 
 enum class CullRule { kKeepAll, kKeepClockwise, kKeepCounterClockwise };
 
+// Makes room without filling it: an element made without arguments is left uninitialised.
+// The queue's triangles and planes are written whole right after room is made for them, and
+// zero-filling megabytes of them first cost as much as the writes.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  UninitialisedAllocator() = default;
+  template <class U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
 // Triangles set up but not yet queued; plane offsets count from the start of `planes`.
+// A part of a large draw first fills its window, room made for it in the queue itself (see
+// Rasterizer::OpenWindows), so that most of its triangles need no copying into the queue;
+// the lists take the rest.
 struct SetUpTriangles {
-  std::vector<Triangle> triangles;
-  std::vector<float> planes;
+  std::vector<Triangle, UninitialisedAllocator<Triangle>> triangles;
+  std::vector<float, UninitialisedAllocator<float>> planes;
+  struct Window {
+    Triangle* triangles = nullptr;  // its room in the queue, valid until AddTriangles
+    float* planes = nullptr;
+    size_t first = 0;     // the queue index of its first triangle
+    size_t planesAt = 0;  // and the queue's plane offset of its planes
+    size_t capacity = 0;  // triangles it has room for
+    size_t used = 0;
+  } window;
 };
 
 class Rasterizer {
@@ -60,13 +95,16 @@ class Rasterizer {
                    CullRule cull);
 
   // The same in parts, so that a large draw's triangles can be set up on several threads:
-  // SetUpTriangle (safe on any number of threads at once, each with its own `out`) appends a
-  // triangle of the current draw to `out`. AddTriangles then queues sets of them in their
-  // order. Or, from one thread, `out` may be Queued() itself: BinQueued(first) then bins the
-  // triangles set up there since it held `first` of them.
+  // OpenWindows makes room in the queue for capacity[i] triangles of sets[i];
+  // SetUpTriangle (safe on any number of threads at once, each with its own `out`) adds a
+  // triangle of the current draw to `out`, in its window while there is room. AddTriangles
+  // then queues the sets' triangles in their order. Or, from one thread, `out` may be
+  // Queued() itself: BinQueued(first) then bins the triangles set up there since it held
+  // `first` of them.
+  void OpenWindows(SetUpTriangles* sets, const size_t* capacity, int count);
   bool SetUpTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, CullRule cull,
                      SetUpTriangles* out) const;
-  void AddTriangles(const SetUpTriangles* sets, int count);
+  void AddTriangles(SetUpTriangles* sets, int count);
   SetUpTriangles* Queued();
   void BinQueued(size_t first);
 

@@ -66,6 +66,10 @@ using F4 = Lanes<4>::F;
                           _mm_andnot_si128(full, _mm_and_si128(positive, q)));
 }
 
+[[gnu::always_inline]] inline I4 DepthLanesUpTo(int, double start, double step, I4 index, uint32_t maxValue) {
+  return DepthLanes(start, step, index, maxValue);
+}
+
 [[gnu::always_inline]] inline int Bits(I4 mask) { return _mm_movemask_ps((__m128)mask); }
 
 [[gnu::always_inline]] inline I4 Gather(const uint32_t* base, I4 index) {
@@ -97,6 +101,18 @@ using F4 = Lanes<4>::F;
     if ((bits >> k) & 1) p[k] = static_cast<uint32_t>(v[k]);
   }
 }
+
+// The smallest and the largest lane.
+[[gnu::always_inline]] inline int32_t LeastLane(I4 v) {
+  const int32_t a = v[0] < v[1] ? v[0] : v[1], b = v[2] < v[3] ? v[2] : v[3];
+  return a < b ? a : b;
+}
+[[gnu::always_inline]] inline int32_t MostLane(I4 v) { return -LeastLane(-v); }
+
+// base[index] on each lane: with reach 0 for indices below N, read from the N words at base;
+// with reach 1, below 2 N, from the 2 N words there; else gathered. (Four lanes always gather.)
+template <int kReach>
+[[gnu::always_inline]] inline I4 GatherNear(const uint32_t* base, I4 index) { return Gather(base, index); }
 
 // The four texels bilinear filtering blends, at columns xa, xb and rows ya, yb of a level.
 [[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I4 xa, I4 xb, I4 ya, I4 yb, I4* t00,
@@ -137,6 +153,10 @@ using F8 = Lanes<8>::F;
                              _mm256_andnot_si256(full, _mm256_and_si256(positive, q)));
 }
 
+[[gnu::always_inline]] inline I8 DepthLanesUpTo(int, double start, double step, I8 index, uint32_t maxValue) {
+  return DepthLanes(start, step, index, maxValue);
+}
+
 [[gnu::always_inline]] inline int Bits(I8 mask) { return _mm256_movemask_ps((__m256)mask); }
 
 [[gnu::always_inline]] inline I8 Gather(const uint32_t* base, I8 index) {
@@ -156,6 +176,37 @@ using F8 = Lanes<8>::F;
   }
 }
 
+[[gnu::always_inline]] inline int32_t LeastLane(I8 v) {
+  __m128i m = _mm_min_epi32(_mm256_castsi256_si128((__m256i)v), _mm256_extracti128_si256((__m256i)v, 1));
+  m = _mm_min_epi32(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(1, 0, 3, 2)));
+  return _mm_cvtsi128_si32(_mm_min_epi32(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(2, 3, 0, 1))));
+}
+[[gnu::always_inline]] inline int32_t MostLane(I8 v) {
+  __m128i m = _mm_max_epi32(_mm256_castsi256_si128((__m256i)v), _mm256_extracti128_si256((__m256i)v, 1));
+  m = _mm_max_epi32(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(1, 0, 3, 2)));
+  return _mm_cvtsi128_si32(_mm_max_epi32(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(2, 3, 0, 1))));
+}
+
+// Word k (0 to 15) of the sixteen at `window`, on each lane.
+[[gnu::always_inline]] inline I8 Window16(const uint32_t* window, I8 k) {
+  const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window));
+  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + 8));
+  const I8 fromLow = (I8)_mm256_permutevar8x32_epi32(low, (__m256i)k);
+  const I8 fromHigh = (I8)_mm256_permutevar8x32_epi32(high, (__m256i)k);
+  return k > 7 ? fromHigh : fromLow;
+}
+
+template <int kReach>
+[[gnu::always_inline]] inline I8 GatherNear(const uint32_t* base, I8 index) {
+  if constexpr (kReach == 0) {
+    return (I8)_mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(base)), (__m256i)index);
+  } else if constexpr (kReach == 1) {
+    return Window16(base, index);
+  } else {
+    return Gather(base, index);
+  }
+}
+
 // Pixels 0-3 in p0 and 4-7 in p1 as pairs (a, b): the a's and the b's in lane order.
 [[gnu::always_inline]] inline void Unpair(__m256i p0, __m256i p1, I8* a, I8* b) {
   const __m256 s0 = _mm256_shuffle_ps(_mm256_castsi256_ps(p0), _mm256_castsi256_ps(p1), _MM_SHUFFLE(2, 0, 2, 0));
@@ -164,57 +215,13 @@ using F8 = Lanes<8>::F;
   *b = (I8)_mm256_permute4x64_epi64(_mm256_castps_si256(s1), _MM_SHUFFLE(3, 1, 2, 0));
 }
 
-// Where every right texel is its left one's neighbour in memory, each pair is read at once:
-// from one window of sixteen texels per row when all lanes share their rows and lie close
-// together (a magnified texture, or one drawn texel for pixel), else by gathering 64-bit pairs.
-[[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I8 xa, I8 xb, I8 ya, I8 yb, I8* t00,
-                                              I8* t10, I8* t01, I8* t11) {
-  const int32_t pitch = static_cast<int32_t>(level.pitchWords);
-  const I8 rowA = ya * pitch, rowB = yb * pitch;
-  if (Bits(xb == xa + 1) != 0xFF) {
-    *t00 = Gather(level.texels, rowA + xa);
-    *t10 = Gather(level.texels, rowA + xb);
-    *t01 = Gather(level.texels, rowB + xa);
-    *t11 = Gather(level.texels, rowB + xb);
-    return;
-  }
-  const int width = static_cast<int>(level.width);
-  if (width >= 16 && Bits(ya == ya[0]) == 0xFF && Bits(yb == yb[0]) == 0xFF) {
-    __m128i lo = _mm_min_epi32(_mm256_castsi256_si128((__m256i)xa), _mm256_extracti128_si256((__m256i)xa, 1));
-    __m128i hi = _mm_max_epi32(_mm256_castsi256_si128((__m256i)xa), _mm256_extracti128_si256((__m256i)xa, 1));
-    lo = _mm_min_epi32(lo, _mm_shuffle_epi32(lo, _MM_SHUFFLE(1, 0, 3, 2)));
-    hi = _mm_max_epi32(hi, _mm_shuffle_epi32(hi, _MM_SHUFFLE(1, 0, 3, 2)));
-    lo = _mm_min_epi32(lo, _mm_shuffle_epi32(lo, _MM_SHUFFLE(2, 3, 0, 1)));
-    hi = _mm_max_epi32(hi, _mm_shuffle_epi32(hi, _MM_SHUFFLE(2, 3, 0, 1)));
-    const int xMin = _mm_cvtsi128_si32(lo), xMax = _mm_cvtsi128_si32(hi);
-    if (width >= 16) {
-      const int start = xMin < width - 16 ? xMin : width - 16;  // the window stays inside the row
-      if (xMax + 1 - start <= 15) {
-        const uint32_t* a = level.texels + rowA[0] + start;
-        const uint32_t* b = level.texels + rowB[0] + start;
-        const I8 left = xa - start, right = left + 1;
-        // Texel k of the 16: the low eight's k & 7 or the high eight's.
-        auto pick = [](const uint32_t* window, I8 k) {
-          const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window));
-          const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + 8));
-          const I8 fromLow = (I8)_mm256_permutevar8x32_epi32(low, (__m256i)k);
-          const I8 fromHigh = (I8)_mm256_permutevar8x32_epi32(high, (__m256i)k);
-          return k > 7 ? fromHigh : fromLow;
-        };
-        *t00 = pick(a, left);
-        *t10 = pick(a, right);
-        *t01 = pick(b, left);
-        *t11 = pick(b, right);
-        return;
-      }
-    }
-  }
+// The texels at indices a and b and the ones after them, by gathering 64-bit pairs.
+[[gnu::always_inline]] inline void PairTexels(const FastLevel& level, I8 a, I8 b, I8* t00, I8* t10, I8* t01, I8* t11) {
   const long long* base = reinterpret_cast<const long long*>(level.texels);
-  const __m256i a = (__m256i)(rowA + xa), b = (__m256i)(rowB + xa);
-  Unpair(_mm256_i32gather_epi64(base, _mm256_castsi256_si128(a), 4),
-         _mm256_i32gather_epi64(base, _mm256_extracti128_si256(a, 1), 4), t00, t10);
-  Unpair(_mm256_i32gather_epi64(base, _mm256_castsi256_si128(b), 4),
-         _mm256_i32gather_epi64(base, _mm256_extracti128_si256(b, 1), 4), t01, t11);
+  Unpair(_mm256_i32gather_epi64(base, _mm256_castsi256_si128((__m256i)a), 4),
+         _mm256_i32gather_epi64(base, _mm256_extracti128_si256((__m256i)a, 1), 4), t00, t10);
+  Unpair(_mm256_i32gather_epi64(base, _mm256_castsi256_si128((__m256i)b), 4),
+         _mm256_i32gather_epi64(base, _mm256_extracti128_si256((__m256i)b, 1), 4), t01, t11);
 }
 #endif
 
@@ -243,6 +250,21 @@ using F16 = Lanes<16>::F;
                                     _mm512_set1_epi32(static_cast<int>(maxValue)));
 }
 
+// DepthLanes for lanes below `count` (the others may read anything): a row of at most eight
+// pixels needs only the low eight, half the double-precision work.
+[[gnu::always_inline]] inline I16 DepthLanesUpTo(int count, double start, double step, I16 index, uint32_t maxValue) {
+  if (count > 8) return DepthLanes(start, step, index, maxValue);
+  const __m512d z = _mm512_add_pd(_mm512_set1_pd(start),
+                                  _mm512_mul_pd(_mm512_set1_pd(step), _mm512_cvtepi32_pd(_mm512_castsi512_si256((__m512i)index))));
+  const __m256i q = _mm512_cvttpd_epi32(
+      _mm512_add_pd(_mm512_mul_pd(z, _mm512_set1_pd(static_cast<double>(maxValue))), _mm512_set1_pd(0.5)));
+  const __mmask8 positive = _mm512_cmp_pd_mask(z, _mm512_setzero_pd(), _CMP_GT_OQ);
+  const __mmask8 full = _mm512_cmp_pd_mask(z, _mm512_set1_pd(1.0), _CMP_GE_OQ);
+  const __m256i low = _mm256_mask_mov_epi32(_mm256_maskz_mov_epi32(positive, q), full,
+                                            _mm256_set1_epi32(static_cast<int>(maxValue)));
+  return (I16)_mm512_zextsi256_si512(low);
+}
+
 [[gnu::always_inline]] inline int Bits(I16 mask) { return _mm512_movepi32_mask((__m512i)mask); }
 
 [[gnu::always_inline]] inline I16 Gather(const uint32_t* base, I16 index) {
@@ -258,6 +280,25 @@ using F16 = Lanes<16>::F;
   _mm512_mask_storeu_epi32(p, static_cast<__mmask16>(bits), (__m512i)v);
 }
 
+[[gnu::always_inline]] inline int32_t LeastLane(I16 v) { return _mm512_reduce_min_epi32((__m512i)v); }
+[[gnu::always_inline]] inline int32_t MostLane(I16 v) { return _mm512_reduce_max_epi32((__m512i)v); }
+
+// Word k (0 to 31) of the thirty-two at `window`, on each lane.
+[[gnu::always_inline]] inline I16 Window32(const uint32_t* window, I16 k) {
+  return (I16)_mm512_permutex2var_epi32(_mm512_loadu_si512(window), (__m512i)k, _mm512_loadu_si512(window + 16));
+}
+
+template <int kReach>
+[[gnu::always_inline]] inline I16 GatherNear(const uint32_t* base, I16 index) {
+  if constexpr (kReach == 0) {
+    return (I16)_mm512_permutexvar_epi32((__m512i)index, _mm512_loadu_si512(base));
+  } else if constexpr (kReach == 1) {
+    return Window32(base, index);
+  } else {
+    return Gather(base, index);
+  }
+}
+
 // Pixels 0-7 in p0 and 8-15 in p1 as pairs (a, b): the a's and the b's in lane order.
 [[gnu::always_inline]] inline void Unpair(__m512i p0, __m512i p1, I16* a, I16* b) {
   const __m512i even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
@@ -265,42 +306,78 @@ using F16 = Lanes<16>::F;
   *b = (I16)_mm512_permutex2var_epi32(p0, _mm512_add_epi32(even, _mm512_set1_epi32(1)), p1);
 }
 
-// As the eight-lane one, with a window of 32 texels.
-[[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I16 xa, I16 xb, I16 ya, I16 yb, I16* t00,
-                                              I16* t10, I16* t01, I16* t11) {
+[[gnu::always_inline]] inline void PairTexels(const FastLevel& level, I16 a, I16 b, I16* t00, I16* t10, I16* t01,
+                                              I16* t11) {
+  const long long* base = reinterpret_cast<const long long*>(level.texels);
+  Unpair(_mm512_i32gather_epi64(_mm512_castsi512_si256((__m512i)a), base, 4),
+         _mm512_i32gather_epi64(_mm512_extracti64x4_epi64((__m512i)a, 1), base, 4), t00, t10);
+  Unpair(_mm512_i32gather_epi64(_mm512_castsi512_si256((__m512i)b), base, 4),
+         _mm512_i32gather_epi64(_mm512_extracti64x4_epi64((__m512i)b, 1), base, 4), t01, t11);
+}
+#endif
+
+// --- Texel windows, shared by the eight- and sixteen-lane kernels.
+
+#ifdef __AVX2__
+// Texel k of the window at column `start` of each lane's row y, where the rows are row
+// `first` and maybe the next: one window per row, each lane taking its own row's.
+template <class I, I (*kWindow)(const uint32_t*, I)>
+[[gnu::always_inline]] inline I FromRows(const FastLevel& level, I y, int first, bool oneRow, int start, I k) {
+  const uint32_t* window = level.texels + static_cast<size_t>(first) * level.pitchWords + start;
+  const I fromFirst = kWindow(window, k);
+  if (oneRow) return fromFirst;
+  return y == first ? fromFirst : kWindow(window + level.pitchWords, k);
+}
+
+// The four texels bilinear filtering blends, read from one window of kSpan texels per row,
+// when the lanes lie close together on at most two neighbouring rows (a magnified texture,
+// or one drawn texel for pixel, clamped at the edge or not); false where they do not.
+template <class I, I (*kWindow)(const uint32_t*, I), int kSpan>
+[[gnu::always_inline]] inline bool WindowTexels(const FastLevel& level, I xa, I xb, I ya, I yb, I* t00, I* t10, I* t01,
+                                                I* t11) {
+  const int width = static_cast<int>(level.width);
+  if (width < kSpan) return false;
+  const int yaFirst = LeastLane(ya), yaLast = MostLane(ya), ybFirst = LeastLane(yb), ybLast = MostLane(yb);
+  if (yaLast - yaFirst > 1 || ybLast - ybFirst > 1) return false;
+  const int xMin = LeastLane(xa < xb ? xa : xb), xMax = MostLane(xa < xb ? xb : xa);
+  const int start = xMin < width - kSpan ? xMin : width - kSpan;  // the window stays inside the row
+  if (xMax - start > kSpan - 1) return false;
+  const I left = xa - start, right = xb - start;
+  *t00 = FromRows<I, kWindow>(level, ya, yaFirst, yaFirst == yaLast, start, left);
+  *t10 = FromRows<I, kWindow>(level, ya, yaFirst, yaFirst == yaLast, start, right);
+  *t01 = FromRows<I, kWindow>(level, yb, ybFirst, ybFirst == ybLast, start, left);
+  *t11 = FromRows<I, kWindow>(level, yb, ybFirst, ybFirst == ybLast, start, right);
+  return true;
+}
+
+// From a window where the lanes lie close together; else, where every right texel is its left
+// one's neighbour in memory, by gathering 64-bit pairs; else one by one.
+template <class I, I (*kWindow)(const uint32_t*, I), int kSpan>
+[[gnu::always_inline]] inline void WideQuadTexels(const FastLevel& level, I xa, I xb, I ya, I yb, I* t00, I* t10,
+                                                  I* t01, I* t11) {
+  if (WindowTexels<I, kWindow, kSpan>(level, xa, xb, ya, yb, t00, t10, t01, t11)) return;
   const int32_t pitch = static_cast<int32_t>(level.pitchWords);
-  const I16 rowA = ya * pitch, rowB = yb * pitch;
-  if (Bits(xb == xa + 1) != 0xFFFF) {
+  const I rowA = ya * pitch, rowB = yb * pitch;
+  if (Bits(xb == xa + 1) != (1 << (sizeof(I) / 4)) - 1) {
     *t00 = Gather(level.texels, rowA + xa);
     *t10 = Gather(level.texels, rowA + xb);
     *t01 = Gather(level.texels, rowB + xa);
     *t11 = Gather(level.texels, rowB + xb);
     return;
   }
-  const int width = static_cast<int>(level.width);
-  if (width >= 32 && Bits(ya == ya[0]) == 0xFFFF && Bits(yb == yb[0]) == 0xFFFF) {
-    const int xMin = _mm512_reduce_min_epi32((__m512i)xa), xMax = _mm512_reduce_max_epi32((__m512i)xa);
-    const int start = xMin < width - 32 ? xMin : width - 32;  // the window stays inside the row
-    if (xMax + 1 - start <= 31) {
-      const uint32_t* a = level.texels + rowA[0] + start;
-      const uint32_t* b = level.texels + rowB[0] + start;
-      const I16 left = xa - start, right = left + 1;
-      auto pick = [](const uint32_t* window, I16 k) {  // texel k of the 32
-        return (I16)_mm512_permutex2var_epi32(_mm512_loadu_si512(window), (__m512i)k, _mm512_loadu_si512(window + 16));
-      };
-      *t00 = pick(a, left);
-      *t10 = pick(a, right);
-      *t01 = pick(b, left);
-      *t11 = pick(b, right);
-      return;
-    }
-  }
-  const long long* base = reinterpret_cast<const long long*>(level.texels);
-  const __m512i a = (__m512i)(rowA + xa), b = (__m512i)(rowB + xa);
-  Unpair(_mm512_i32gather_epi64(_mm512_castsi512_si256(a), base, 4),
-         _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(a, 1), base, 4), t00, t10);
-  Unpair(_mm512_i32gather_epi64(_mm512_castsi512_si256(b), base, 4),
-         _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(b, 1), base, 4), t01, t11);
+  PairTexels(level, rowA + xa, rowB + xa, t00, t10, t01, t11);
+}
+
+[[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I8 xa, I8 xb, I8 ya, I8 yb, I8* t00,
+                                              I8* t10, I8* t01, I8* t11) {
+  WideQuadTexels<I8, Window16, 16>(level, xa, xb, ya, yb, t00, t10, t01, t11);
+}
+#endif
+
+#ifdef __AVX512F__
+[[gnu::always_inline]] inline void QuadTexels(const FastLevel& level, I16 xa, I16 xb, I16 ya, I16 yb, I16* t00,
+                                              I16* t10, I16* t01, I16* t11) {
+  WideQuadTexels<I16, Window32, 32>(level, xa, xb, ya, yb, t00, t10, t01, t11);
 }
 #endif
 
@@ -495,10 +572,11 @@ struct Interpolants {
   I flatDiffuse;  // ... that one
   F diffuse[4], diffuseX[4];
 
-  // Lanes in `mask` take the triangle's values at a row start.
-  void Take(I mask, const Triangle& t, const float* planes, int texSlot, const RowStart& r) {
-    auto set = [&](F* field, float value) { *field = mask ? Splat<F>(value) : *field; };
-    affine = mask ? Splat<I>(t.affine ? -1 : 0) : affine;
+  // Every lane takes the triangle's values at a row start (what the triangle does not use
+  // is left unset).
+  void Take(const Triangle& t, const float* planes, int texSlot, const RowStart& r) {
+    auto set = [&](F* field, float value) { *field = Splat<F>(value); };
+    affine = Splat<I>(t.affine ? -1 : 0);
     set(&wConst, t.wConst);
     set(&q, r.q);
     set(&qx, planes[1]);
@@ -512,8 +590,8 @@ struct Interpolants {
       set(&vx, pu[4]);
       set(&vy, pu[5]);
     }
-    flat = mask ? Splat<I>(t.flatColour ? -1 : 0) : flat;
-    flatDiffuse = mask ? Splat<I>(static_cast<int32_t>(t.flatDiffuse)) : flatDiffuse;
+    flat = Splat<I>(t.flatColour ? -1 : 0);
+    flatDiffuse = Splat<I>(static_cast<int32_t>(t.flatDiffuse));
     if (!t.flatColour) {
       for (int c = 0; c < 4; ++c) {
         set(&diffuse[c], r.diffuse[c]);
@@ -646,21 +724,15 @@ class LaneShader {
       yMin = y[0] < y[N - 1] ? y[0] : y[N - 1];
       yMax = y[0] < y[N - 1] ? y[N - 1] : y[0];
     } else {
-      xMin = Least(x);
-      xMax = -Least(-x);
-      yMin = Least(y);
-      yMax = -Least(-y);
+      xMin = LeastLane(x);
+      xMax = MostLane(x);
+      yMin = LeastLane(y);
+      yMax = MostLane(y);
     }
     return BlockMaxAlpha(f_, xMin, xMax, yMin, yMax, N) < alphaCut ? 0 : active;
   }
 
  private:
-  static int Least(I v) {
-    int m = v[0];
-    for (int k = 1; k < N; ++k) m = v[k] < m ? v[k] : m;
-    return m;
-  }
-
   void Positions(const FastLevel& level, F u, F v, I* x, I* y, I* wu, I* wv) const {
     if (f_.sampling == Sampling::kBilinear) {
       BilinearAxis<F, I>(u, static_cast<float>(level.width), x, wu);
@@ -700,6 +772,14 @@ class LaneShader {
 
   [[gnu::always_inline]] I Filter(int levelIndex, I x, I y, I wu, I wv, int active) const {
     const FastLevel& level = f_.levels[levelIndex];
+    if (active != kAllLanes) {
+      // Lanes outside `active` take the first active lane's position: their pixels are not
+      // drawn, and so they widen no window and need no texel read one by one.
+      const int lead = __builtin_ctz(static_cast<unsigned>(active));
+      const I keep = MaskOf<I>(active);
+      x = keep ? x : Splat<I>(x[lead]);
+      y = keep ? y : Splat<I>(y[lead]);
+    }
     I xa, xb, ya, yb;
     if (!Address(x, level.width, f_.wrapU, &xa, &xb) || !Address(y, level.height, f_.wrapV, &ya, &yb)) {
       I texel{};
@@ -746,8 +826,8 @@ class RowKernel {
 
   void Shade(const SpanRow& row) {
     const RowStart r = StartOfRow(t_, ft_.planes, texSlot_, row.y, row.xBase);
-    Interpolants<N> p{};
-    p.Take(Splat<I>(-1), t_, ft_.planes, texSlot_, r);
+    Interpolants<N> p;  // not zeroed: 1.4 KB in sixteen lanes, and Take sets all the row reads
+    p.Take(t_, ft_.planes, texSlot_, r);
     uint32_t* colourRow = RowOf(ps_.target, row.y);
     uint32_t* depthRow = kDepth ? RowOf(ps_.depth, row.y) : nullptr;
     const I iota = Iota<I>();
@@ -761,7 +841,7 @@ class RowKernel {
         p.i = __builtin_convertvector(index, F);
         I depth{};
         if (kDepth) {
-          depth = DepthLanes(r.z, t_.zdx, index, kDepthMax);
+          depth = DepthLanesUpTo(count, r.z, t_.zdx, index, kDepthMax);
           const I stored = ShiftRight(LoadLanes(depthRow + x, bits, MaskOf<I>(bits)), 8);
           bits &= Bits(CompareLanes(ps_.zFunc, depth, stored));
           if (bits == 0) continue;
@@ -894,72 +974,88 @@ void ShadeRowsLanes(const FastTriangle& ft, const SpanRow* rows, int count) {
   }
 }
 
-// Deferred rows: the depth test and write, and the winner of each pixel that passes.
+// Deferred rows: the depth test and write, and the winner of each pixel that passes. The
+// triangle gets a record when it wins somewhere.
 template <int N, bool kDepth>
-void DepthRowsWith(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
-                   int count, TileBatch* batch) {
+void DepthRowsWith(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows, int count,
+                   TileBatch* batch) {
   using I = typename Lanes<N>::I;
   const I iota = Iota<I>();
-  const int texSlot = ps.fast.textured ? ps.stages[0].texSlot : -1;
+  const uint32_t record = batch->recordCount;
+  const I recordLanes = Splat<I>(static_cast<int32_t>(record));
+  int firstWon = kTilePixels, lastWon = -1;
   for (int i = 0; i < count; ++i) {
-    const SpanRow& row = rows[i];
-    const uint32_t record = batch->recordCount;
-    const double z = t.z0 + t.zdx * (static_cast<double>(row.xBase) - t.refX) +
-                     t.zdy * (static_cast<double>(row.y) - t.refY);
+    int y = rows[i].y;
+    // Kept in a general register: GCC otherwise moves y through memory into a vector register
+    // for the subtraction below, and the wide load has to wait for the narrow store.
+    asm("" : "+r"(y));
+    const int rowBase = rows[i].xBase, x0 = rows[i].x0, x1 = rows[i].x1;
+    const double z = t.z0 + t.zdx * (static_cast<double>(rowBase) - t.refX) +
+                     t.zdy * (static_cast<double>(y) - t.refY);
     uint32_t* depthRow =
-        kDepth ? reinterpret_cast<uint32_t*>(ps.depth->bits_.data() + static_cast<size_t>(row.y) * ps.depth->pitch_)
+        kDepth ? reinterpret_cast<uint32_t*>(ps.depth->bits_.data() + static_cast<size_t>(y) * ps.depth->pitch_)
                : nullptr;
-    uint32_t* winners = batch->winner + (row.y - batch->y0) * kTilePixels;
+    const int r = y - batch->y0;
+    const ptrdiff_t rowAt = static_cast<ptrdiff_t>(r) * kTilePixels - batch->x0;  // pixel x at rowAt + x
+    uint32_t* winners = batch->winner + rowAt;
+    uint32_t* xBases = reinterpret_cast<uint32_t*>(batch->xBase) + rowAt;
+    const I xBase = Splat<I>(rowBase);
     int won = 0;
-    for (int x = row.x0; x < row.x1; x += N) {
-      const int n = row.x1 - x < N ? row.x1 - x : N;
+    for (int x = x0; x < x1; x += N) {
+      const int n = x1 - x < N ? x1 - x : N;
       int bits = (1 << n) - 1;
       if (kDepth) {
-        const I depth = DepthLanes(z, t.zdx, Splat<I>(x - row.xBase) + iota, kDepthMax);
+        const I depth = DepthLanesUpTo(n, z, t.zdx, Splat<I>(x - rowBase) + iota, kDepthMax);
         const I stored = ShiftRight(LoadLanes(depthRow + x, bits, MaskOf<I>(bits)), 8);
         bits &= Bits(CompareLanes(ps.zFunc, depth, stored));
         if (bits == 0) continue;
         if (ps.zWrite) StoreLanes(depthRow + x, (depth << 8) | 0xFF, bits, MaskOf<I>(bits));
       }
-      StoreLanes(winners + (x - batch->x0), Splat<I>(static_cast<int32_t>(record)), bits, MaskOf<I>(bits));
+      const I mask = MaskOf<I>(bits);
+      StoreLanes(winners + x, recordLanes, bits, mask);
+      StoreLanes(xBases + x, xBase, bits, mask);
       won |= bits;
     }
     if (won == 0) continue;
-    if (batch->recordCount == batch->recordCapacity) GrowRecords(batch);
-    const RowStart start = StartOfRow(t, planes, texSlot, row.y, row.xBase);
-    uint32_t* const* fields = batch->fields;
-    auto putFloat = [&](int field, float value) { std::memcpy(fields[field] + record, &value, 4); };
-    fields[TileBatch::kTriangle][record] = index;
-    fields[TileBatch::kXBase][record] = static_cast<uint32_t>(row.xBase);
-    putFloat(TileBatch::kQ, start.q);
-    putFloat(TileBatch::kU, start.u);
-    putFloat(TileBatch::kV, start.v);
-    if (!t.flatColour) {  // a flat triangle's lanes take its one colour
-      for (int c = 0; c < 4; ++c) putFloat(TileBatch::kDiffuse + c, start.diffuse[c]);
-    }
-    ++batch->recordCount;
-    const int r = row.y - batch->y0;
-    batch->rowFirst = r < batch->rowFirst ? r : batch->rowFirst;
-    batch->rowLast = r > batch->rowLast ? r : batch->rowLast;
+    firstWon = r < firstWon ? r : firstWon;
+    lastWon = r;
   }
+  if (lastWon < 0) return;
+  if (batch->recordCount == batch->recordCapacity) GrowRecords(batch);
+  uint32_t* const* fields = batch->fields;
+  auto put = [&](int field, uint32_t value) { fields[field][record] = value; };
+  auto putFloat = [&](int field, float value) { std::memcpy(fields[field] + record, &value, 4); };
+  auto putPlane = [&](int field, const float* plane) {
+    for (int k = 0; k < 3; ++k) putFloat(field + k, plane[k]);
+  };
+  put(TileBatch::kState, t.state);
+  put(TileBatch::kFlags, t.flags);
+  putFloat(TileBatch::kWConst, t.wConst);
+  put(TileBatch::kFlatDiffuse, t.flatDiffuse);
+  putFloat(TileBatch::kRefX, t.refX);
+  putFloat(TileBatch::kRefY, t.refY);
+  putPlane(TileBatch::kQ, planes);
+  if (ps.fast.textured) {
+    const float* pu = planes + 3 * (1 + ps.stages[0].texSlot);
+    putPlane(TileBatch::kU, pu);
+    putPlane(TileBatch::kV, pu + 3);
+  }
+  if (!t.flatColour) {  // a flat triangle's lanes take its one colour
+    for (int c = 0; c < 4; ++c) putPlane(TileBatch::kDiffuse + 3 * c, planes + 3 * (1 + kDiffuseSlot + c));
+  }
+  ++batch->recordCount;
+  batch->rowFirst = firstWon < batch->rowFirst ? firstWon : batch->rowFirst;
+  batch->rowLast = lastWon > batch->rowLast ? lastWon : batch->rowLast;
 }
 
 template <int N>
-void DepthRowsLanes(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
-                    int count, TileBatch* batch) {
+void DepthRowsLanes(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows, int count,
+                    TileBatch* batch) {
   if (ps.depth != nullptr) {
-    DepthRowsWith<N, true>(ps, t, index, planes, rows, count, batch);
+    DepthRowsWith<N, true>(ps, t, planes, rows, count, batch);
   } else {
-    DepthRowsWith<N, false>(ps, t, index, planes, rows, count, batch);
+    DepthRowsWith<N, false>(ps, t, planes, rows, count, batch);
   }
-}
-
-// A field of each lane's triangle.
-template <class I>
-[[gnu::always_inline]] inline I TriangleField(const QueueView& queue, size_t offset, I triangle) {
-  static_assert(sizeof(Triangle) % 4 == 0);
-  const auto* base = reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(queue.triangles) + offset);
-  return Gather(base, triangle * static_cast<int32_t>(sizeof(Triangle) / 4));
 }
 
 // Shades the lanes in `bits` of one group from their interpolants (i set) and writes them to
@@ -992,116 +1088,175 @@ void ShadeGroupOf(const PixelState& ps, const Interpolants<N>& p, bool anyInterp
   }
 }
 
-// A record's values at its row start.
-inline RowStart RecordStart(const TileBatch& batch, uint32_t record) {
-  RowStart r{};
-  auto at = [&](int field) {
-    float value;
-    std::memcpy(&value, batch.fields[field] + record, 4);
-    return value;
-  };
-  r.q = at(TileBatch::kQ);
-  r.u = at(TileBatch::kU);
-  r.v = at(TileBatch::kV);
-  for (int c = 0; c < 4; ++c) r.diffuse[c] = at(TileBatch::kDiffuse + c);
-  return r;
-}
-
-// The interpolants of the lanes in `bits` of a group whose winners share a pixel state but
-// come from several triangle rows: each lane gathers its record's and its triangle's values.
+// Where the lanes of a group read their records: from a window of each field's array at
+// the group's lowest record where the records lie close together, else gathered. How far
+// the window reaches is chosen once per group, and the reads are made for that reach alone,
+// so the choice costs one branch, not one per field.
 template <int N>
-void GatherInterpolants(const QueueView& queue, const TileBatch& batch, int texSlot, typename Lanes<N>::I ids,
-                        typename Lanes<N>::I triangle, int bits, Interpolants<N>* out, typename Lanes<N>::I* xBase,
-                        bool* anyInterpolated) {
+struct RecordLanes {
   using I = typename Lanes<N>::I;
   using F = typename Lanes<N>::F;
-  Interpolants<N>& p = *out;
-  const I record = MaskOf<I>(bits) ? ids : I{};  // lanes not shaded read record 0
-  auto field = [&](int f) { return Gather(batch.fields[f], record); };
-  auto fieldFloat = [&](int f) { return (F)Gather(batch.fields[f], record); };
-  *xBase = field(TileBatch::kXBase);
-  const I flags = TriangleField(queue, offsetof(Triangle, flags), triangle);
-  p.affine = (flags & static_cast<int32_t>(kAffine)) != 0;
-  p.flat = (flags & static_cast<int32_t>(kFlatColour)) != 0;
-  p.wConst = (F)TriangleField(queue, offsetof(Triangle, wConst), triangle);
-  p.flatDiffuse = TriangleField(queue, offsetof(Triangle, flatDiffuse), triangle);
-  const I plane = TriangleField(queue, offsetof(Triangle, planes), triangle);
-  const uint32_t* planeWords = reinterpret_cast<const uint32_t*>(queue.planes);
-  auto planeStep = [&](int offset) { return (F)Gather(planeWords, plane + offset); };
-  p.q = fieldFloat(TileBatch::kQ);
-  p.qx = planeStep(1);
-  p.qy = planeStep(2);
-  if (texSlot >= 0) {
-    const int u = 3 * (1 + texSlot);
-    p.u = fieldFloat(TileBatch::kU);
-    p.ux = planeStep(u + 1);
-    p.uy = planeStep(u + 2);
-    p.v = fieldFloat(TileBatch::kV);
-    p.vx = planeStep(u + 4);
-    p.vy = planeStep(u + 5);
+  const TileBatch& batch;
+  uint32_t first;  // the lowest record read
+  int reach;       // 0: the records lie within N of `first`, 1: within 2 N, 2: further apart
+  I offset;        // each lane's record less `first` (0 on lanes outside the group)
+
+  // The lanes in `bits` (records in ids), or all of them reading record `only`.
+  RecordLanes(const TileBatch& b, I ids, int bits) : batch(b) {
+    const I mask = MaskOf<I>(bits);
+    const int32_t least = LeastLane(mask ? ids : Splat<I>(INT32_MAX));
+    const int span = MostLane(mask ? ids : Splat<I>(least)) - least + 1;
+    first = static_cast<uint32_t>(least);
+    reach = span <= N ? 0 : (span <= 2 * N ? 1 : 2);
+    offset = mask ? ids - least : I{};
   }
-  *anyInterpolated = (Bits(p.flat) & bits) != bits;
-  if (*anyInterpolated) {
-    for (int c = 0; c < 4; ++c) {
-      p.diffuse[c] = fieldFloat(TileBatch::kDiffuse + c);
-      p.diffuseX[c] = planeStep(3 * (1 + kDiffuseSlot + c) + 1);
+  RecordLanes(const TileBatch& b, uint32_t only) : batch(b), first(only), reach(0), offset{} {}
+
+  template <int kReach>
+  I Field(int field) const {
+    return GatherNear<kReach>(batch.fields[field] + first, offset);
+  }
+  template <int kReach>
+  F FloatField(int field) const {
+    return (F)Field<kReach>(field);
+  }
+};
+
+// The records of the lanes of a group that share a pixel state, and the values they give
+// each pixel.
+template <int N>
+struct RecordValues {
+  using I = typename Lanes<N>::I;
+  using F = typename Lanes<N>::F;
+  I affine, flat, flatDiffuse;
+  F wConst, refX, refY;
+  F q[3], u[3], v[3], diffuse[4][3];
+  bool textured = false, anyInterpolated = false;
+
+  template <int kReach>
+  void Read(const RecordLanes<N>& records, bool withTexture, int bits) {
+    textured = withTexture;
+    const I flags = records.template Field<kReach>(TileBatch::kFlags);
+    affine = (flags & static_cast<int32_t>(kAffine)) != 0;
+    flat = (flags & static_cast<int32_t>(kFlatColour)) != 0;
+    wConst = records.template FloatField<kReach>(TileBatch::kWConst);
+    flatDiffuse = records.template Field<kReach>(TileBatch::kFlatDiffuse);
+    refX = records.template FloatField<kReach>(TileBatch::kRefX);
+    refY = records.template FloatField<kReach>(TileBatch::kRefY);
+    auto plane = [&](int field, F* out) {
+      for (int k = 0; k < 3; ++k) out[k] = records.template FloatField<kReach>(field + k);
+    };
+    plane(TileBatch::kQ, q);
+    if (textured) {
+      plane(TileBatch::kU, u);
+      plane(TileBatch::kV, v);
+    }
+    anyInterpolated = (Bits(flat) & bits) != bits;
+    if (anyInterpolated) {
+      for (int c = 0; c < 4; ++c) plane(TileBatch::kDiffuse + 3 * c, diffuse[c]);
     }
   }
-}
 
-// Shades a tile's batch: every winner, N neighbours at a time. A group whose winners all
-// come from one triangle row takes that row's values (kept for the next group, which most
-// often has the same); else each lane gathers its own, one pixel state at a time.
+  // The interpolants of pixels x, x + 1, ... of row y whose rows start at xBase, with the
+  // general code's expressions: a plane's value at the row start, then its step per pixel.
+  void At(I xBase, int y, int x, Interpolants<N>* out) const {
+    Interpolants<N>& p = *out;
+    const F fx0 = __builtin_convertvector(xBase, F) - refX;
+    const F fy = Splat<F>(static_cast<float>(y)) - refY;
+    auto start = [&](const F* plane) { return plane[0] + plane[1] * fx0 + plane[2] * fy; };
+    p.i = __builtin_convertvector(Splat<I>(x) + Iota<I>() - xBase, F);
+    p.affine = affine;
+    p.wConst = wConst;
+    p.q = start(q);
+    p.qx = q[1];
+    p.qy = q[2];
+    if (textured) {
+      p.u = start(u);
+      p.ux = u[1];
+      p.uy = u[2];
+      p.v = start(v);
+      p.vx = v[1];
+      p.vy = v[2];
+    }
+    p.flat = flat;
+    p.flatDiffuse = flatDiffuse;
+    if (anyInterpolated) {
+      for (int c = 0; c < 4; ++c) {
+        p.diffuse[c] = start(diffuse[c]);
+        p.diffuseX[c] = diffuse[c][1];
+      }
+    }
+  }
+};
+
+// Shades a tile's batch: every winner, N neighbours at a time, each lane with its own
+// record's values, one pixel state at a time. A group whose winners all come from one
+// triangle keeps its values for the next group, which most often has the same triangle, on
+// the same row or the next.
 template <int N>
-void ShadeBatchLanes(const QueueView& queue, TileBatch* batch) {
+void ShadeBatchLanes(const PixelState* states, TileBatch* batch) {
   using I = typename Lanes<N>::I;
   using F = typename Lanes<N>::F;
   const I iota = Iota<I>();
   uint32_t lastRecord = TileBatch::kNone;
+  int lastY = 0;
   const PixelState* lastState = nullptr;
-  Interpolants<N> last;
+  Interpolants<N> last, mixed;
+  RecordValues<N> lastValues, mixedValues;
   int32_t lastXBase = 0;
   bool lastInterpolated = false;
   for (int r = batch->rowFirst; r <= batch->rowLast; ++r) {
     uint32_t* winners = batch->winner + r * kTilePixels;
+    const int32_t* xBases = batch->xBase + r * kTilePixels;
     const int y = batch->y0 + r;
+    auto rowOf = [y](const PixelState& ps) {
+      return reinterpret_cast<uint32_t*>(ps.target->bits_.data() + static_cast<size_t>(y) * ps.target->pitch_);
+    };
     for (int c = 0; c < kTilePixels; c += N) {
       const I ids = Load<I>(winners + c);
       int remaining = Bits(ids != static_cast<int32_t>(TileBatch::kNone));
       if (remaining == 0) continue;
       const int x = batch->x0 + c;
       const uint32_t lead = static_cast<uint32_t>(ids[__builtin_ctz(static_cast<unsigned>(remaining))]);
-      if ((Bits(ids == static_cast<int32_t>(lead)) & remaining) == remaining) {
-        if (lead != lastRecord) {
-          const Triangle& t = queue.triangles[batch->fields[TileBatch::kTriangle][lead]];
-          lastState = &queue.states[t.state];
-          const int texSlot = lastState->fast.textured ? lastState->stages[0].texSlot : -1;
-          last.Take(Splat<I>(-1), t, queue.planes + t.planes, texSlot, RecordStart(*batch, lead));
-          lastXBase = static_cast<int32_t>(batch->fields[TileBatch::kXBase][lead]);
-          lastInterpolated = !t.flatColour;
-          lastRecord = lead;
+      const bool oneRecord = (Bits(ids == static_cast<int32_t>(lead)) & remaining) == remaining;
+      // One record's values are kept for later groups, so every lane takes its row start.
+      const I loaded = Load<I>(reinterpret_cast<const uint32_t*>(xBases + c));
+      const I xBase = oneRecord ? Splat<I>(loaded[__builtin_ctz(static_cast<unsigned>(remaining))]) : loaded;
+      if (oneRecord && lead == lastRecord) {
+        if (y != lastY) {  // the same triangle on a new row: only the row start moves
+          lastValues.At(xBase, y, x, &last);
+          lastY = y;
+          lastXBase = xBase[0];
         }
         last.i = __builtin_convertvector(Splat<I>(x - lastXBase) + iota, F);
-        uint32_t* row = reinterpret_cast<uint32_t*>(lastState->target->bits_.data() + static_cast<size_t>(y) * lastState->target->pitch_);
-        ShadeGroupOf<N>(*lastState, last, lastInterpolated, row + x, remaining);
+        ShadeGroupOf<N>(*lastState, last, lastInterpolated, rowOf(*lastState) + x, remaining);
       } else {
-        const I won = ids != static_cast<int32_t>(TileBatch::kNone);
-        const I triangle = Gather(batch->fields[TileBatch::kTriangle], won ? ids : I{});
-        const I state = TriangleField(queue, offsetof(Triangle, state), triangle);
-        while (remaining != 0) {
-          // The pixels of the first one's state.
-          const int32_t leadState = state[__builtin_ctz(static_cast<unsigned>(remaining))];
-          const int bits = remaining & Bits(state == leadState);
-          const PixelState& ps = queue.states[leadState];
-          Interpolants<N> p;
-          I xBase;
-          bool anyInterpolated;
-          GatherInterpolants<N>(queue, *batch, ps.fast.textured ? ps.stages[0].texSlot : -1, ids, triangle, bits, &p,
-                                &xBase, &anyInterpolated);
-          p.i = __builtin_convertvector(Splat<I>(x) + iota - xBase, F);
-          uint32_t* row = reinterpret_cast<uint32_t*>(ps.target->bits_.data() + static_cast<size_t>(y) * ps.target->pitch_);
-          ShadeGroupOf<N>(ps, p, anyInterpolated, row + x, bits);
-          remaining &= ~bits;
+        const RecordLanes<N> records = oneRecord ? RecordLanes<N>(*batch, lead) : RecordLanes<N>(*batch, ids, remaining);
+        auto shade = [&]<int kReach>() {
+          const I state = records.template Field<kReach>(TileBatch::kState);
+          while (remaining != 0) {
+            const int32_t leadState = state[__builtin_ctz(static_cast<unsigned>(remaining))];
+            const int bits = remaining & Bits(state == leadState);
+            const PixelState& ps = states[leadState];
+            RecordValues<N>& values = oneRecord ? lastValues : mixedValues;  // large too
+            values.template Read<kReach>(records, ps.fast.textured, bits);
+            Interpolants<N>& p = oneRecord ? last : mixed;  // worked out in place: they are large
+            values.At(xBase, y, x, &p);
+            ShadeGroupOf<N>(ps, p, values.anyInterpolated, rowOf(ps) + x, bits);
+            if (oneRecord) {
+              lastRecord = lead;
+              lastY = y;
+              lastState = &ps;
+              lastXBase = xBase[0];
+              lastInterpolated = values.anyInterpolated;
+            }
+            remaining &= ~bits;
+          }
+        };
+        switch (records.reach) {
+          case 0: shade.template operator()<0>(); break;
+          case 1: shade.template operator()<1>(); break;
+          default: shade.template operator()<2>(); break;
         }
       }
       Store(winners + c, Splat<I>(static_cast<int32_t>(TileBatch::kNone)));

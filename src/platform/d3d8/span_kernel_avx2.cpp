@@ -6,11 +6,11 @@ namespace zelk4::d3d8 {
 
 void ShadeRowsAvx2(const FastTriangle& ft, const SpanRow* rows, int count) { ShadeRowsLanes<8>(ft, rows, count); }
 
-void DepthRowsAvx2(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
-                   int count, TileBatch* batch) {
-  DepthRowsLanes<8>(ps, t, index, planes, rows, count, batch);
+void DepthRowsAvx2(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows, int count,
+                   TileBatch* batch) {
+  DepthRowsLanes<8>(ps, t, planes, rows, count, batch);
 }
 
-void ShadeBatchAvx2(const QueueView& queue, TileBatch* batch) { ShadeBatchLanes<8>(queue, batch); }
+void ShadeBatchAvx2(const PixelState* states, TileBatch* batch) { ShadeBatchLanes<8>(states, batch); }
 
 }  // namespace zelk4::d3d8

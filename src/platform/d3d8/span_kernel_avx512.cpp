@@ -6,11 +6,11 @@ namespace zelk4::d3d8 {
 
 void ShadeRowsAvx512(const FastTriangle& ft, const SpanRow* rows, int count) { ShadeRowsLanes<16>(ft, rows, count); }
 
-void DepthRowsAvx512(const PixelState& ps, const Triangle& t, uint32_t index, const float* planes, const SpanRow* rows,
-                     int count, TileBatch* batch) {
-  DepthRowsLanes<16>(ps, t, index, planes, rows, count, batch);
+void DepthRowsAvx512(const PixelState& ps, const Triangle& t, const float* planes, const SpanRow* rows, int count,
+                     TileBatch* batch) {
+  DepthRowsLanes<16>(ps, t, planes, rows, count, batch);
 }
 
-void ShadeBatchAvx512(const QueueView& queue, TileBatch* batch) { ShadeBatchLanes<16>(queue, batch); }
+void ShadeBatchAvx512(const PixelState* states, TileBatch* batch) { ShadeBatchLanes<16>(states, batch); }
 
 }  // namespace zelk4::d3d8

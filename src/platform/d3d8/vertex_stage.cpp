@@ -314,6 +314,24 @@ void ProcessVertices(const DeviceState& s, const FvfLayout& layout, const PixelS
   const float halfH = static_cast<float>(vp.Height) * 0.5f;
   const float depthRange = vp.MaxZ - vp.MinZ;
   const bool needsTex = pixels.varyingCount > kFirstTexSlot;
+  // What the vertices need in camera space: the position for lighting, generated texture
+  // coordinates and scaled points (the distance to the eye); the normal for lighting and
+  // generated normals and reflections. The rest is left unworked.
+  bool texGenPosition = false, texGenNormal = false;
+  if (needsTex && !layout.pretransformed) {
+    for (int stage = 0; stage < pixels.stageCount; ++stage) {
+      if (pixels.stages[stage].texSlot < 0) continue;
+      const DWORD generation = s.tss(stage, D3DTSS_TEXCOORDINDEX) & 0xFFFF0000u;
+      texGenPosition = texGenPosition || generation == D3DTSS_TCI_CAMERASPACEPOSITION ||
+                       generation == D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR;
+      texGenNormal = texGenNormal || generation == D3DTSS_TCI_CAMERASPACENORMAL ||
+                     generation == D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR;
+    }
+  }
+  const bool lit = d.lighting && !layout.pretransformed;
+  const bool scaledPoints = s.rs(D3DRS_POINTSCALEENABLE) != FALSE;
+  const bool needsViewPosition = !layout.pretransformed && (lit || texGenPosition || scaledPoints);
+  const bool needsViewNormal = lit || texGenNormal;
 
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* v = src + i * stride;
@@ -342,13 +360,12 @@ void ProcessVertices(const DeviceState& s, const FvfLayout& layout, const PixelS
       TransformPoint(d.worldViewProjection, p, o.pos);
     }
 
-    bool lit = d.lighting && !layout.pretransformed;
     o.eyeDistance = 0.0f;
-    if (!layout.pretransformed) {
+    if (needsViewPosition) {
       viewPosition = TransformPoint3(d.worldView, {p[0], p[1], p[2]});
-      o.eyeDistance = Length(viewPosition);
+      if (scaledPoints) o.eyeDistance = Length(viewPosition);
     }
-    if (lit || (needsTex && !layout.pretransformed)) {
+    if (needsViewNormal) {
       if (hasNormal) {
         const uint8_t* n = v + layout.normalOffset;
         viewNormal = TransformDirection(d.normalMatrix, {ReadFloat(n), ReadFloat(n + 4), ReadFloat(n + 8)});

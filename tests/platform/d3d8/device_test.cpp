@@ -487,6 +487,18 @@ Picture LargeDraws(unsigned threads) {
   d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCCOLOR);
   d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCCOLOR);
   d.DrawWorld(sheet(1500, 1.8f, 2));
+  // Every triangle cut by the near plane into two: the parts make more triangles than
+  // primitives, more than the room made for them in the queue.
+  d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  std::vector<WorldVertex> cut;
+  for (int i = 0; i < 1200; ++i) {
+    const float x = static_cast<float>(i % 40) * 0.1f - 2.0f, y = static_cast<float>(i / 40) * 0.12f - 1.8f;
+    const D3DCOLOR c = 0xFF000000u | (static_cast<uint32_t>(i) * 2654435761u >> 8);
+    cut.push_back({x, y, -0.2f, c, 0, 0});
+    cut.push_back({x + 0.5f, y + 0.1f, 2.0f + (i % 7) * 0.1f, c ^ 0x00FF00FFu, 1, 0});
+    cut.push_back({x + 0.1f, y + 0.6f, 2.5f, c, 0, 1});
+  }
+  d.DrawWorld(cut);
   return d.Frame();
 }
 
