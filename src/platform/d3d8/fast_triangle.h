@@ -7,11 +7,11 @@
 // - forward: each row is shaded as it is walked (depth test, texture, alpha test, blend);
 // - deferred, for draws whose pixels simply replace what is under them when they pass the
 //   depth test (no blend, no alpha test): the rows only test and write depth and note, per
-//   pixel, which triangle row won (TileBatch); when something else comes to the tile, or its
-//   bin ends, the winners are shaded, N neighbouring pixels at a time whichever triangles
-//   they come from. The last triangle to pass the depth test at a pixel is the one whose
-//   colour stays, so both ways leave the same pixels; the deferred way shades each pixel
-//   once, with every lane busy.
+//   pixel, which triangle won and where its row starts (TileBatch); when something else comes
+//   to the tile, or its bin ends, the winners are shaded, N neighbouring pixels at a time
+//   whichever triangles they come from. The last triangle to pass the depth test at a pixel is
+//   the one whose colour stays, so both ways leave the same pixels; the deferred way shades
+//   each pixel once, with every lane busy.
 #pragma once
 
 #include <algorithm>
